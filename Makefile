@@ -1,0 +1,58 @@
+# The two set-up commands of this project:
+#   make run   builds the program and starts it
+#   make test  builds and runs every test, also under ASan and UBSan
+# Both install the Debian packages they need first.
+
+PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev libgl1-mesa-dev \
+            libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth fonts-arphic-uming
+JOBS     ?= 2
+BUILD    ?= build
+ASAN     ?= build-asan
+BENCH    ?= build-bench
+WERROR   ?= $(if $(CI),ON,OFF)
+
+.PHONY: all deps build run test test-plain test-sanitized bench clean
+
+all: build
+
+deps:
+	@missing=""; for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" -ne 0 ]; then \
+	    echo "Missing packages. Run this, then try again:"; \
+	    echo "  sudo apt-get update && sudo apt-get install -y$$missing"; exit 1; \
+	  fi; \
+	  echo "Installing:$$missing"; \
+	  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq$$missing; \
+	fi
+
+build: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRIVEXA_WERROR=$(WERROR)
+	cmake --build $(BUILD) -j $(JOBS)
+
+# Without a display (a server or CI box) the window opens on a virtual one.
+run: build
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then ./$(BUILD)/bin/trivexa; \
+	else echo "No display: running on a virtual X server (xvfb-run)."; \
+	  xvfb-run -a -s "-screen 0 1024x768x24" ./$(BUILD)/bin/trivexa; fi
+
+test: test-plain test-sanitized
+
+test-plain: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-sanitized: deps
+	cmake -S . -B $(ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTRIVEXA_SANITIZE=ON -DTRIVEXA_WERROR=$(WERROR)
+	cmake --build $(ASAN) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --test-dir $(ASAN) --output-on-failure -j $(JOBS)
+
+bench: deps
+	cmake -S . -B $(BENCH) -G Ninja -DCMAKE_BUILD_TYPE=Release -DTRIVEXA_BUILD_BENCH=ON
+	cmake --build $(BENCH) -j $(JOBS)
+	./$(BENCH)/bin/trivexa_bench
+
+clean:
+	rm -rf $(BUILD) $(ASAN) $(BENCH)

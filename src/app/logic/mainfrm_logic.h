@@ -1,0 +1,77 @@
+#pragma once
+
+#include <string_view>
+
+#include "common/clock.h"
+#include "common/poll_timer.h"
+#include "common/window_ops.h"
+#include "hid/device_link.h"
+#include "hid/hid_platform.h"
+#include "hid/link_context.h"
+#include "settings/choice_lists.h"
+#include "settings/joystick_settings.h"
+#include "settings/settings_store.h"
+
+namespace trivexa::app {
+
+// The status label's text while no status is known.
+inline constexpr std::string_view STATUS_PLACEHOLDER =
+    "Current Status:  -- , -- , -- , --, x=--,y=--";
+
+// Start-up asks this whether another copy of the program is running.
+class InstanceGuard {
+ public:
+  virtual ~InstanceGuard() = default;
+  // True when another copy holds the lock; otherwise this copy takes it.
+  virtual bool AnotherInstanceRunning() = 0;
+};
+
+// What the handlers ask of the program around the window.
+class ProgramControl {
+ public:
+  virtual ~ProgramControl() = default;
+  virtual void ShowWindow() = 0;
+  // Ends the program at once, without the window's unload handler.
+  virtual void EndProgram() = 0;
+};
+
+// Everything the handlers work on, owned by the window (or by a test).
+struct MainfrmParts {
+  WindowOps& window;
+  settings::ChoiceLists combos;
+  PollTimer& timer;
+  Clock& clock;
+  hid::HidPlatform& platform;
+  InstanceGuard& instance;
+  ProgramControl& program;
+  settings::ProgramFolder programFolder;
+};
+
+// The window's handlers, free of any toolkit. Each runs to its end before
+// the next event is delivered.
+class MainfrmLogic {
+ public:
+  explicit MainfrmLogic(MainfrmParts parts);
+
+  void Form_Load();
+  void Timer1_Timer();
+  void Cmd_WriteEEPROM_Click();
+  void Cmd_Exit_Click();
+  void Form_Unload();
+  void Clear_Click();
+
+  const settings::JoystickSettings& Settings() const { return settings_; }
+  const hid::DeviceLink& Link() const { return link_; }
+
+ private:
+  hid::LinkContext Context();
+  void CloseLink();
+  void RunConnectionSequence();
+
+  MainfrmParts parts_;
+  settings::JoystickSettings settings_;
+  hid::DeviceLink link_;
+  bool closed_ = false;
+};
+
+}  // namespace trivexa::app

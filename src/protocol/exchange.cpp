@@ -1,0 +1,78 @@
+#include "protocol/exchange.h"
+
+#include <algorithm>
+#include <span>
+#include <vector>
+
+#include "hid/discovery.h"
+#include "protocol/reports.h"
+
+namespace trivexa::protocol {
+
+void SendCommand(hid::LinkContext& context, const settings::JoystickSettings& settings,
+                 std::uint8_t code) {
+  hid::DeviceLink& link = context.link;
+  if (!link.deviceConnected) {
+    if (!link.deviceEverFound) return;
+    link.deviceConnected = hid::FindTheHid(context);
+  }
+  if (!link.deviceConnected) return;
+
+  const OutputReport report = BuildOutputReport(code, settings);
+  context.platform.CancelIo(link.writeHandle);
+
+  // The device's own output report length is what it takes. A shorter one
+  // gets the head of the report; a longer one gets the report padded with
+  // zeros, never bytes from past its end. A device without output reports
+  // cannot be sent anything.
+  const std::size_t length = link.deviceCaps.outputReportByteLength;
+  if (length == 0) return;
+  bool written = false;
+  if (length <= report.size()) {
+    written = context.platform.Write(link.writeHandle, std::span(report).first(length));
+  } else {
+    std::vector<std::uint8_t> padded(length, 0);
+    std::copy(report.begin(), report.end(), padded.begin());
+    written = context.platform.Write(link.writeHandle, padded);
+  }
+  if (!written) link.deviceConnected = false;
+}
+
+std::int32_t ReceiveReport(hid::LinkContext& context) {
+  hid::DeviceLink& link = context.link;
+  if (!link.deviceConnected && !link.deviceEverFound) return 0;
+
+  // The buffer is at least the nine bytes a reply is read from, however
+  // short the device's reports are; the read asks for the report length.
+  const std::size_t inputLength = link.deviceCaps.inputReportByteLength;
+  const std::span<std::uint8_t> buffer = link.readBuffer.Prepare(inputLength);
+  const std::span<std::uint8_t> request = buffer.first(std::min(inputLength, buffer.size()));
+
+  const std::int32_t count =
+      context.platform.StartRead(link.readHandle, request, link.readOverlapped);
+
+  switch (context.platform.WaitForRead(link.readEvent, kReadWaitMs)) {
+    case hid::WaitResult::kSignalled:
+      break;
+    case hid::WaitResult::kTimedOut:
+      context.platform.CancelIo(link.readHandle);
+      break;
+    case hid::WaitResult::kFailed:
+      context.window.AppendLog("Readfile undefined error");
+      link.deviceConnected = false;
+      break;
+  }
+
+  // Only a report that was queued when the read started is counted and
+  // shown; one taken during the wait is dropped.
+  if (count >= MIN_REPLY_BYTES) {
+    const std::uint8_t tag = buffer[input_offset::kTag];
+    if (tag == CMD_QUERY_STATUS) context.window.SetStatusText(StatusLineFromReport(buffer));
+    if (tag == CMD_QUERY_POSITION) context.window.SetPositionText(PositionLineFromReport(buffer));
+  }
+
+  if (context.window.LogLineCount() > kLogLineCap) context.window.ClearLog();
+  return count;
+}
+
+}  // namespace trivexa::protocol

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "protocol/commands.h"
+#include "settings/joystick_settings.h"
+
+namespace trivexa::protocol {
+
+// An input report as read; offsets past its end read as zero.
+using InputReport = std::span<const std::uint8_t>;
+
+// Fragments of the status line, by the index the device reports. The
+// interval table names three more intervals than the window offers.
+inline constexpr std::array<std::string_view, 9> kDeadZoneFragments = {
+    " 1.0deg", " 1.5deg", " 2.0deg", " 2.5deg", " 3.0deg",
+    " 3.5deg", " 4.0deg", " 4.5deg", " 5.0deg"};
+inline constexpr std::array<std::string_view, 11> kAngleOffsetFragments = {
+    ", -5", ", -4", ", -3", ", -2", ", -1", ", 0", ", +1", ", +2", ", +3", ", +4", ", +5"};
+inline constexpr std::array<std::string_view, 6> kMoveThresholdFragments = {
+    ", 1", ", 2", ", 3", ", 4", ", 5", ", 6"};
+inline constexpr std::array<std::string_view, 8> kIntervalFragments = {
+    ", 10ms", ", 20ms", ", 30ms", ", 40ms", ", 50ms", ", 60ms", ", 70ms", ", 80ms"};
+
+// Decimal, no leading zeros; a blank before zero or a positive number, a
+// minus sign before a negative one.
+std::string NumberText(std::int64_t value);
+
+// 65 bytes: report ID 0, the code, and for CMD_WRITE_CONFIG the four
+// indexes of `settings`; zero everywhere else.
+OutputReport BuildOutputReport(std::uint8_t code, const settings::JoystickSettings& settings);
+
+// "Current Status:" with the four fragments, ", X=" and ",Y=".
+std::string StatusLineFromReport(InputReport report);
+// " x=" and ",y=" with the signed 16-bit little-endian values.
+std::string PositionLineFromReport(InputReport report);
+
+}  // namespace trivexa::protocol

@@ -1,0 +1,226 @@
+#include "settings/ini_file.h"
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "settings/ini_profile.h"
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace trivexa::settings {
+namespace {
+
+// The Windows profile reader fills a buffer of 8192 characters, one of them
+// the terminating zero.
+constexpr std::size_t kMaxValueLength = 8191;
+
+enum class ReadResult { kRead, kMissing, kFailed };
+
+// The whole file as bytes. kMissing only when there is no such file; a
+// folder, a file without read access or a read error give kFailed.
+ReadResult ReadWholeFile(const std::string& path, std::string& content) {
+  content.clear();
+  errno = 0;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return errno == ENOENT ? ReadResult::kMissing : ReadResult::kFailed;
+  char chunk[65536];
+  bool failed = false;
+  for (;;) {
+    const std::size_t got = std::fread(chunk, 1, sizeof chunk, file);
+    content.append(chunk, got);
+    if (got < sizeof chunk) {
+      failed = std::ferror(file) != 0;
+      break;
+    }
+  }
+  std::fclose(file);
+  return failed ? ReadResult::kFailed : ReadResult::kRead;
+}
+
+// Texts that would break the line structure of the file if stored: a line
+// break anywhere, a ']' in the section name, an '=' in the key, or a key the
+// reader would take for a comment or a section.
+bool CanStore(std::string_view section, std::string_view key, std::string_view value) {
+  constexpr std::string_view kLineBreaks = "\r\n";
+  if (section.find_first_of(kLineBreaks) != std::string_view::npos ||
+      key.find_first_of(kLineBreaks) != std::string_view::npos ||
+      value.find_first_of(kLineBreaks) != std::string_view::npos) {
+    return false;
+  }
+  if (section.find(']') != std::string_view::npos) return false;
+  if (key.find('=') != std::string_view::npos) return false;
+  const std::size_t first = key.find_first_not_of(" \t");
+  return first == std::string_view::npos || (key[first] != ';' && key[first] != '[');
+}
+
+#ifdef _WIN32
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of("\\/");
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return path.substr(0, 1);
+  return path.substr(0, slash);
+}
+
+bool WriteAll(HANDLE file, std::string_view content) {
+  while (!content.empty()) {
+    const DWORD chunk =
+        content.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(content.size());
+    DWORD written = 0;
+    if (!WriteFile(file, content.data(), chunk, &written, nullptr) || written == 0) return false;
+    content.remove_prefix(written);
+  }
+  return true;
+}
+
+// Writes `content` to a fresh file beside `path`, then moves it over `path`
+// in one step.
+bool ReplaceAtomically(const std::string& path, std::string_view content, bool /*existed*/) {
+  char tempName[MAX_PATH];
+  if (GetTempFileNameA(FolderOf(path).c_str(), "ini", 0, tempName) == 0) return false;
+  HANDLE file = CreateFileA(tempName, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    DeleteFileA(tempName);
+    return false;
+  }
+  bool ok = WriteAll(file, content) && FlushFileBuffers(file) != 0;
+  if (!CloseHandle(file)) ok = false;
+  if (ok) {
+    ok = MoveFileExA(tempName, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
+         0;
+  }
+  if (!ok) DeleteFileA(tempName);
+  return ok;
+}
+
+// A file marked read-only is not replaced, as the profile writer refuses it.
+bool MayReplace(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+}
+
+#else
+
+bool WriteAll(int fd, std::string_view content) {
+  while (!content.empty()) {
+    const ssize_t written = ::write(fd, content.data(), content.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (written == 0) return false;
+    content.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+mode_t NewFileMode() {
+  // umask can only be read by setting it; the tool has a single thread.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return static_cast<mode_t>(0666 & ~mask);
+}
+
+// Writes `content` to a fresh hidden file beside `path` (".NAME.XXXXXX"),
+// flushes it to disk and renames it over `path`: a reader sees the old file
+// or the new one, never a part of either. The replacement keeps the
+// permission bits of the file it replaces.
+bool ReplaceAtomically(const std::string& path, std::string_view content, bool existed) {
+  mode_t mode = NewFileMode();
+  if (existed) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return false;
+    mode = static_cast<mode_t>(info.st_mode & 07777);
+  }
+  const std::size_t slash = path.rfind('/');
+  const std::string folder =
+      slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
+  const std::string prefix = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+
+  std::string tempName = prefix + "." + name + ".XXXXXX";
+  const int fd = ::mkstemp(tempName.data());
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, content) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+  if (::close(fd) != 0) ok = false;
+  if (ok && ::rename(tempName.c_str(), path.c_str()) != 0) ok = false;
+  if (!ok) {
+    ::unlink(tempName.c_str());
+    return false;
+  }
+  // Make the rename itself durable; the data is already safe, so a failure
+  // here does not undo the write.
+  const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd >= 0) {
+    ::fsync(folderFd);
+    ::close(folderFd);
+  }
+  return true;
+}
+
+// A file without write permission for this user is not replaced: a rename
+// would get round it, the profile writer this follows could not.
+bool MayReplace(const std::string& path) {
+  return ::access(path.c_str(), W_OK) == 0 || errno == ENOENT;
+}
+
+#endif
+
+}  // namespace
+
+bool FileExists(const std::string& path) {
+  if (path.empty()) return false;
+#ifdef _WIN32
+  if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  return GetLastError() != ERROR_FILE_NOT_FOUND;
+#else
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0) return true;
+  return errno != ENOENT;
+#endif
+}
+
+std::string ReadIniValue(const std::string& path, std::string_view section, std::string_view key,
+                         std::string_view defaultText) {
+  std::string content;
+  std::optional<std::string> value;
+  if (ReadWholeFile(path, content) == ReadResult::kRead) {
+    value = IniLookup(content, section, key);
+  }
+  std::string result = value ? std::move(*value) : std::string(defaultText);
+  if (result.size() > kMaxValueLength) result.resize(kMaxValueLength);
+  return result;
+}
+
+std::string WriteIniValue(const std::string& path, std::string_view section, std::string_view key,
+                          std::string_view value) {
+  if (path.empty() || !CanStore(section, key, value)) return "0";
+  std::string content;
+  const ReadResult read = ReadWholeFile(path, content);
+  // A file that is there but cannot be read is kept, not overwritten.
+  if (read == ReadResult::kFailed) return "0";
+  const bool existed = read == ReadResult::kRead;
+  if (existed && !MayReplace(path)) return "0";
+  const std::string updated = IniStore(content, section, key, value);
+  return ReplaceAtomically(path, updated, existed) ? "1" : "0";
+}
+
+}  // namespace trivexa::settings

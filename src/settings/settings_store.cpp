@@ -1,0 +1,58 @@
+#include "settings/settings_store.h"
+
+#include <string>
+
+#include "settings/ini_file.h"
+#include "settings/number_reader.h"
+
+namespace trivexa::settings {
+namespace {
+
+// A stored number that is no entry of its table cannot be selected: the
+// key's default takes its place.
+std::uint8_t IndexFromStored(std::string_view stored, const SettingField& field) {
+  const std::int64_t number = ReadLeadingNumber(stored);
+  if (number < 0 || number >= static_cast<std::int64_t>(field.choices.size())) {
+    return field.defaultIndex;
+  }
+  return static_cast<std::uint8_t>(number);
+}
+
+// The sign position of a non-negative number, then its digits: " 5".
+std::string StoredText(std::uint8_t index) { return " " + std::to_string(index); }
+
+}  // namespace
+
+std::string SettingsFilePath(const ProgramFolder& programFolder) {
+#ifdef _WIN32
+  constexpr char kSeparator = '\\';
+#else
+  constexpr char kSeparator = '/';
+#endif
+  return programFolder() + kSeparator + std::string(kSettingsFileName);
+}
+
+void LoadSettings(JoystickSettings& settings, const ProgramFolder& programFolder) {
+  if (FileExists(SettingsFilePath(programFolder))) {
+    for (const SettingField& field : kSettingFields) {
+      const std::string stored = ReadIniValue(SettingsFilePath(programFolder), kSettingsSection,
+                                              field.key, field.defaultText);
+      settings.*field.member = IndexFromStored(stored, field);
+    }
+    return;
+  }
+  for (const SettingField& field : kSettingFields) {
+    WriteIniValue(SettingsFilePath(programFolder), kSettingsSection, field.key, field.defaultText);
+    settings.*field.member = field.defaultIndex;
+  }
+}
+
+void SaveSettings(const JoystickSettings& settings, const ProgramFolder& programFolder) {
+  // Four separate writes: one that fails does not stop the others.
+  for (const SettingField& field : kSettingFields) {
+    WriteIniValue(SettingsFilePath(programFolder), kSettingsSection, field.key,
+                  StoredText(settings.*field.member));
+  }
+}
+
+}  // namespace trivexa::settings

@@ -1,0 +1,209 @@
+#include "protocol/exchange.h"
+
+#include <gtest/gtest.h>
+
+#include "fakes/fake_hid_platform.h"
+#include "fakes/fake_window.h"
+#include "hid/discovery.h"
+#include "protocol/commands.h"
+
+namespace trivexa::protocol {
+namespace {
+
+using fakes::Event;
+
+class ExchangeTest : public ::testing::Test {
+ protected:
+  // Opens the joystick as a scan would, then forgets what that logged.
+  void Connect() {
+    ASSERT_TRUE(hid::FindTheHid(context_));
+    window_.log.clear();
+    timeline_.Clear();
+  }
+  std::vector<std::string> Traffic() const {
+    return timeline_.Texts({"write", "read", "wait", "cancel", "open", "close", "log", "status",
+                            "position", "clear log"});
+  }
+
+  fakes::Timeline timeline_;
+  fakes::FakeClock clock_{timeline_};
+  fakes::FakeWindow window_{timeline_, clock_};
+  fakes::FakeHidPlatform platform_{timeline_, clock_};
+  hid::DeviceLink link_;
+  hid::LinkContext context_{link_, platform_, window_, clock_};
+  settings::JoystickSettings settings_{8, 10, 5, 4};
+};
+
+TEST_F(ExchangeTest, NothingHappensBeforeTheDeviceWasEverFound) {
+  platform_.AddJoystick();
+  for (int i = 0; i < 150; ++i) window_.AppendLog("line");
+  timeline_.Clear();
+
+  SendCommand(context_, settings_, CMD_QUERY_STATUS);
+  EXPECT_EQ(ReceiveReport(context_), 0);
+  EXPECT_TRUE(timeline_.Events().empty());
+  EXPECT_EQ(platform_.listCalls, 0);
+  EXPECT_EQ(window_.log.size(), 150u);
+}
+
+TEST_F(ExchangeTest, QueryIsWrittenWithTheDeviceLengthAndItsQueuedReplyShown) {
+  platform_.AddJoystick();
+  Connect();
+  SendCommand(context_, settings_, CMD_QUERY_STATUS);
+  clock_.Sleep(30);
+  EXPECT_EQ(ReceiveReport(context_), 9);
+  EXPECT_EQ(Traffic(), (std::vector<std::string>{
+                           "write 00 5A 00 00 00 00 /65",
+                           "read 9",
+                           "wait signalled",
+                           "status Current Status: 3.0deg, 0, 1, 20ms, X= 128,Y= 127",
+                       }));
+  EXPECT_EQ(platform_.Joystick(0).received.at(0), std::vector<std::uint8_t>(
+      {0x00, 0x5A, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+       0,    0,    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+       0,    0,    0, 0, 0, 0, 0, 0, 0, 0, 0}));
+
+  SendCommand(context_, settings_, CMD_QUERY_POSITION);
+  clock_.Sleep(30);
+  EXPECT_EQ(ReceiveReport(context_), 9);
+  EXPECT_EQ(window_.position, " x=-300,y= 25");
+  EXPECT_TRUE(link_.deviceConnected);
+}
+
+TEST_F(ExchangeTest, ReplyArrivingDuringTheWaitIsTakenButNeitherCountedNorShown) {
+  platform_.AddJoystick();
+  Connect();
+  platform_.Joystick(0).replyDelayMs = 40;
+  SendCommand(context_, settings_, CMD_QUERY_STATUS);
+  const std::int64_t readAt = clock_.NowMs();
+  EXPECT_EQ(ReceiveReport(context_), 0);
+  EXPECT_EQ(clock_.NowMs() - readAt, 40);
+  EXPECT_TRUE(window_.status.empty());
+  EXPECT_TRUE(platform_.Joystick(0).queue.empty());
+}
+
+TEST_F(ExchangeTest, SilentDeviceCostsTheFullWaitAndIsCancelled) {
+  platform_.AddJoystick();
+  Connect();
+  platform_.Joystick(0).silent = true;
+  window_.SetStatusText("kept");
+  SendCommand(context_, settings_, CMD_QUERY_STATUS);
+  const std::int64_t readAt = clock_.NowMs();
+  EXPECT_EQ(ReceiveReport(context_), 0);
+  EXPECT_EQ(clock_.NowMs() - readAt, 100);
+  EXPECT_EQ(timeline_.Texts({"wait", "cancel"}),
+            (std::vector<std::string>{"wait timeout", "cancel " + std::to_string(link_.readHandle)}));
+  EXPECT_EQ(window_.status, "kept");
+  EXPECT_TRUE(link_.deviceConnected);
+  EXPECT_TRUE(window_.log.empty());
+}
+
+TEST_F(ExchangeTest, FailedWriteMarksTheDeviceLostSilentlyAndTheNextSendReconnects) {
+  platform_.AddJoystick();
+  Connect();
+  platform_.Joystick(0).failWrites = true;
+  SendCommand(context_, settings_, CMD_QUERY_STATUS);
+  EXPECT_FALSE(link_.deviceConnected);
+  EXPECT_TRUE(window_.log.empty());
+
+  // The read after a failed write still runs: the device was found before.
+  platform_.Joystick(0).failWrites = false;
+  timeline_.Clear();
+  EXPECT_EQ(ReceiveReport(context_), 0);
+  EXPECT_FALSE(timeline_.Texts({"read"}).empty());
+
+  // On demand: one scan, then the report goes out in the same call.
+  timeline_.Clear();
+  SendCommand(context_, settings_, CMD_WRITE_CONFIG);
+  EXPECT_TRUE(link_.deviceConnected);
+  EXPECT_EQ(platform_.listCalls, 2);
+  EXPECT_EQ(timeline_.Texts({"write"}), (std::vector<std::string>{"write 00 3A 08 0A 05 04 /65"}));
+  EXPECT_EQ(platform_.Joystick(0).eeprom, settings_);
+}
+
+TEST_F(ExchangeTest, FailedReconnectSendsNothing) {
+  platform_.AddJoystick();
+  Connect();
+  platform_.Unplug(0);
+  SendCommand(context_, settings_, CMD_QUERY_STATUS);
+  EXPECT_FALSE(link_.deviceConnected);
+  timeline_.Clear();
+  SendCommand(context_, settings_, CMD_CLOSE);
+  EXPECT_FALSE(link_.deviceConnected);
+  EXPECT_TRUE(timeline_.Texts({"write"}).empty());
+  EXPECT_EQ(window_.log, (std::vector<std::string>{"  USB device not found!"}));
+}
+
+TEST_F(ExchangeTest, LogIsClearedOnlyOnceItHoldsMoreThanAHundredLines) {
+  platform_.AddJoystick();
+  Connect();
+  platform_.Joystick(0).silent = true;
+  for (int i = 0; i < 100; ++i) window_.AppendLog("line");
+  ReceiveReport(context_);
+  EXPECT_EQ(window_.log.size(), 100u);
+  window_.AppendLog("line 101");
+  ReceiveReport(context_);
+  EXPECT_TRUE(window_.log.empty());
+}
+
+TEST_F(ExchangeTest, WaitFailureIsLoggedThenClearedWithTheFullLog) {
+  platform_.AddJoystick();
+  Connect();
+  platform_.Joystick(0).failWaits = true;
+  for (int i = 0; i < 100; ++i) window_.AppendLog("line");
+  timeline_.Clear();
+  EXPECT_EQ(ReceiveReport(context_), 0);
+  EXPECT_FALSE(link_.deviceConnected);
+  EXPECT_EQ(timeline_.Texts({"log", "clear log", "cancel"}),
+            (std::vector<std::string>{"log Readfile undefined error", "clear log"}));
+
+  // With fewer lines the error line stays.
+  link_.deviceConnected = true;
+  ReceiveReport(context_);
+  EXPECT_EQ(window_.log, (std::vector<std::string>{"Readfile undefined error"}));
+}
+
+TEST_F(ExchangeTest, ShortRepliesAndOtherTagsShowNothing) {
+  auto& joystick = platform_.AddJoystick();
+  Connect();
+  // A 7-byte report tagged as a status reply.
+  joystick.joystick->Queue(0, {0x00, 1, 2, 0, 0x5A, 4, 5});
+  EXPECT_EQ(ReceiveReport(context_), 7);
+  joystick.joystick->Queue(0, {0x00, 1, 2, 0, 0x7A, 4, 5, 0, 1});
+  EXPECT_EQ(ReceiveReport(context_), 9);
+  joystick.joystick->Queue(0, {0x00, 1, 2, 0, 0x4A, 4, 5, 0, 1});
+  EXPECT_EQ(ReceiveReport(context_), 9);
+  EXPECT_TRUE(window_.status.empty());
+  EXPECT_TRUE(window_.position.empty());
+}
+
+TEST_F(ExchangeTest, OddReportLengthsStayInsideTheBuffers) {
+  auto& joystick = platform_.AddJoystick();
+  joystick.caps = {5, 8};
+  Connect();
+  SendCommand(context_, settings_, CMD_WRITE_CONFIG);
+  EXPECT_EQ(timeline_.Texts({"write"}), (std::vector<std::string>{"write 00 3A 08 0A 05 04 /8"}));
+  // A 5-byte status reply is too short to be shown, and nothing past it is read.
+  clock_.Sleep(30);
+  SendCommand(context_, settings_, CMD_QUERY_STATUS);
+  clock_.Sleep(30);
+  EXPECT_EQ(ReceiveReport(context_), 5);
+  EXPECT_TRUE(window_.status.empty());
+
+  // A device announcing 200-byte output reports gets them, zero-padded.
+  link_.deviceCaps = {64, 200};
+  timeline_.Clear();
+  SendCommand(context_, settings_, CMD_CLOSE);
+  EXPECT_EQ(timeline_.Texts({"write"}), (std::vector<std::string>{"write 00 AA 00 00 00 00 /200"}));
+  EXPECT_EQ(joystick.joystick->received.back().size(), 200u);
+
+  // One without output reports is sent nothing, and stays connected.
+  link_.deviceCaps = {9, 0};
+  timeline_.Clear();
+  SendCommand(context_, settings_, CMD_QUERY_STATUS);
+  EXPECT_TRUE(timeline_.Texts({"write"}).empty());
+  EXPECT_TRUE(link_.deviceConnected);
+}
+
+}  // namespace
+}  // namespace trivexa::protocol

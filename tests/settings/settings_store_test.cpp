@@ -1,0 +1,111 @@
+#include "settings/settings_store.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "fakes/temp_dir.h"
+
+namespace trivexa::settings {
+namespace {
+
+using fakes::ReadFile;
+using fakes::WriteFile;
+
+class SettingsStoreTest : public ::testing::Test {
+ protected:
+  ProgramFolder Folder() {
+    return [this] {
+      ++folderQueries_;
+      return dir_.path().string();
+    };
+  }
+  std::filesystem::path Ini() const { return dir_.path() / "JOYSTICK.INI"; }
+  JoystickSettings LoadFrom(const std::string& content) {
+    WriteFile(Ini(), content);
+    JoystickSettings settings{};
+    LoadSettings(settings, Folder());
+    EXPECT_EQ(ReadFile(Ini()), content) << "a present file must never be written at start-up";
+    return settings;
+  }
+
+  fakes::TempDir dir_;
+  int folderQueries_ = 0;
+};
+
+TEST_F(SettingsStoreTest, MissingFileIsCreatedWithTheDefaultsInTableOrder) {
+  JoystickSettings settings{};
+  LoadSettings(settings, Folder());
+  EXPECT_EQ(settings, kDefaultSettings);
+  EXPECT_EQ(ReadFile(Ini()),
+            "[TRIVEXA]\nDeadZoneAngle=5\nMaximumAngleOffset=5\nMoveThreshold=2\nTimeInterval=1\n");
+  // The path is formed anew for the existence test and for every key.
+  EXPECT_EQ(folderQueries_, 5);
+}
+
+TEST_F(SettingsStoreTest, PresentFileIsReadAndNeverRewritten) {
+  EXPECT_EQ(LoadFrom("[TRIVEXA]\nDeadZoneAngle=8\nMaximumAngleOffset=10\nMoveThreshold=5\n"
+                     "TimeInterval=4\n"),
+            (JoystickSettings{8, 10, 5, 4}));
+  EXPECT_EQ(LoadFrom(""), kDefaultSettings);
+  EXPECT_EQ(LoadFrom("[OTHER]\nDeadZoneAngle=1\n"), kDefaultSettings);
+  // A lacking key takes its default and stays lacking.
+  EXPECT_EQ(LoadFrom("[TRIVEXA]\nMoveThreshold=4\n"), (JoystickSettings{5, 5, 4, 1}));
+  // Texts as both writers leave them, and as people type them.
+  EXPECT_EQ(LoadFrom("[trivexa]\r\ndeadzoneangle= 3\r\nMaximumAngleOffset=3 degrees\r\n"
+                     "MoveThreshold=\r\nTimeInterval=abc\r\n"),
+            (JoystickSettings{3, 3, 0, 0}));
+  EXPECT_EQ(LoadFrom("[TRIVEXA]\nDeadZoneAngle=2.5\nMaximumAngleOffset=3.5\nMoveThreshold=1 2\n"),
+            (JoystickSettings{2, 4, 2, 1}));
+}
+
+TEST_F(SettingsStoreTest, ValuesThatAreNoEntryOfTheirTableTakeTheKeysDefault) {
+  EXPECT_EQ(LoadFrom("[TRIVEXA]\nDeadZoneAngle=9\nMaximumAngleOffset=11\nMoveThreshold=6\n"
+                     "TimeInterval=5\n"),
+            kDefaultSettings);
+  EXPECT_EQ(LoadFrom("[TRIVEXA]\nDeadZoneAngle=999\nMaximumAngleOffset=-3\nMoveThreshold=1e400\n"
+                     "TimeInterval=&HFF\n"),
+            (JoystickSettings{5, 5, 1, 0}));
+  EXPECT_EQ(LoadFrom("[TRIVEXA]\nDeadZoneAngle=256\nMaximumAngleOffset=-0.4\n"),
+            (JoystickSettings{5, 0, 2, 1}));
+}
+
+TEST_F(SettingsStoreTest, GarbageFilesNeitherCrashNorHangNorGetRewritten) {
+  std::string binary;
+  for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 131) & 0xFF);
+  EXPECT_EQ(LoadFrom(binary), kDefaultSettings);
+
+  using namespace std::string_literals;
+  EXPECT_EQ(LoadFrom("[TRIVEXA]\nDeadZoneAngle=7\0garbage\nTimeInterval=\0" "3\n"s),
+            (JoystickSettings{7, 5, 2, 0}));
+
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(LoadFrom("[TRIVEXA]\nDeadZoneAngle=" + std::string(10'000'000, '1') + "\nTimeInterval=3\n"),
+            (JoystickSettings{5, 5, 2, 3}));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+TEST_F(SettingsStoreTest, SavedValuesReadBackAndKeepTheRestOfTheFile) {
+  WriteFile(Ini(), "; tuned by hand\r\n[TRIVEXA]\r\nDeadZoneAngle=5\r\nMaximumAngleOffset=5\r\n"
+                   "\r\n[Other]\r\nKey=Value\r\n");
+  SaveSettings({8, 10, 5, 4}, Folder());
+  const std::string saved = ReadFile(Ini());
+  EXPECT_NE(saved.find("; tuned by hand\r\n[TRIVEXA]\r\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("[Other]\r\nKey=Value\r\n"), std::string::npos) << saved;
+  EXPECT_EQ(saved.find("\n\n"), std::string::npos) << "line endings must stay CRLF: " << saved;
+
+  JoystickSettings loaded{};
+  LoadSettings(loaded, Folder());
+  EXPECT_EQ(loaded, (JoystickSettings{8, 10, 5, 4}));
+  EXPECT_EQ(ReadFile(Ini()), saved);
+}
+
+TEST_F(SettingsStoreTest, SaveIntoAFolderThatIsGoneStaysSilent) {
+  const std::string gone = (dir_.path() / "gone").string();
+  SaveSettings({1, 2, 3, 4}, [&] { return gone; });
+  EXPECT_FALSE(std::filesystem::exists(gone));
+}
+
+}  // namespace
+}  // namespace trivexa::settings
