@@ -77,8 +77,10 @@ TEST(IniStoreTest, ReplacesAValueInPlaceKeepingEveryOtherByte) {
   const std::string crlf =
       "; settings\r\n\r\n[other]\r\nKey=9\r\n\r\n[trivexa]\r\n  deadzoneangle \t= 5 ; x \r\n"
       "Stray line\r\nMoveThreshold=2\r\n\r\n";
+  // The key keeps its spelling; everything after the equals sign is the
+  // new value exactly as given.
   EXPECT_EQ(Set(crlf, "DeadZoneAngle", " 3"),
-            "; settings\r\n\r\n[other]\r\nKey=9\r\n\r\n[trivexa]\r\n  deadzoneangle \t=  3 \r\n"
+            "; settings\r\n\r\n[other]\r\nKey=9\r\n\r\n[trivexa]\r\n  deadzoneangle \t= 3\r\n"
             "Stray line\r\nMoveThreshold=2\r\n\r\n");
   EXPECT_EQ(Set(crlf, "MoveThreshold", "4"),
             "; settings\r\n\r\n[other]\r\nKey=9\r\n\r\n[trivexa]\r\n  deadzoneangle \t= 5 ; x \r\n"
