@@ -212,15 +212,29 @@ std::string ReadIniValue(const std::string& path, std::string_view section, std:
 
 std::string WriteIniValue(const std::string& path, std::string_view section, std::string_view key,
                           std::string_view value) {
-  if (path.empty() || !CanStore(section, key, value)) return "0";
+  const IniEntry entry{key, value};
+  return WriteIniValues(path, section, std::span(&entry, 1));
+}
+
+std::string WriteIniValues(const std::string& path, std::string_view section,
+                           std::span<const IniEntry> entries) {
+  if (path.empty()) return "0";
   std::string content;
   const ReadResult read = ReadWholeFile(path, content);
   // A file that is there but cannot be read is kept, not overwritten.
   if (read == ReadResult::kFailed) return "0";
   const bool existed = read == ReadResult::kRead;
   if (existed && !MayReplace(path)) return "0";
-  const std::string updated = IniStore(content, section, key, value);
-  return ReplaceAtomically(path, updated, existed) ? "1" : "0";
+  bool allStorable = true;
+  for (const IniEntry& entry : entries) {
+    // A key that cannot be stored does not keep the others from the file.
+    if (!CanStore(section, entry.key, entry.value)) {
+      allStorable = false;
+      continue;
+    }
+    content = IniStore(content, section, entry.key, entry.value);
+  }
+  return ReplaceAtomically(path, content, existed) && allStorable ? "1" : "0";
 }
 
 }  // namespace trivexa::settings

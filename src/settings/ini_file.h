@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -24,5 +25,16 @@ std::string ReadIniValue(const std::string& path, std::string_view section, std:
 // never a truncated one. Returns "1" on success, "0" on failure.
 std::string WriteIniValue(const std::string& path, std::string_view section, std::string_view key,
                           std::string_view value);
+
+struct IniEntry {
+  std::string_view key;
+  std::string_view value;
+};
+
+// Stores several keys of one section in a single replacement of the file:
+// the same file as one WriteIniValue per key, in order, at the cost of one
+// write and one flush to disk. "1" when every key was stored.
+std::string WriteIniValues(const std::string& path, std::string_view section,
+                           std::span<const IniEntry> entries);
 
 }  // namespace trivexa::settings

@@ -1,5 +1,6 @@
 #include "settings/settings_store.h"
 
+#include <array>
 #include <string>
 
 #include "settings/ini_file.h"
@@ -19,7 +20,7 @@ std::uint8_t IndexFromStored(std::string_view stored, const SettingField& field)
 }
 
 // The sign position of a non-negative number, then its digits: " 5".
-std::string StoredText(std::uint8_t index) { return " " + std::to_string(index); }
+std::string StoredText(std::uint8_t index) { return std::string(1, ' ').append(std::to_string(index)); }
 
 }  // namespace
 
@@ -41,18 +42,24 @@ void LoadSettings(JoystickSettings& settings, const ProgramFolder& programFolder
     }
     return;
   }
-  for (const SettingField& field : kSettingFields) {
-    WriteIniValue(SettingsFilePath(programFolder), kSettingsSection, field.key, field.defaultText);
-    settings.*field.member = field.defaultIndex;
+  std::array<IniEntry, kSettingFields.size()> defaults;
+  for (std::size_t i = 0; i < kSettingFields.size(); ++i) {
+    defaults[i] = {kSettingFields[i].key, kSettingFields[i].defaultText};
+    settings.*kSettingFields[i].member = kSettingFields[i].defaultIndex;
   }
+  WriteIniValues(SettingsFilePath(programFolder), kSettingsSection, defaults);
 }
 
 void SaveSettings(const JoystickSettings& settings, const ProgramFolder& programFolder) {
-  // Four separate writes: one that fails does not stop the others.
-  for (const SettingField& field : kSettingFields) {
-    WriteIniValue(SettingsFilePath(programFolder), kSettingsSection, field.key,
-                  StoredText(settings.*field.member));
+  // All four keys go to disk in one replacement of the file: either the old
+  // file or the new one, never a half-saved mix, and one flush, not four.
+  std::array<std::string, kSettingFields.size()> texts;
+  std::array<IniEntry, kSettingFields.size()> entries;
+  for (std::size_t i = 0; i < kSettingFields.size(); ++i) {
+    texts[i] = StoredText(settings.*kSettingFields[i].member);
+    entries[i] = {kSettingFields[i].key, texts[i]};
   }
+  WriteIniValues(SettingsFilePath(programFolder), kSettingsSection, entries);
 }
 
 }  // namespace trivexa::settings

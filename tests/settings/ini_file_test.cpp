@@ -133,6 +133,24 @@ TEST_F(IniFileTest, WriteIniValueCreatesThenUpdatesKeepingOtherBytes) {
             "no equals sign");
 }
 
+TEST_F(IniFileTest, SeveralKeysInOneWriteMatchOneWritePerKey) {
+  const std::string handWritten = "[TRIVEXA]\r\nMoveThreshold=4\r\n\r\n[OTHER]\r\nA=b\r\n";
+  const IniEntry entries[] = {{"DeadZoneAngle", " 8"}, {"MoveThreshold", " 5"}, {"Bad\nKey", "1"},
+                              {"TimeInterval", " 4"}};
+  WriteFile(Ini(), handWritten);
+  for (const IniEntry& entry : entries) WriteIniValue(Ini().string(), "TRIVEXA", entry.key, entry.value);
+  const std::string oneByOne = ReadFile(Ini());
+
+  WriteFile(Ini(), handWritten);
+  // The key that cannot be stored is reported, and does not stop the others.
+  EXPECT_EQ(WriteIniValues(Ini().string(), "TRIVEXA", entries), "0");
+  EXPECT_EQ(ReadFile(Ini()), oneByOne);
+  EXPECT_EQ(oneByOne,
+            "[TRIVEXA]\r\nMoveThreshold= 5\r\nDeadZoneAngle= 8\r\nTimeInterval= 4\r\n\r\n"
+            "[OTHER]\r\nA=b\r\n");
+  EXPECT_EQ(NamesIn(dir_.path()), (std::set<std::string>{"JOYSTICK.INI"}));
+}
+
 TEST_F(IniFileTest, RepeatedWritesLeaveNoTemporaryFilesAndKeepPermissions) {
   WriteFile(Ini(), "[TRIVEXA]\n");
   fs::permissions(Ini(), fs::perms(0640));
