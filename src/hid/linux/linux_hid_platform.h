@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "hid/hid_platform.h"
+
+namespace trivexa::hid {
+
+// HID access through the kernel's hidraw nodes.
+//
+// Handles are ids of this object's own table, never file descriptors. Every
+// input report is handed out as [report ID, data...]: hidraw leaves the ID
+// byte out for devices that number no reports, so a 0 is put in front there.
+// Reads follow the overlapped model the logic expects: a read that finds a
+// report waiting completes at once; otherwise it stays pending on its event,
+// and a report that ends it during a wait is taken and dropped.
+//
+// Not thread-safe: one thread drives it, as the whole program has one.
+class LinuxHidPlatform final : public HidPlatform {
+ public:
+  explicit LinuxHidPlatform(std::string sysfsDir = "/sys/class/hidraw",
+                            std::string devDir = "/dev");
+  ~LinuxHidPlatform() override;
+  LinuxHidPlatform(const LinuxHidPlatform&) = delete;
+  LinuxHidPlatform& operator=(const LinuxHidPlatform&) = delete;
+
+  // Takes over an already open descriptor of a node that keeps report
+  // boundaries (a hidraw node, or a SOCK_SEQPACKET socket standing in for
+  // one), as if Open had opened it: it is closed by Close or with this
+  // object. `numberedReports` says whether reads bring the report ID first.
+  // Gives kInvalidHandle for a negative descriptor.
+  Handle Adopt(int fd, bool numberedReports);
+
+  std::vector<std::string> ListInterfaces() override;
+  Handle Open(const std::string& path, bool overlapped) override;
+  void Close(Handle handle) override;
+  std::optional<DeviceAttributes> GetAttributes(Handle handle) override;
+  bool GetProductString(Handle handle,
+                        std::span<std::uint8_t, kProductStringBytes> buffer) override;
+  std::optional<HidCaps> GetCaps(Handle handle) override;
+  Handle CreateReadEvent() override;
+  bool Write(Handle handle, std::span<const std::uint8_t> report) override;
+  void CancelIo(Handle handle) override;
+  std::int32_t StartRead(Handle handle, std::span<std::uint8_t> buffer,
+                         ReadOverlapped& overlapped) override;
+  WaitResult WaitForRead(Handle event, std::uint32_t timeoutMs) override;
+
+ private:
+  struct OpenNode {
+    int fd;
+    bool numberedReports;
+    bool isSocket;  // written with send(), so a gone peer gives EPIPE, not SIGPIPE
+  };
+  struct PendingRead {
+    Handle handle;
+    bool failed;  // the node reported an error: the wait fails
+  };
+  enum class ReadOutcome { kReport, kNothing, kFailed };
+
+  Handle NextId();
+  Handle Register(int fd, bool numberedReports);
+  const OpenNode* Find(Handle handle) const;
+  // One report without blocking, into scratch_; its Windows-counted length
+  // (with the prepended ID byte) in `length`.
+  ReadOutcome ReadOne(const OpenNode& node, std::size_t& length);
+
+  std::string sysfsDir_;
+  std::string devDir_;
+  std::map<Handle, OpenNode> nodes_;
+  std::set<Handle> events_;                // every event created
+  std::map<Handle, PendingRead> pending_;  // by event
+  Handle lastId_ = kNoHandle;
+  std::vector<std::uint8_t> scratch_;
+};
+
+}  // namespace trivexa::hid
