@@ -11,7 +11,7 @@ ASAN     ?= build-asan
 BENCH    ?= build-bench
 WERROR   ?= $(if $(CI),ON,OFF)
 
-.PHONY: all deps build run test test-plain test-sanitized bench clean
+.PHONY: all deps build run test test-plain test-sanitized bench windows-check clean
 
 all: build
 
@@ -55,4 +55,13 @@ bench: deps
 	./$(BENCH)/bin/trivexa_bench
 
 clean:
-	rm -rf $(BUILD) $(ASAN) $(BENCH)
+	rm -rf $(BUILD) $(ASAN) $(BENCH) build-windows
+
+# Cross-compiles everything but the window for Windows (mingw-w64), to keep
+# the Windows HID backend and the core building there.
+windows-check:
+	@dpkg-query -W -f='$${Status}' g++-mingw-w64-x86-64-posix 2>/dev/null | grep -q "ok installed" || \
+	  { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq g++-mingw-w64-x86-64-posix; }
+	cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+	  -DTRIVEXA_BUILD_APP=OFF -DTRIVEXA_BUILD_TESTS=OFF -DTRIVEXA_WERROR=ON
+	cmake --build build-windows -j $(JOBS) --target trivexa_core

@@ -1,0 +1,231 @@
+#include "hid/windows/windows_hid_platform.h"
+
+#include <setupapi.h>
+
+// The mingw-w64 HID headers carry no C++ linkage guard of their own.
+extern "C" {
+#include <hidsdi.h>
+}
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "hid/system_hid_platform.h"
+
+namespace trivexa::hid {
+namespace {
+
+// The path of one enumerated interface, or nothing when its detail record
+// cannot be read.
+std::optional<std::string> InterfacePath(HDEVINFO list, SP_DEVICE_INTERFACE_DATA& interfaceData) {
+  // The size query fails by design (no buffer) and only reports the size.
+  DWORD required = 0;
+  SetupDiGetDeviceInterfaceDetailA(list, &interfaceData, nullptr, 0, &required, nullptr);
+  // Anything shorter than the size field and one path character is no
+  // record: a failed query that reported no size ends up here too.
+  if (required < sizeof(DWORD) + 1) return std::nullopt;
+
+  // One zero byte beyond the record keeps the path terminated whatever is
+  // written; never less than the record structure itself, which is set up
+  // in place.
+  using Detail = SP_DEVICE_INTERFACE_DETAIL_DATA_A;
+  const std::size_t bufferSize = std::max<std::size_t>(required, sizeof(Detail)) + 1;
+  std::vector<char> buffer(bufferSize, 0);
+  auto* detail = new (buffer.data()) Detail{};
+  // The record size of the structure itself, which differs between 32 and
+  // 64 bits, not the size of the whole buffer.
+  detail->cbSize = sizeof(Detail);
+  if (!SetupDiGetDeviceInterfaceDetailA(list, &interfaceData, detail, required, nullptr, nullptr)) {
+    return std::nullopt;
+  }
+
+  const std::size_t pathOffset = offsetof(Detail, DevicePath);
+  const char* path = buffer.data() + pathOffset;
+  const std::size_t length = strnlen(path, bufferSize - pathOffset);
+  if (length == 0) return std::nullopt;
+  return std::string(path, length);
+}
+
+}  // namespace
+
+WindowsHidPlatform::~WindowsHidPlatform() {
+  for (auto& [id, device] : devices_) {
+    EndReadsOn(id, device.file);
+    CloseHandle(device.file);
+  }
+  for (auto& [id, event] : events_) CloseHandle(event.event);
+}
+
+Handle WindowsHidPlatform::NextId() {
+  do {
+    lastId_ = lastId_ == std::numeric_limits<Handle>::max() ? 1 : lastId_ + 1;
+  } while (devices_.contains(lastId_) || events_.contains(lastId_));
+  return lastId_;
+}
+
+const WindowsHidPlatform::OpenDevice* WindowsHidPlatform::FindDevice(Handle handle) const {
+  const auto it = devices_.find(handle);
+  return it == devices_.end() ? nullptr : &it->second;
+}
+
+std::vector<std::string> WindowsHidPlatform::ListInterfaces() {
+  std::vector<std::string> paths;
+  GUID hidGuid;
+  HidD_GetHidGuid(&hidGuid);
+  HDEVINFO list =
+      SetupDiGetClassDevsA(&hidGuid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+  if (list == INVALID_HANDLE_VALUE) return paths;
+
+  for (DWORD index = 0;; ++index) {
+    SP_DEVICE_INTERFACE_DATA interfaceData{};
+    interfaceData.cbSize = sizeof(interfaceData);
+    if (!SetupDiEnumDeviceInterfaces(list, nullptr, &hidGuid, index, &interfaceData)) break;
+    if (auto path = InterfacePath(list, interfaceData)) paths.push_back(std::move(*path));
+  }
+
+  SetupDiDestroyDeviceInfoList(list);
+  return paths;
+}
+
+Handle WindowsHidPlatform::Open(const std::string& path, bool overlapped) {
+  // Shared both ways so that the joystick can be opened a second time, for
+  // the overlapped reads, while the write handle stays open.
+  HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, overlapped ? FILE_FLAG_OVERLAPPED : 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return kInvalidHandle;
+  const Handle id = NextId();
+  devices_.emplace(id, OpenDevice{file, overlapped});
+  return id;
+}
+
+void WindowsHidPlatform::Close(Handle handle) {
+  const auto it = devices_.find(handle);
+  if (it == devices_.end()) return;
+  EndReadsOn(handle, it->second.file);
+  CloseHandle(it->second.file);
+  devices_.erase(it);
+}
+
+void WindowsHidPlatform::EndReadsOn(Handle handle, HANDLE file) {
+  for (auto& [id, event] : events_) {
+    if (event.pendingOn != handle) continue;
+    if (!HasOverlappedIoCompleted(event.record.get())) {
+      // Cancelled by record, so it works whatever thread started the read.
+      CancelIoEx(file, event.record.get());
+      DWORD ignored = 0;
+      GetOverlappedResult(file, event.record.get(), &ignored, TRUE);
+    }
+    event.pendingOn = kNoHandle;
+  }
+}
+
+std::optional<DeviceAttributes> WindowsHidPlatform::GetAttributes(Handle handle) {
+  const OpenDevice* device = FindDevice(handle);
+  if (device == nullptr) return std::nullopt;
+  HIDD_ATTRIBUTES attributes{};
+  attributes.Size = sizeof(attributes);
+  if (!HidD_GetAttributes(device->file, &attributes)) return std::nullopt;
+  return DeviceAttributes{attributes.VendorID, attributes.ProductID, attributes.VersionNumber};
+}
+
+bool WindowsHidPlatform::GetProductString(Handle handle,
+                                          std::span<std::uint8_t, kProductStringBytes> buffer) {
+  const OpenDevice* device = FindDevice(handle);
+  if (device == nullptr) return false;
+  return HidD_GetProductString(device->file, buffer.data(), static_cast<ULONG>(buffer.size()));
+}
+
+std::optional<HidCaps> WindowsHidPlatform::GetCaps(Handle handle) {
+  const OpenDevice* device = FindDevice(handle);
+  if (device == nullptr) return std::nullopt;
+  PHIDP_PREPARSED_DATA preparsed = nullptr;
+  if (!HidD_GetPreparsedData(device->file, &preparsed) || preparsed == nullptr) {
+    return std::nullopt;
+  }
+  HIDP_CAPS caps{};
+  const NTSTATUS status = HidP_GetCaps(preparsed, &caps);
+  HidD_FreePreparsedData(preparsed);
+  if (status != HIDP_STATUS_SUCCESS) return std::nullopt;
+  return HidCaps{caps.InputReportByteLength, caps.OutputReportByteLength};
+}
+
+Handle WindowsHidPlatform::CreateReadEvent() {
+  // Manual reset, so that a finished read stays visible to the wait;
+  // signalled at first, so that a wait before any read does not block.
+  HANDLE event = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+  if (event == nullptr) return kNoHandle;
+  const Handle id = NextId();
+  events_.emplace(id, ReadEvent{event, std::make_unique<OVERLAPPED>(), kNoHandle});
+  return id;
+}
+
+bool WindowsHidPlatform::Write(Handle handle, std::span<const std::uint8_t> report) {
+  const OpenDevice* device = FindDevice(handle);
+  // An overlapped handle would need a record of its own; writes go through
+  // the plain handle, where WriteFile returns only when it is done.
+  if (device == nullptr || device->overlapped) return false;
+  if (report.size() > std::numeric_limits<DWORD>::max()) return false;
+  const auto length = static_cast<DWORD>(report.size());
+  DWORD written = 0;
+  return WriteFile(device->file, report.data(), length, &written, nullptr) && written == length;
+}
+
+void WindowsHidPlatform::CancelIo(Handle handle) {
+  if (const OpenDevice* device = FindDevice(handle)) ::CancelIo(device->file);
+}
+
+std::int32_t WindowsHidPlatform::StartRead(Handle handle, std::span<std::uint8_t> buffer,
+                                           ReadOverlapped& overlapped) {
+  const OpenDevice* device = FindDevice(handle);
+  const auto eventIt = events_.find(overlapped.hEvent);
+  // A read with a record on a plain handle would block until a report comes.
+  if (device == nullptr || !device->overlapped || eventIt == events_.end()) return 0;
+  ReadEvent& event = eventIt->second;
+  OVERLAPPED* record = event.record.get();
+
+  // The previous read on this record has not ended yet (a cancel is still
+  // being processed, or a failed wait left it running): it is what the
+  // caller's wait now waits for.
+  if (event.pendingOn != kNoHandle && !HasOverlappedIoCompleted(record)) return 0;
+  event.pendingOn = kNoHandle;
+
+  *record = OVERLAPPED{};
+  record->Offset = overlapped.offset;
+  record->OffsetHigh = overlapped.offsetHigh;
+  record->hEvent = event.event;
+
+  const auto length =
+      static_cast<DWORD>(std::min<std::size_t>(buffer.size(), std::numeric_limits<DWORD>::max()));
+  if (ReadFile(device->file, buffer.data(), length, nullptr, record)) {
+    // Finished within the call: a report was already queued.
+    DWORD count = 0;
+    if (!GetOverlappedResult(device->file, record, &count, FALSE)) return 0;
+    return static_cast<std::int32_t>(
+        std::min<DWORD>(count, static_cast<DWORD>(std::numeric_limits<std::int32_t>::max())));
+  }
+  if (GetLastError() == ERROR_IO_PENDING) event.pendingOn = handle;
+  return 0;
+}
+
+WaitResult WindowsHidPlatform::WaitForRead(Handle event, std::uint32_t timeoutMs) {
+  const auto it = events_.find(event);
+  if (it == events_.end()) return WaitResult::kFailed;
+  switch (WaitForSingleObject(it->second.event, static_cast<DWORD>(timeoutMs))) {
+    case WAIT_OBJECT_0:
+      return WaitResult::kSignalled;
+    case WAIT_TIMEOUT:
+      return WaitResult::kTimedOut;
+    default:
+      return WaitResult::kFailed;
+  }
+}
+
+std::unique_ptr<HidPlatform> MakeSystemHidPlatform() {
+  return std::make_unique<WindowsHidPlatform>();
+}
+
+}  // namespace trivexa::hid

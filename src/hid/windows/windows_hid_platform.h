@@ -1,0 +1,80 @@
+#pragma once
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "hid/hid_platform.h"
+
+namespace trivexa::hid {
+
+// HID access through SetupAPI, hid.dll and Win32 file I/O.
+//
+// Handles and read events are ids of this object's own tables (one id space
+// for both), never HANDLE values cast to integers.
+//
+// Each read event owns one OVERLAPPED record, allocated once and kept at the
+// same address until this object is destroyed, so a read the caller leaves
+// outstanding always has valid storage to complete into. Two reads never
+// share a record: while the previous read on an event is still in flight,
+// StartRead starts no new one. Close (and the destructor) first cancels a
+// read outstanding on the handle and waits for it to end, so once a handle
+// is closed nothing more is written into the caller's buffer.
+//
+// Not thread-safe: one thread drives it, as the whole program has one.
+class WindowsHidPlatform final : public HidPlatform {
+ public:
+  WindowsHidPlatform() = default;
+  ~WindowsHidPlatform() override;
+  WindowsHidPlatform(const WindowsHidPlatform&) = delete;
+  WindowsHidPlatform& operator=(const WindowsHidPlatform&) = delete;
+
+  std::vector<std::string> ListInterfaces() override;
+  Handle Open(const std::string& path, bool overlapped) override;
+  void Close(Handle handle) override;
+  std::optional<DeviceAttributes> GetAttributes(Handle handle) override;
+  bool GetProductString(Handle handle,
+                        std::span<std::uint8_t, kProductStringBytes> buffer) override;
+  std::optional<HidCaps> GetCaps(Handle handle) override;
+  Handle CreateReadEvent() override;
+  bool Write(Handle handle, std::span<const std::uint8_t> report) override;
+  void CancelIo(Handle handle) override;
+  std::int32_t StartRead(Handle handle, std::span<std::uint8_t> buffer,
+                         ReadOverlapped& overlapped) override;
+  WaitResult WaitForRead(Handle event, std::uint32_t timeoutMs) override;
+
+ private:
+  struct OpenDevice {
+    HANDLE file;
+    bool overlapped;  // opened with FILE_FLAG_OVERLAPPED: reads only, no writes
+  };
+  struct ReadEvent {
+    HANDLE event;
+    std::unique_ptr<OVERLAPPED> record;  // fixed address for the object's lifetime
+    Handle pendingOn = kNoHandle;        // device the last read went pending on
+  };
+
+  Handle NextId();
+  const OpenDevice* FindDevice(Handle handle) const;
+  // Cancels the reads still in flight on `handle` and waits until they have
+  // ended, so the system no longer writes into their records and buffers.
+  void EndReadsOn(Handle handle, HANDLE file);
+
+  std::map<Handle, OpenDevice> devices_;
+  std::map<Handle, ReadEvent> events_;
+  Handle lastId_ = kNoHandle;
+};
+
+}  // namespace trivexa::hid
