@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <memory>
+
+#include "app/logic/mainfrm_logic.h"
+#include "app/qt/qt_adapters.h"
+#include "common/clock.h"
+#include "hid/hid_platform.h"
+#include "settings/settings_store.h"
+
+class QCloseEvent;
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QTimer;
+
+namespace trivexa::app {
+
+// The tool's one window: its seventeen controls and the timer, bound to the
+// handlers of MainfrmLogic. The device side, the clock, the single-copy
+// check and the program's folder come from outside, so tests can replace
+// them.
+class Mainfrm final : public QWidget, private ProgramControl {
+  Q_OBJECT
+
+ public:
+  Mainfrm(hid::HidPlatform& platform, Clock& clock, InstanceGuard& instance,
+          settings::ProgramFolder programFolder, QWidget* parent = nullptr);
+  ~Mainfrm() override;
+
+  // Runs the load handler: refuses a second copy, restores the settings and
+  // shows the window.
+  void Load();
+  // True once the handlers have ended the program; main() must not enter
+  // (or must leave) the message loop.
+  bool ProgramEnded() const { return ended_; }
+
+  MainfrmLogic& Logic() { return *logic_; }
+  WindowOps& Window() { return *windowOps_; }
+  ChoiceList& Choice(std::size_t index) { return *choiceLists_[index]; }
+  PollTimer& Timer() { return *pollTimer_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  // ProgramControl.
+  void ShowWindow() override;
+  void EndProgram() override;
+
+  void BuildControls();
+  void BindEvents();
+  int X(int twips) const;
+  int Y(int twips) const;
+  void Place(QWidget& widget, int left, int top, int width, int height) const;
+
+  QComboBox* combo1_ = nullptr;
+  QComboBox* combo2_ = nullptr;
+  QComboBox* combo3_ = nullptr;
+  QComboBox* combo4_ = nullptr;
+  QPushButton* cmdWriteEeprom_ = nullptr;
+  QTimer* timer1_ = nullptr;
+  QPushButton* clear_ = nullptr;
+  QListWidget* lstResults_ = nullptr;
+  QPushButton* cmdExit_ = nullptr;
+  QLabel* labelXy_ = nullptr;
+  QLabel* label5_ = nullptr;
+  QLabel* label4_ = nullptr;
+  QLabel* label3_ = nullptr;
+  QLabel* label2_ = nullptr;
+  QLabel* label1_ = nullptr;
+  QLabel* labelJoyState_ = nullptr;
+  QLabel* labelUsbConnect_ = nullptr;
+
+  std::unique_ptr<QtWindowOps> windowOps_;
+  std::array<std::unique_ptr<ComboChoiceList>, 4> choiceLists_;
+  std::unique_ptr<QtPollTimer> pollTimer_;
+  std::unique_ptr<MainfrmLogic> logic_;
+
+  qreal dpiX_ = 96.0;
+  qreal dpiY_ = 96.0;
+  bool shownOnce_ = false;
+  bool ended_ = false;
+};
+
+}  // namespace trivexa::app

@@ -1,0 +1,86 @@
+#include "app/qt/qt_adapters.h"
+
+#include <QPalette>
+#include <QString>
+#include <algorithm>
+#include <limits>
+
+namespace trivexa::app {
+namespace {
+
+QString ToQString(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+void SetLabelBackground(QLabel& label, const QColor& colour) {
+  QPalette palette = label.palette();
+  palette.setColor(QPalette::Window, colour);
+  label.setPalette(palette);
+  label.setAutoFillBackground(true);
+}
+
+void QtWindowOps::AppendLog(std::string_view line) { log_.addItem(ToQString(line)); }
+
+void QtWindowOps::SelectLastLog() {
+  const int count = log_.count();
+  if (count == 0) return;  // nothing to select, and no error
+  log_.setCurrentRow(count - 1);
+  log_.scrollToItem(log_.item(count - 1));
+}
+
+void QtWindowOps::ClearLog() { log_.clear(); }
+
+std::int16_t QtWindowOps::LogLineCount() const {
+  return static_cast<std::int16_t>(
+      std::min(log_.count(), int{std::numeric_limits<std::int16_t>::max()}));
+}
+
+void QtWindowOps::SetConnectionLabel(bool connected) {
+  // Colour before text, then the label takes the size of its new text.
+  SetLabelBackground(connection_, connected ? kConnectedColour : kUnconnectedColour);
+  connection_.setText(connected ? QStringLiteral("Joystick connected")
+                                : QStringLiteral("Joystick unconnected"));
+  connection_.adjustSize();
+}
+
+void QtWindowOps::SetStatusText(std::string_view text) { status_.setText(ToQString(text)); }
+
+void QtWindowOps::SetPositionText(std::string_view text) { position_.setText(ToQString(text)); }
+
+void ComboChoiceList::Append(std::string_view text) { combo_.addItem(ToQString(text)); }
+
+bool ComboChoiceList::Select(int index) {
+  if (index < -1 || index >= combo_.count()) return false;
+  // Also puts the entry's text back over anything typed into the field,
+  // even when the entry was current already.
+  combo_.setCurrentIndex(index);
+  return true;
+}
+
+std::int16_t ComboChoiceList::SelectedIndex() const {
+  const int index = combo_.currentIndex();
+  // Typing into the field keeps Qt's current index; text that is not the
+  // entry's own names no entry.
+  if (index >= 0 && combo_.isEditable() && combo_.currentText() != combo_.itemText(index)) {
+    return -1;
+  }
+  return static_cast<std::int16_t>(index);
+}
+
+void QtPollTimer::SetEnabled(bool enabled) {
+  if (!enabled) {
+    timer_.stop();
+  } else if (!timer_.isActive()) {
+    timer_.start();
+  }
+}
+
+void QtPollTimer::SetInterval(int milliseconds) {
+  // QTimer restarts a running timer on every new interval; the same value
+  // must leave the running interval alone.
+  if (milliseconds != timer_.interval()) timer_.setInterval(milliseconds);
+}
+
+}  // namespace trivexa::app

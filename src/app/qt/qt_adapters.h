@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QColor>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QTimer>
+
+#include "common/choice_list.h"
+#include "common/poll_timer.h"
+#include "common/window_ops.h"
+
+namespace trivexa::app {
+
+inline const QColor kConnectedColour{0, 255, 0};
+inline const QColor kUnconnectedColour{255, 0, 0};
+
+// Paints a label's background in `colour` and keeps its text colour.
+void SetLabelBackground(QLabel& label, const QColor& colour);
+
+// The window operations on the window's widgets. The widgets belong to the
+// window and outlive this object.
+class QtWindowOps final : public WindowOps {
+ public:
+  QtWindowOps(QListWidget& log, QLabel& connection, QLabel& status, QLabel& position)
+      : log_(log), connection_(connection), status_(status), position_(position) {}
+
+  void AppendLog(std::string_view line) override;
+  void SelectLastLog() override;
+  void ClearLog() override;
+  std::int16_t LogLineCount() const override;
+  void SetConnectionLabel(bool connected) override;
+  void SetStatusText(std::string_view text) override;
+  void SetPositionText(std::string_view text) override;
+
+ private:
+  QListWidget& log_;
+  QLabel& connection_;
+  QLabel& status_;
+  QLabel& position_;
+};
+
+// One of the four editable drop-down lists.
+class ComboChoiceList final : public ChoiceList {
+ public:
+  explicit ComboChoiceList(QComboBox& combo) : combo_(combo) {}
+
+  void Clear() override { combo_.clear(); }
+  void Append(std::string_view text) override;
+  bool Select(int index) override;
+  std::int16_t SelectedIndex() const override;
+  int Count() const override { return combo_.count(); }
+
+ private:
+  QComboBox& combo_;
+};
+
+// Timer1: enabling it starts a fresh interval.
+class QtPollTimer final : public PollTimer {
+ public:
+  explicit QtPollTimer(QTimer& timer) : timer_(timer) {}
+
+  void SetEnabled(bool enabled) override;
+  bool Enabled() const override { return timer_.isActive(); }
+  void SetInterval(int milliseconds) override;
+  int Interval() const override { return timer_.interval(); }
+
+ private:
+  QTimer& timer_;
+};
+
+}  // namespace trivexa::app

@@ -1,0 +1,12 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  // Listing the tests (at build time) needs no display.
+  if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication application(argc, argv);
+  return RUN_ALL_TESTS();
+}

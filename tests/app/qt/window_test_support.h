@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <memory>
+#include <string>
+
+#include "app/qt/mainfrm.h"
+#include "fakes/fake_hid_platform.h"
+#include "fakes/fake_window.h"
+#include "fakes/timeline.h"
+
+namespace trivexa::app::testing {
+
+// The colour that covers most of the widget as it is drawn.
+QColor DominantColour(QWidget& widget);
+
+// A real window over the fakes, keeping JOYSTICK.INI in a temporary folder.
+struct WindowRig {
+  WindowRig();
+  ~WindowRig();
+
+  template <typename T>
+  T* Find(const char* name) const {
+    return window->findChild<T*>(QString::fromLatin1(name));
+  }
+  std::string IniPath() const;
+
+  QTemporaryDir folder;
+  fakes::Timeline timeline;
+  fakes::FakeClock clock{timeline};
+  fakes::FakeHidPlatform platform{timeline, clock};
+  fakes::FakeInstanceGuard instance;
+  std::unique_ptr<Mainfrm> window;
+};
+
+}  // namespace trivexa::app::testing
