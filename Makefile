@@ -53,6 +53,7 @@ bench: deps
 	cmake -S . -B $(BENCH) -G Ninja -DCMAKE_BUILD_TYPE=Release -DTRIVEXA_BUILD_BENCH=ON
 	cmake --build $(BENCH) -j $(JOBS)
 	./$(BENCH)/bin/trivexa_bench
+	bench/measure_app.sh ./$(BENCH)/bin/trivexa_app_bench 60
 
 clean:
 	rm -rf $(BUILD) $(ASAN) $(BENCH) build-windows
