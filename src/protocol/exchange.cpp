@@ -46,7 +46,7 @@ std::int32_t ReceiveReport(hid::LinkContext& context) {
   // short the device's reports are; the read asks for the report length.
   const std::size_t inputLength = link.deviceCaps.inputReportByteLength;
   const std::span<std::uint8_t> buffer = link.readBuffer.Prepare(inputLength);
-  const std::span<std::uint8_t> request = buffer.first(std::min(inputLength, buffer.size()));
+  const std::span<std::uint8_t> request = buffer.first(inputLength);
 
   const std::int32_t count =
       context.platform.StartRead(link.readHandle, request, link.readOverlapped);

@@ -1,6 +1,5 @@
 #include "protocol/reports.h"
 
-
 namespace trivexa::protocol {
 namespace {
 
@@ -22,11 +21,6 @@ std::int16_t SignedLittleEndian(InputReport report, std::size_t offset) {
 }
 
 }  // namespace
-
-std::string NumberText(std::int64_t value) {
-  std::string text = value < 0 ? std::string() : std::string(1, ' ');
-  return text.append(std::to_string(value));
-}
 
 OutputReport BuildOutputReport(std::uint8_t code, const settings::JoystickSettings& settings) {
   OutputReport report{};

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/number_text.h"
 #include "protocol/commands.h"
 #include "settings/joystick_settings.h"
 
@@ -21,14 +22,10 @@ inline constexpr std::array<std::string_view, 9> kDeadZoneFragments = {
     " 3.5deg", " 4.0deg", " 4.5deg", " 5.0deg"};
 inline constexpr std::array<std::string_view, 11> kAngleOffsetFragments = {
     ", -5", ", -4", ", -3", ", -2", ", -1", ", 0", ", +1", ", +2", ", +3", ", +4", ", +5"};
-inline constexpr std::array<std::string_view, 6> kMoveThresholdFragments = {
-    ", 1", ", 2", ", 3", ", 4", ", 5", ", 6"};
+inline constexpr std::array<std::string_view, 6> kMoveThresholdFragments = {", 1", ", 2", ", 3",
+                                                                            ", 4", ", 5", ", 6"};
 inline constexpr std::array<std::string_view, 8> kIntervalFragments = {
     ", 10ms", ", 20ms", ", 30ms", ", 40ms", ", 50ms", ", 60ms", ", 70ms", ", 80ms"};
-
-// Decimal, no leading zeros; a blank before zero or a positive number, a
-// minus sign before a negative one.
-std::string NumberText(std::int64_t value);
 
 // 65 bytes: report ID 0, the code, and for CMD_WRITE_CONFIG the four
 // indexes of `settings`; zero everywhere else.

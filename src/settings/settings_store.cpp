@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 
+#include "common/number_text.h"
 #include "settings/ini_file.h"
 #include "settings/number_reader.h"
 
@@ -18,9 +19,6 @@ std::uint8_t IndexFromStored(std::string_view stored, const SettingField& field)
   }
   return static_cast<std::uint8_t>(number);
 }
-
-// The sign position of a non-negative number, then its digits: " 5".
-std::string StoredText(std::uint8_t index) { return std::string(1, ' ').append(std::to_string(index)); }
 
 }  // namespace
 
@@ -56,7 +54,7 @@ void SaveSettings(const JoystickSettings& settings, const ProgramFolder& program
   std::array<std::string, kSettingFields.size()> texts;
   std::array<IniEntry, kSettingFields.size()> entries;
   for (std::size_t i = 0; i < kSettingFields.size(); ++i) {
-    texts[i] = StoredText(settings.*kSettingFields[i].member);
+    texts[i] = NumberText(settings.*kSettingFields[i].member);
     entries[i] = {kSettingFields[i].key, texts[i]};
   }
   WriteIniValues(SettingsFilePath(programFolder), kSettingsSection, entries);
