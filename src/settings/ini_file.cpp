@@ -31,14 +31,24 @@ namespace {
 // the terminating zero.
 constexpr std::size_t kMaxValueLength = 8191;
 
+// The folder that holds `path`: "." for a bare name.
+std::filesystem::path FolderOf(const std::filesystem::path& path) {
+  const std::filesystem::path folder = path.parent_path();
+  return folder.empty() ? std::filesystem::path(".") : folder;
+}
+
 enum class ReadResult { kRead, kMissing, kFailed };
 
 // The whole file as bytes. kMissing only when there is no such file; a
 // folder, a file without read access or a read error give kFailed.
-ReadResult ReadWholeFile(const std::string& path, std::string& content) {
+ReadResult ReadWholeFile(const std::filesystem::path& path, std::string& content) {
   content.clear();
   errno = 0;
+#ifdef _WIN32
+  std::FILE* file = _wfopen(path.c_str(), L"rb");
+#else
   std::FILE* file = std::fopen(path.c_str(), "rb");
+#endif
   if (file == nullptr) return errno == ENOENT ? ReadResult::kMissing : ReadResult::kFailed;
   char chunk[65536];
   bool failed = false;
@@ -72,13 +82,6 @@ bool CanStore(std::string_view section, std::string_view key, std::string_view v
 
 #ifdef _WIN32
 
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of("\\/");
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return path.substr(0, 1);
-  return path.substr(0, slash);
-}
-
 bool WriteAll(HANDLE file, std::string_view content) {
   while (!content.empty()) {
     const DWORD chunk =
@@ -92,28 +95,29 @@ bool WriteAll(HANDLE file, std::string_view content) {
 
 // Writes `content` to a fresh file beside `path`, then moves it over `path`
 // in one step.
-bool ReplaceAtomically(const std::string& path, std::string_view content, bool /*existed*/) {
-  char tempName[MAX_PATH];
-  if (GetTempFileNameA(FolderOf(path).c_str(), "ini", 0, tempName) == 0) return false;
-  HANDLE file = CreateFileA(tempName, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+bool ReplaceAtomically(const std::filesystem::path& path, std::string_view content,
+                       bool /*existed*/) {
+  wchar_t tempName[MAX_PATH];
+  if (GetTempFileNameW(FolderOf(path).c_str(), L"ini", 0, tempName) == 0) return false;
+  HANDLE file = CreateFileW(tempName, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    DeleteFileA(tempName);
+    DeleteFileW(tempName);
     return false;
   }
   bool ok = WriteAll(file, content) && FlushFileBuffers(file) != 0;
   if (!CloseHandle(file)) ok = false;
   if (ok) {
-    ok = MoveFileExA(tempName, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
+    ok = MoveFileExW(tempName, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
          0;
   }
-  if (!ok) DeleteFileA(tempName);
+  if (!ok) DeleteFileW(tempName);
   return ok;
 }
 
 // A file marked read-only is not replaced, as the profile writer refuses it.
-bool MayReplace(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+bool MayReplace(const std::filesystem::path& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0;
 }
 
@@ -143,20 +147,15 @@ mode_t NewFileMode() {
 // flushes it to disk and renames it over `path`: a reader sees the old file
 // or the new one, never a part of either. The replacement keeps the
 // permission bits of the file it replaces.
-bool ReplaceAtomically(const std::string& path, std::string_view content, bool existed) {
+bool ReplaceAtomically(const std::filesystem::path& path, std::string_view content, bool existed) {
   mode_t mode = NewFileMode();
   if (existed) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) return false;
     mode = static_cast<mode_t>(info.st_mode & 07777);
   }
-  const std::size_t slash = path.rfind('/');
-  const std::string folder =
-      slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
-  const std::string prefix = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-
-  std::string tempName = prefix + "." + name + ".XXXXXX";
+  const std::filesystem::path folder = FolderOf(path);
+  std::string tempName = (folder / ("." + path.filename().native() + ".XXXXXX")).native();
   const int fd = ::mkstemp(tempName.data());
   if (fd < 0) return false;
   bool ok = WriteAll(fd, content) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
@@ -178,7 +177,7 @@ bool ReplaceAtomically(const std::string& path, std::string_view content, bool e
 
 // A file without write permission for this user is not replaced: a rename
 // would get round it, the profile writer this follows could not.
-bool MayReplace(const std::string& path) {
+bool MayReplace(const std::filesystem::path& path) {
   return ::access(path.c_str(), W_OK) == 0 || errno == ENOENT;
 }
 
@@ -186,10 +185,10 @@ bool MayReplace(const std::string& path) {
 
 }  // namespace
 
-bool FileExists(const std::string& path) {
+bool FileExists(const std::filesystem::path& path) {
   if (path.empty()) return false;
 #ifdef _WIN32
-  if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
   return GetLastError() != ERROR_FILE_NOT_FOUND;
 #else
   struct stat info {};
@@ -198,8 +197,8 @@ bool FileExists(const std::string& path) {
 #endif
 }
 
-std::string ReadIniValue(const std::string& path, std::string_view section, std::string_view key,
-                         std::string_view defaultText) {
+std::string ReadIniValue(const std::filesystem::path& path, std::string_view section,
+                         std::string_view key, std::string_view defaultText) {
   std::string content;
   std::optional<std::string> value;
   if (ReadWholeFile(path, content) == ReadResult::kRead) {
@@ -210,13 +209,13 @@ std::string ReadIniValue(const std::string& path, std::string_view section, std:
   return result;
 }
 
-std::string WriteIniValue(const std::string& path, std::string_view section, std::string_view key,
-                          std::string_view value) {
+std::string WriteIniValue(const std::filesystem::path& path, std::string_view section,
+                          std::string_view key, std::string_view value) {
   const IniEntry entry{key, value};
   return WriteIniValues(path, section, std::span(&entry, 1));
 }
 
-std::string WriteIniValues(const std::string& path, std::string_view section,
+std::string WriteIniValues(const std::filesystem::path& path, std::string_view section,
                            std::span<const IniEntry> entries) {
   if (path.empty()) return "0";
   std::string content;

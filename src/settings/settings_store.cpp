@@ -22,13 +22,11 @@ std::uint8_t IndexFromStored(std::string_view stored, const SettingField& field)
 
 }  // namespace
 
-std::string SettingsFilePath(const ProgramFolder& programFolder) {
-#ifdef _WIN32
-  constexpr char kSeparator = '\\';
-#else
-  constexpr char kSeparator = '/';
-#endif
-  return programFolder() + kSeparator + std::string(kSettingsFileName);
+std::filesystem::path SettingsFilePath(const ProgramFolder& programFolder) {
+  const std::filesystem::path folder = programFolder();
+  // Without this, an unknown folder would put the file in the root folder.
+  if (folder.empty()) return {};
+  return folder / kSettingsFileName;
 }
 
 void LoadSettings(JoystickSettings& settings, const ProgramFolder& programFolder) {

@@ -1,17 +1,20 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
-#include <string>
 
 #include "settings/joystick_settings.h"
 
 namespace trivexa::settings {
 
-// The folder of the running executable, without a trailing separator. Asked
-// anew for every use of the settings file.
-using ProgramFolder = std::function<std::string()>;
+// The folder that holds the settings file, in the platform's own path form
+// (see ExecutableFolder). An empty folder means the file has no place: the
+// defaults stand and nothing is written.
+using ProgramFolder = std::function<std::filesystem::path()>;
 
-std::string SettingsFilePath(const ProgramFolder& programFolder);
+// JOYSTICK.INI in the program folder, or an empty path when the folder is
+// empty.
+std::filesystem::path SettingsFilePath(const ProgramFolder& programFolder);
 
 // Restores the record from JOYSTICK.INI, or creates the file with the
 // defaults when it is missing. A present file is never written. A stored

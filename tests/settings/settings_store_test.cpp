@@ -107,5 +107,14 @@ TEST_F(SettingsStoreTest, SaveIntoAFolderThatIsGoneStaysSilent) {
   EXPECT_FALSE(std::filesystem::exists(gone));
 }
 
+TEST_F(SettingsStoreTest, AnUnknownProgramFolderGivesTheDefaultsAndWritesNothing) {
+  // Before, the file went to "/JOYSTICK.INI": the root folder, when run as root.
+  EXPECT_TRUE(SettingsFilePath([] { return std::filesystem::path(); }).empty());
+  JoystickSettings settings{};
+  LoadSettings(settings, [] { return std::filesystem::path(); });
+  EXPECT_EQ(settings, kDefaultSettings);
+  SaveSettings({1, 2, 3, 4}, [] { return std::filesystem::path(); });
+}
+
 }  // namespace
 }  // namespace trivexa::settings

@@ -5,6 +5,7 @@
 #include "app/qt/mainfrm.h"
 #include "common/clock.h"
 #include "hid/system_hid_platform.h"
+#include "settings/program_folder.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
@@ -13,8 +14,7 @@ int main(int argc, char* argv[]) {
   std::unique_ptr<trivexa::hid::HidPlatform> platform = trivexa::hid::MakeSystemHidPlatform();
   trivexa::SystemClock clock;
   trivexa::app::LockFileGuard instance;
-  trivexa::app::Mainfrm window(*platform, clock, instance,
-                               [] { return QCoreApplication::applicationDirPath().toStdString(); });
+  trivexa::app::Mainfrm window(*platform, clock, instance, trivexa::settings::ExecutableFolder);
   application.setWindowIcon(window.windowIcon());
 
   window.Load();
