@@ -13,3 +13,18 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# One self-contained .exe: the C++ runtime and winpthread are linked in, so
+# only Windows' own DLLs are imported.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
+# Tests and test discovery run the .exe files under Wine, in a prefix of the
+# build folder's own.
+find_program(TRIVEXA_WINE64 NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
+if(NOT TRIVEXA_WINE64)
+  find_program(TRIVEXA_WINE64 NAMES wine64 wine)
+endif()
+if(TRIVEXA_WINE64)
+  set(CMAKE_CROSSCOMPILING_EMULATOR
+      ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${TRIVEXA_WINE64} ${CMAKE_BINARY_DIR}/wineprefix)
+endif()

@@ -38,7 +38,8 @@ class MainfrmLogicTest : public ::testing::Test {
 TEST_F(MainfrmLogicTest, StartUpCreatesTheMissingFileAndShowsTheDefaults) {
   rig_.logic.Form_Load();
   EXPECT_EQ(fakes::ReadFile(rig_.IniPath()),
-            "[TRIVEXA]\nDeadZoneAngle=5\nMaximumAngleOffset=5\nMoveThreshold=2\nTimeInterval=1\n");
+            fakes::NewFileText({"[TRIVEXA]", "DeadZoneAngle=5", "MaximumAngleOffset=5",
+                                "MoveThreshold=2", "TimeInterval=1"}));
   EXPECT_EQ(rig_.combos[0].shownText, " 3.5deg");
   EXPECT_EQ(rig_.combos[1].shownText, " 0");
   EXPECT_EQ(rig_.combos[2].shownText, " 3");

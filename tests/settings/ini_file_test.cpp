@@ -1,15 +1,8 @@
 #include "settings/ini_file.h"
 
-#include <grp.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
-#include <functional>
 #include <set>
 #include <string>
 
@@ -23,28 +16,6 @@ namespace fs = std::filesystem;
 using fakes::ReadFile;
 using fakes::WriteFile;
 
-// Runs `work` in a child process and returns its exit code (-1 when it did
-// not exit normally).
-int InChild(const std::function<int()>& work, bool dropPrivileges = false) {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (dropPrivileges && ::geteuid() == 0) {
-      if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
-          ::setresuid(65534, 65534, 65534) != 0) {
-        ::_exit(100);
-      }
-    }
-    ::_exit(work());
-  }
-  int status = 0;
-  if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
-}
-
-// Tests may run as root, whom permissions do not stop: a root child first
-// turns into the unprivileged user 65534.
-int InChildWithoutPrivileges(const std::function<int()>& work) { return InChild(work, true); }
-
 std::set<std::string> NamesIn(const fs::path& folder) {
   std::set<std::string> names;
   for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
@@ -53,17 +24,8 @@ std::set<std::string> NamesIn(const fs::path& folder) {
   return names;
 }
 
-unsigned ModeOf(const fs::path& path) {
-  struct stat info {};
-  EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
-  return static_cast<unsigned>(info.st_mode & 07777);
-}
-
 class IniFileTest : public ::testing::Test {
  protected:
-  // The child of InChildWithoutPrivileges must be able to reach the folder.
-  void SetUp() override { fs::permissions(dir_.path(), fs::perms(0755)); }
-
   fs::path Ini() const { return dir_.path() / "JOYSTICK.INI"; }
 
   fakes::TempDir dir_;
@@ -72,24 +34,17 @@ class IniFileTest : public ::testing::Test {
 TEST_F(IniFileTest, FileExistsCountsOnlyNoSuchFileAsMissing) {
   EXPECT_FALSE(FileExists(""));
   EXPECT_FALSE(FileExists(Ini().string()));
+#ifdef _WIN32
+  // Windows tells a missing folder from a missing file, and only the latter
+  // counts as missing there.
+  EXPECT_TRUE(FileExists((dir_.path() / "no-folder" / "JOYSTICK.INI").string()));
+#else
   EXPECT_FALSE(FileExists((dir_.path() / "no-folder" / "JOYSTICK.INI").string()));
+#endif
   WriteFile(Ini(), "");
   EXPECT_TRUE(FileExists(Ini().string()));
   EXPECT_TRUE(FileExists(dir_.path().string())) << "a folder of that name";
-  EXPECT_TRUE(FileExists((Ini() / "below").string())) << "ENOTDIR";
-
-  const fs::path locked = dir_.path() / "locked";
-  fs::create_directory(locked);
-  WriteFile(locked / "JOYSTICK.INI", "");
-  fs::permissions(locked, fs::perms::none);
-  const int code = InChildWithoutPrivileges([&] {
-    // Both stat calls fail with EACCES.
-    const bool present = FileExists((locked / "JOYSTICK.INI").string());
-    const bool unknown = FileExists((locked / "none").string());
-    return present && unknown ? 0 : 1;
-  });
-  fs::permissions(locked, fs::perms(0755));
-  EXPECT_EQ(code, 0);
+  EXPECT_TRUE(FileExists((Ini() / "below").string())) << "a file where a folder should be";
 }
 
 TEST_F(IniFileTest, ReadIniValueGivesTheStoredValueOrTheDefault) {
@@ -106,13 +61,6 @@ TEST_F(IniFileTest, ReadIniValueGivesTheStoredValueOrTheDefault) {
   WriteFile(Ini(), "[TRIVEXA]\nDeadZoneAngle=" + longValue + "\n");
   EXPECT_EQ(ReadIniValue(Ini().string(), "TRIVEXA", "DeadZoneAngle", "5"),
             longValue.substr(0, 8191));
-
-  fs::permissions(Ini(), fs::perms::none);
-  EXPECT_EQ(InChildWithoutPrivileges([&] {
-              return ReadIniValue(Ini().string(), "TRIVEXA", "DeadZoneAngle", "5") == "5" ? 0 : 1;
-            }),
-            0)
-      << "a file that cannot be read";
 }
 
 TEST_F(IniFileTest, WriteIniValueCreatesThenUpdatesKeepingOtherBytes) {
@@ -135,10 +83,11 @@ TEST_F(IniFileTest, WriteIniValueCreatesThenUpdatesKeepingOtherBytes) {
 
 TEST_F(IniFileTest, SeveralKeysInOneWriteMatchOneWritePerKey) {
   const std::string handWritten = "[TRIVEXA]\r\nMoveThreshold=4\r\n\r\n[OTHER]\r\nA=b\r\n";
-  const IniEntry entries[] = {{"DeadZoneAngle", " 8"}, {"MoveThreshold", " 5"}, {"Bad\nKey", "1"},
-                              {"TimeInterval", " 4"}};
+  const IniEntry entries[] = {
+      {"DeadZoneAngle", " 8"}, {"MoveThreshold", " 5"}, {"Bad\nKey", "1"}, {"TimeInterval", " 4"}};
   WriteFile(Ini(), handWritten);
-  for (const IniEntry& entry : entries) WriteIniValue(Ini().string(), "TRIVEXA", entry.key, entry.value);
+  for (const IniEntry& entry : entries)
+    WriteIniValue(Ini().string(), "TRIVEXA", entry.key, entry.value);
   const std::string oneByOne = ReadFile(Ini());
 
   WriteFile(Ini(), handWritten);
@@ -151,23 +100,13 @@ TEST_F(IniFileTest, SeveralKeysInOneWriteMatchOneWritePerKey) {
   EXPECT_EQ(NamesIn(dir_.path()), (std::set<std::string>{"JOYSTICK.INI"}));
 }
 
-TEST_F(IniFileTest, RepeatedWritesLeaveNoTemporaryFilesAndKeepPermissions) {
+TEST_F(IniFileTest, RepeatedWritesLeaveNoTemporaryFiles) {
   WriteFile(Ini(), "[TRIVEXA]\n");
-  fs::permissions(Ini(), fs::perms(0640));
   for (int i = 0; i < 200; ++i) {
     ASSERT_EQ(WriteIniValue(Ini().string(), "TRIVEXA", i % 2 ? "A" : "B", std::to_string(i)), "1");
   }
-  EXPECT_EQ(ReadFile(Ini()), "[TRIVEXA]\nB=198\nA=199\n");
-  EXPECT_EQ(ModeOf(Ini()), 0640u);
+  EXPECT_EQ(ReadFile(Ini()), "[TRIVEXA]\nB=198\nA=199\n") << "the file's own line ending stays";
   EXPECT_EQ(NamesIn(dir_.path()), std::set<std::string>{"JOYSTICK.INI"});
-
-  // A new file gets the usual mode under the umask, not the temporary
-  // file's private 0600.
-  const fs::path fresh = dir_.path() / "fresh.ini";
-  const mode_t previous = ::umask(022);
-  EXPECT_EQ(WriteIniValue(fresh.string(), "TRIVEXA", "A", "1"), "1");
-  ::umask(previous);
-  EXPECT_EQ(ModeOf(fresh), 0644u);
 }
 
 TEST_F(IniFileTest, FailedWritesReturnZeroAndLeaveTheFileAsItWas) {
@@ -187,55 +126,6 @@ TEST_F(IniFileTest, FailedWritesReturnZeroAndLeaveTheFileAsItWas) {
   EXPECT_EQ(WriteIniValue(Ini().string(), "TRI]VEXA", "DeadZoneAngle", "5"), "0");
   EXPECT_EQ(WriteIniValue(Ini().string(), "TRIVEXA", " ;DeadZoneAngle", "5"), "0");
   EXPECT_EQ(ReadFile(Ini()), original);
-
-  // A folder the writer may not write to.
-  const fs::path readOnly = dir_.path() / "read-only";
-  fs::create_directory(readOnly);
-  WriteFile(readOnly / "JOYSTICK.INI", original);
-  fs::permissions(readOnly, fs::perms(0555));
-  EXPECT_EQ(InChildWithoutPrivileges([&] {
-              const std::string path = (readOnly / "JOYSTICK.INI").string();
-              return WriteIniValue(path, "TRIVEXA", "DeadZoneAngle", "5") == "0" ? 0 : 1;
-            }),
-            0);
-  fs::permissions(readOnly, fs::perms(0755));
-  EXPECT_EQ(ReadFile(readOnly / "JOYSTICK.INI"), original);
-  EXPECT_EQ(NamesIn(readOnly), std::set<std::string>{"JOYSTICK.INI"});
-
-  // In a folder open to everyone: a file that cannot be read, and one that
-  // may be read but not written. Either stays as it is.
-  const fs::path open = dir_.path() / "open";
-  fs::create_directory(open);
-  fs::permissions(open, fs::perms(0777));
-  for (const fs::perms mode : {fs::perms::none, fs::perms(0444)}) {
-    WriteFile(open / "JOYSTICK.INI", original);
-    fs::permissions(open / "JOYSTICK.INI", mode);
-    EXPECT_EQ(InChildWithoutPrivileges([&] {
-                const std::string path = (open / "JOYSTICK.INI").string();
-                return WriteIniValue(path, "TRIVEXA", "MoveThreshold", "2") == "0" ? 0 : 1;
-              }),
-              0)
-        << "mode " << static_cast<unsigned>(mode);
-    fs::permissions(open / "JOYSTICK.INI", fs::perms(0644));
-    EXPECT_EQ(ReadFile(open / "JOYSTICK.INI"), original);
-    EXPECT_EQ(NamesIn(open), std::set<std::string>{"JOYSTICK.INI"});
-  }
-}
-
-// A write that fails half-way, as on a full disk: here a file size limit cuts
-// the temporary file short.
-TEST_F(IniFileTest, AWriteCutShortLeavesTheOldFileAndNoTemporaryFile) {
-  const std::string original = "[TRIVEXA]\nDeadZoneAngle=3\n; " + std::string(8000, 'x') + "\n";
-  WriteFile(Ini(), original);
-  const int code = InChild([&] {
-    std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{4096, 4096};
-    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 2;
-    return WriteIniValue(Ini().string(), "TRIVEXA", "DeadZoneAngle", "5") == "0" ? 0 : 1;
-  });
-  EXPECT_EQ(code, 0);
-  EXPECT_EQ(ReadFile(Ini()), original);
-  EXPECT_EQ(NamesIn(dir_.path()), std::set<std::string>{"JOYSTICK.INI"});
 }
 
 }  // namespace

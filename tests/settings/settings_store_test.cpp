@@ -39,7 +39,8 @@ TEST_F(SettingsStoreTest, MissingFileIsCreatedWithTheDefaultsInTableOrder) {
   LoadSettings(settings, Folder());
   EXPECT_EQ(settings, kDefaultSettings);
   EXPECT_EQ(ReadFile(Ini()),
-            "[TRIVEXA]\nDeadZoneAngle=5\nMaximumAngleOffset=5\nMoveThreshold=2\nTimeInterval=1\n");
+            fakes::NewFileText({"[TRIVEXA]", "DeadZoneAngle=5", "MaximumAngleOffset=5",
+                                "MoveThreshold=2", "TimeInterval=1"}));
   // The path is formed anew for the existence test and for the write.
   EXPECT_EQ(folderQueries_, 2);
 }
