@@ -3,12 +3,22 @@
 #include <cstdio>
 #include <string>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "settings/program_folder.h"
 #include "settings/settings_store.h"
 
 int main() {
   using namespace trivexa::settings;
   SaveSettings({8, 10, 5, 4}, ExecutableFolder);
-  const std::string folder = ExecutableFolder().native();
-  return std::fwrite(folder.data(), 1, folder.size(), stdout) == folder.size() ? 0 : 1;
+  const auto folder = ExecutableFolder().native();
+#ifdef _WIN32
+  // UTF-16 code units, untouched by the text mode's line-end translation.
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  return std::fwrite(folder.data(), sizeof folder[0], folder.size(), stdout) == folder.size() ? 0
+                                                                                              : 1;
 }
