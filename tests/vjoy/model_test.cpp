@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include "descriptors.h"
+#include "firmware.h"
+#include "scenario.h"
+
+namespace vjoy {
+namespace {
+
+Scenario Parse(const std::string& text) {
+  std::string error;
+  auto scenario = ParseScenario(text, error);
+  EXPECT_TRUE(scenario.has_value()) << error;
+  return scenario.value_or(Scenario{});
+}
+
+std::string ParseError(const std::string& text) {
+  std::string error;
+  EXPECT_FALSE(ParseScenario(text, error).has_value());
+  return error;
+}
+
+TEST(ScenarioTest, ReadsInterfacesWithTheirFirmwareAndPlugEvents) {
+  const Scenario scenario = Parse(
+      "# two interfaces\n"
+      "hidraw 0 vendor=0x046d product=0xc52b name=\"Logitech USB Receiver\" descriptor=mouse\n"
+      "hidraw 3 vendor=0x0079 product=0x0026 firmware delay=5 eeprom=1,2,3,4 status-xy=7,8 "
+      "position=-2,300 queue=4\n"
+      "unplug 3 after=0x6a*2+300\n"
+      "replug 3 after=unplug+1500\n"
+      "unplug 0 at=2000\n");
+  ASSERT_EQ(scenario.interfaces.size(), 2u);
+  const InterfaceSpec& mouse = scenario.interfaces[0];
+  EXPECT_EQ(mouse.vendor, 0x046d);
+  EXPECT_EQ(mouse.name, "Logitech USB Receiver");
+  EXPECT_FALSE(mouse.firmware);
+  EXPECT_EQ(mouse.descriptor, *PresetDescriptor("mouse"));
+
+  const InterfaceSpec& joystick = *scenario.Find(3);
+  EXPECT_TRUE(joystick.firmware);
+  EXPECT_EQ(joystick.replyDelayMs, 5u);
+  EXPECT_EQ(joystick.eeprom, (std::array<std::uint8_t, 4>{1, 2, 3, 4}));
+  EXPECT_EQ(joystick.statusX, 7);
+  EXPECT_EQ(joystick.positionX, -2);
+  EXPECT_EQ(joystick.positionY, 300);
+  EXPECT_EQ(joystick.queueLimit, 4u);
+  EXPECT_EQ(joystick.descriptor, *PresetDescriptor("joystick"));
+  EXPECT_EQ(joystick.name, "HID Device");
+
+  ASSERT_EQ(scenario.events.size(), 3u);
+  EXPECT_FALSE(scenario.events[0].replug);
+  EXPECT_EQ(scenario.events[0].trigger.kind, Trigger::Kind::kAfterCommand);
+  EXPECT_EQ(scenario.events[0].trigger.command, 0x6A);
+  EXPECT_EQ(scenario.events[0].trigger.count, 2u);
+  EXPECT_EQ(scenario.events[0].trigger.delayMs, 300u);
+  EXPECT_TRUE(scenario.events[1].replug);
+  EXPECT_EQ(scenario.events[1].trigger.kind, Trigger::Kind::kAfterUnplug);
+  EXPECT_EQ(scenario.events[2].trigger.kind, Trigger::Kind::kAt);
+  EXPECT_EQ(scenario.events[2].trigger.delayMs, 2000u);
+}
+
+TEST(ScenarioTest, TakesDescriptorsAsHexAndNumbersTheJoystickWithAReportId) {
+  const Scenario scenario = Parse(
+      "hidraw 0 vendor=1 product=2 descriptor=0501a101c0\n"
+      "hidraw 1 vendor=0x79 product=0x26 firmware reportid=7\n");
+  EXPECT_EQ(scenario.interfaces[0].descriptor,
+            (std::vector<std::uint8_t>{0x05, 0x01, 0xA1, 0x01, 0xC0}));
+  EXPECT_EQ(scenario.interfaces[1].descriptor, NumberedJoystickDescriptor(7));
+}
+
+TEST(ScenarioTest, RefusesFaultsAndSaysWhere) {
+  EXPECT_EQ(ParseError("hidraw 0 vendor=1\nhidraw 1 vendr=2\n"), "line 2: unknown word 'vendr=2'");
+  EXPECT_EQ(ParseError("hidraw 0 vendor=0x10000\n"), "line 1: bad value in 'vendor=0x10000'");
+  EXPECT_EQ(ParseError("hidraw 0 name=\"open\n"), "line 1: unclosed quote");
+  EXPECT_EQ(ParseError("hidraw 0\nhidraw 0\n"), "line 2: hidraw node listed twice");
+  EXPECT_EQ(ParseError("hidraw 0\nunplug 1 at=5\n"), "line 2: no such hidraw node");
+  EXPECT_NE(ParseError("hidraw 0\nunplug 0 at=\n"), "");
+  EXPECT_NE(ParseError("hidraw 0\nunplug 0 after=0x5a*0+1\n"), "");
+  EXPECT_NE(ParseError("hidraw 0 descriptor=abc\n"), "");
+  EXPECT_NE(ParseError("hidraw 0 eeprom=1,2,3\n"), "");
+  EXPECT_NE(ParseError("hidraw 0 reportid=0\n"), "");
+  EXPECT_NE(ParseError("plug 0\n"), "");
+}
+
+std::vector<std::uint8_t> Output(std::uint8_t command, std::vector<std::uint8_t> payload = {}) {
+  std::vector<std::uint8_t> wire(64, 0);
+  wire[0] = command;
+  for (std::size_t i = 0; i < payload.size(); ++i) wire[i + 1] = payload[i];
+  return wire;
+}
+
+TEST(FirmwareTest, AnswersQueriesWithTheReportLayoutTheToolReads) {
+  InterfaceSpec spec;
+  spec.eeprom = {4, 5, 0, 1};
+  spec.statusX = 128;
+  spec.statusY = 127;
+  spec.positionX = -300;
+  spec.positionY = 25;
+  JoystickFirmware firmware(spec);
+  // Without the report ID, the tool's offsets 1..8 are bytes 0..7.
+  EXPECT_EQ(firmware.OnOutput(Output(0x5A)),
+            (std::vector<std::uint8_t>{128, 127, 0, 0x5A, 4, 5, 0, 1}));
+  EXPECT_EQ(firmware.OnOutput(Output(0x6A)),
+            (std::vector<std::uint8_t>{0, 0, 0, 0x6A, 0xD4, 0xFE, 0x19, 0x00}));
+}
+
+TEST(FirmwareTest, StoresWrittenSettingsAndReportsThemInTheNextStatus) {
+  JoystickFirmware firmware(InterfaceSpec{});
+  EXPECT_EQ(firmware.OnOutput(Output(0x3A, {8, 10, 5, 4})), std::nullopt);
+  EXPECT_EQ(firmware.Eeprom(), (std::array<std::uint8_t, 4>{8, 10, 5, 4}));
+  const auto status = firmware.OnOutput(Output(0x5A));
+  ASSERT_TRUE(status);
+  EXPECT_EQ(std::vector<std::uint8_t>(status->begin() + 4, status->end()),
+            (std::vector<std::uint8_t>{8, 10, 5, 4}));
+}
+
+TEST(FirmwareTest, CountsCloseAndIgnoresUnknownCommands) {
+  JoystickFirmware firmware(InterfaceSpec{});
+  EXPECT_EQ(firmware.OnOutput(Output(0xAA)), std::nullopt);
+  EXPECT_EQ(firmware.OnOutput(Output(0x7A)), std::nullopt);
+  EXPECT_EQ(firmware.OnOutput({}), std::nullopt);
+  EXPECT_EQ(firmware.CloseCount(), 1u);
+}
+
+TEST(FirmwareTest, SilentFirmwareStillStoresButNeverAnswers) {
+  InterfaceSpec spec;
+  spec.silent = true;
+  JoystickFirmware firmware(spec);
+  EXPECT_EQ(firmware.OnOutput(Output(0x5A)), std::nullopt);
+  EXPECT_EQ(firmware.OnOutput(Output(0x6A)), std::nullopt);
+  firmware.OnOutput(Output(0x3A, {1, 1, 1, 1}));
+  EXPECT_EQ(firmware.Eeprom(), (std::array<std::uint8_t, 4>{1, 1, 1, 1}));
+}
+
+TEST(FirmwareTest, NumberedReportsCarryTheirIdBothWays) {
+  InterfaceSpec spec;
+  spec.reportId = 7;
+  JoystickFirmware firmware(spec);
+  std::vector<std::uint8_t> numbered{7, 0x6A};
+  numbered.resize(65, 0);
+  const auto reply = firmware.OnOutput(numbered);
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(reply->size(), 9u);
+  EXPECT_EQ((*reply)[0], 7);
+  EXPECT_EQ((*reply)[4], 0x6A);
+  // A report for another ID is not this device's.
+  std::vector<std::uint8_t> other{3, 0x6A};
+  EXPECT_EQ(firmware.OnOutput(other), std::nullopt);
+}
+
+}  // namespace
+}  // namespace vjoy

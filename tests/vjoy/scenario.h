@@ -1,0 +1,69 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vjoy {
+
+// The hidraw major number the fixture hands out; real systems pick one at
+// boot from the dynamic range, so nothing may rely on its value.
+inline constexpr unsigned kHidrawMajor = 241;
+
+// One HID interface as /sys/class/hidraw/hidrawN and /dev/hidrawN show it.
+struct InterfaceSpec {
+  unsigned number = 0;  // the N of hidrawN
+  std::uint16_t vendor = 0;
+  std::uint16_t product = 0;
+  std::uint16_t bus = 3;  // BUS_USB
+  std::string name;
+  std::vector<std::uint8_t> descriptor;
+  bool denied = false;  // open fails with EACCES
+  std::size_t queueLimit = 64;
+
+  // The scripted firmware of the joystick; without it the interface takes
+  // every output report and never sends one.
+  bool firmware = false;
+  std::uint8_t reportId = 0;  // 0: the device numbers no reports
+  unsigned replyDelayMs = 0;
+  bool silent = false;
+  unsigned streamMs = 0;  // a position report every N ms unasked, 0 for none
+  std::array<std::uint8_t, 4> eeprom{4, 5, 0, 1};
+  std::uint8_t statusX = 128;
+  std::uint8_t statusY = 127;
+  std::int16_t positionX = -300;
+  std::int16_t positionY = 25;
+};
+
+// When a plug event happens: at a time after the start, after the Nth
+// output report with a command byte reached the device, or after the last
+// unplug of the same interface; each plus a delay.
+struct Trigger {
+  enum class Kind { kAt, kAfterCommand, kAfterUnplug };
+  Kind kind = Kind::kAt;
+  std::uint8_t command = 0;
+  unsigned count = 1;
+  unsigned delayMs = 0;
+};
+
+struct PlugEvent {
+  bool replug = false;
+  unsigned number = 0;
+  Trigger trigger;
+};
+
+struct Scenario {
+  std::vector<InterfaceSpec> interfaces;
+  std::vector<PlugEvent> events;
+
+  const InterfaceSpec* Find(unsigned number) const;
+};
+
+// Parses the scenario text; on a fault gives nullopt and says where in
+// `error` ("line 3: unknown word 'vendr'").
+std::optional<Scenario> ParseScenario(std::string_view text, std::string& error);
+
+}  // namespace vjoy
