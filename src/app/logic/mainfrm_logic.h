@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "app/logic/instance_guard.h"
 #include "common/clock.h"
 #include "common/poll_timer.h"
 #include "common/window_ops.h"
@@ -17,14 +18,6 @@ namespace trivexa::app {
 // The status label's text while no status is known.
 inline constexpr std::string_view STATUS_PLACEHOLDER =
     "Current Status:  -- , -- , -- , --, x=--,y=--";
-
-// Start-up asks this whether another copy of the program is running.
-class InstanceGuard {
- public:
-  virtual ~InstanceGuard() = default;
-  // True when another copy holds the lock; otherwise this copy takes it.
-  virtual bool AnotherInstanceRunning() = 0;
-};
 
 // What the handlers ask of the program around the window.
 class ProgramControl {

@@ -1,7 +1,7 @@
 #include <QApplication>
 #include <QString>
 
-#include "app/qt/lock_file_guard.h"
+#include "app/instance/instance_lock.h"
 #include "app/qt/mainfrm.h"
 #include "common/clock.h"
 #include "hid/system_hid_platform.h"
@@ -13,7 +13,7 @@ int main(int argc, char* argv[]) {
 
   std::unique_ptr<trivexa::hid::HidPlatform> platform = trivexa::hid::MakeSystemHidPlatform();
   trivexa::SystemClock clock;
-  trivexa::app::LockFileGuard instance;
+  trivexa::app::InstanceLock instance;
   trivexa::app::Mainfrm window(*platform, clock, instance, trivexa::settings::ExecutableFolder);
   application.setWindowIcon(window.windowIcon());
 

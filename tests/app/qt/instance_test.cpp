@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDateTime>
 #include <QDir>
@@ -8,43 +10,11 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include "app/qt/lock_file_guard.h"
+#include <functional>
+#include <optional>
 
 namespace trivexa::app {
 namespace {
-
-TEST(LockFileGuard, OneHolderAtATime) {
-  QTemporaryDir folder;
-  const QString path = folder.filePath("trivexa.lock");
-  {
-    LockFileGuard first(path);
-    EXPECT_FALSE(first.AnotherInstanceRunning());
-    EXPECT_TRUE(QFileInfo::exists(path));
-    EXPECT_FALSE(first.AnotherInstanceRunning());  // asking again keeps the lock
-
-    LockFileGuard second(path);
-    EXPECT_TRUE(second.AnotherInstanceRunning());
-
-    // A copy that has run for an hour still holds its lock.
-    QFile lockFile(path);
-    ASSERT_TRUE(lockFile.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(lockFile.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
-                                     QFileDevice::FileModificationTime));
-    lockFile.close();
-    LockFileGuard later(path);
-    EXPECT_TRUE(later.AnotherInstanceRunning());
-  }
-  // The holder has gone: the next one takes the lock.
-  LockFileGuard third(path);
-  EXPECT_FALSE(third.AnotherInstanceRunning());
-}
-
-TEST(LockFileGuard, DefaultLockIsPerUser) {
-  const QString path = LockFileGuard::DefaultLockPath();
-  EXPECT_TRUE(path.endsWith(QStringLiteral(".lock")));
-  EXPECT_TRUE(QFileInfo(path).dir().exists());
-}
 
 // Copies of the real program, each in its own folder, so each keeps its own
 // JOYSTICK.INI; all share one private runtime folder and so one lock.
@@ -56,24 +26,37 @@ class ProgramCopies : public ::testing::Test {
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
   }
 
-  // A fresh folder holding a copy of the executable.
-  QString NewCopy() {
+  // A fresh folder holding a copy of the executable, owned by `user` when
+  // given.
+  QString NewCopy(std::optional<uid_t> user = std::nullopt) {
     auto folder = std::make_unique<QTemporaryDir>();
     const QString executable = folder->filePath("trivexa");
     EXPECT_TRUE(QFile::copy(QStringLiteral(TRIVEXA_EXECUTABLE), executable));
     QFile::setPermissions(executable, QFile::permissions(QStringLiteral(TRIVEXA_EXECUTABLE)));
+    if (user) {
+      EXPECT_EQ(::chown(QFile::encodeName(folder->path()).constData(), *user, *user), 0);
+    }
     folders_.push_back(std::move(folder));
     return executable;
   }
 
-  std::unique_ptr<QProcess> Start(const QString& executable) {
+  // Starts a copy with the shared runtime folder, or with `environment`
+  // changes of the test's own; as `user` when given.
+  std::unique_ptr<QProcess> Start(const QString& executable,
+                                  const std::function<void(QProcessEnvironment&)>& adjust = {},
+                                  std::optional<uid_t> user = std::nullopt) {
     auto process = std::make_unique<QProcess>();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     environment.insert("XDG_RUNTIME_DIR", runtime_.path());
+    if (adjust) adjust(environment);
     process->setProcessEnvironment(environment);
-    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process->start(executable, {});
+    if (user) {
+      const QString id = QString::number(*user);
+      process->start("setpriv", {"--reuid=" + id, "--regid=" + id, "--clear-groups", executable});
+    } else {
+      process->start(executable, {});
+    }
     EXPECT_TRUE(process->waitForStarted(10000));
     return process;
   }
@@ -98,7 +81,21 @@ class ProgramCopies : public ::testing::Test {
     process.waitForFinished(10000);
   }
 
+  // The lines the program itself wrote to standard error as warnings.
+  static QStringList Warnings(QProcess& process) {
+    QStringList warnings;
+    for (const QByteArray& line : process.readAllStandardError().split('\n')) {
+      if (line.startsWith("trivexa: warning:")) warnings << QString::fromUtf8(line);
+    }
+    return warnings;
+  }
+
+  static void RequireRoot() {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  }
+
   QString LockPath() const { return QDir(runtime_.path()).filePath("trivexa.lock"); }
+  QString RuntimePath() const { return runtime_.path(); }
 
  private:
   QTemporaryDir runtime_;
@@ -148,6 +145,79 @@ TEST_F(ProgramCopies, LockLeftByADeadCopyDoesNotBlockStartUp) {
   EXPECT_FALSE(next->waitForFinished(500));  // it runs on
   EXPECT_EQ(next->state(), QProcess::Running);
   Stop(*next);
+}
+
+TEST_F(ProgramCopies, ALockThatCannotBeMadeStartsTheProgramWithOneWarning) {
+  ASSERT_TRUE(QDir().mkdir(LockPath()));  // the lock's name is taken by a folder
+  const QString exe = NewCopy();
+  auto copy = Start(exe);
+  EXPECT_TRUE(WaitForIni(exe));
+  EXPECT_FALSE(copy->waitForFinished(500));
+  EXPECT_EQ(copy->state(), QProcess::Running);
+  Stop(*copy);
+  const QStringList warnings = Warnings(*copy);
+  ASSERT_EQ(warnings.size(), 1) << warnings.join('\n').toStdString();
+  EXPECT_TRUE(warnings[0].contains(LockPath())) << warnings[0].toStdString();
+}
+
+// Without a runtime folder the lock lives in the shared temporary folder,
+// where every user can create names.
+class SharedTempCopies : public ProgramCopies {
+ protected:
+  void SetUp() override {
+    RequireRoot();
+    ProgramCopies::SetUp();
+    ASSERT_TRUE(shared_.isValid());
+    ASSERT_EQ(::chmod(QFile::encodeName(shared_.path()).constData(), 01777), 0);
+  }
+  void WithoutRuntimeFolder(QProcessEnvironment& environment) const {
+    environment.remove("XDG_RUNTIME_DIR");
+    environment.insert("TMPDIR", shared_.path());
+  }
+  QString FolderOf(uid_t user) const {
+    return QDir(shared_.path()).filePath(QStringLiteral("trivexa-%1").arg(user));
+  }
+
+ private:
+  QTemporaryDir shared_;
+};
+
+constexpr uid_t kNobody = 65534;
+
+TEST_F(SharedTempCopies, AnotherUserCannotKeepThisUsersProgramFromStarting) {
+  // Another user has made this user's lock folder first.
+  ASSERT_TRUE(QDir().mkdir(FolderOf(::geteuid())));
+  ASSERT_EQ(::chown(QFile::encodeName(FolderOf(::geteuid())).constData(), kNobody, kNobody), 0);
+
+  const QString exe = NewCopy();
+  auto copy = Start(exe, [this](QProcessEnvironment& env) { WithoutRuntimeFolder(env); });
+  EXPECT_TRUE(WaitForIni(exe));
+  EXPECT_EQ(copy->state(), QProcess::Running);
+  Stop(*copy);
+  EXPECT_EQ(Warnings(*copy).size(), 1);
+}
+
+TEST_F(SharedTempCopies, OnlyACopyOfTheSameUserCounts) {
+  const auto withoutRuntime = [this](QProcessEnvironment& env) { WithoutRuntimeFolder(env); };
+  const QString rootExe = NewCopy();
+  auto rootCopy = Start(rootExe, withoutRuntime);
+  ASSERT_TRUE(WaitForIni(rootExe));
+  EXPECT_TRUE(QFileInfo(FolderOf(::geteuid())).isDir());
+
+  const QString otherExe = NewCopy(kNobody);
+  auto otherCopy = Start(otherExe, withoutRuntime, kNobody);
+  EXPECT_TRUE(WaitForIni(otherExe));
+  EXPECT_EQ(otherCopy->state(), QProcess::Running);
+  EXPECT_TRUE(Warnings(*otherCopy).isEmpty());
+
+  // A second copy of the first user still ends at once, silently.
+  auto second = Start(NewCopy(), withoutRuntime);
+  ASSERT_TRUE(second->waitForFinished(15000));
+  EXPECT_EQ(second->exitCode(), 0);
+  EXPECT_TRUE(Warnings(*second).isEmpty());
+
+  Stop(*otherCopy);
+  Stop(*rootCopy);
 }
 
 }  // namespace

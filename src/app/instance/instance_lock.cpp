@@ -1,0 +1,34 @@
+#include "app/instance/instance_lock.h"
+
+#include <iostream>
+#include <utility>
+
+namespace trivexa::app {
+
+InstanceLock::InstanceLock(LockPlace place, Warn warn)
+    : place_(std::move(place)), warn_(std::move(warn)) {
+  if (!warn_) {
+    warn_ = [](const std::string& message) {
+      std::cerr << "trivexa: warning: " << message << '\n';
+    };
+  }
+}
+
+bool InstanceLock::AnotherInstanceRunning() {
+  const LockAttempt attempt = Take();
+  switch (attempt.outcome) {
+    case LockOutcome::kTaken:
+      return false;
+    case LockOutcome::kHeldByAnother:
+      return true;
+    case LockOutcome::kUnavailable:
+      break;
+  }
+  if (!warned_) {
+    warned_ = true;
+    warn_("no single-copy lock (" + attempt.reason + "); starting without it");
+  }
+  return false;
+}
+
+}  // namespace trivexa::app

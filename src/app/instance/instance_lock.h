@@ -1,0 +1,73 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "app/logic/instance_guard.h"
+
+namespace trivexa::app {
+
+// Where the single-copy lock lives. On POSIX systems `name` is a folder that
+// holds the lock file; on Windows it is the name of a mutex.
+struct LockPlace {
+  std::string name;
+  // POSIX: the folder is this user's own and is made (0700) when missing.
+  bool createFolder = false;
+};
+
+// POSIX: $XDG_RUNTIME_DIR, or else a folder "trivexa-<uid>" of this user's in
+// the temporary folder. Windows: a mutex in this session's namespace, named
+// for the user.
+LockPlace DefaultLockPlace();
+
+enum class LockOutcome {
+  kTaken,          // this process holds the lock
+  kHeldByAnother,  // a live copy run by this same user holds it
+  kUnavailable,    // no lock could be made; the reason says why
+};
+
+struct LockAttempt {
+  LockOutcome outcome;
+  std::string reason;
+};
+
+enum class InstanceState { kNotRunning, kRunning, kUnknown };
+
+// The lock that keeps a second copy of the window from starting. It is held
+// from the first successful Take() until the object goes away (or the
+// process ends, however it ends). On POSIX it is a kernel lock (flock) on a
+// file, so a copy that died never leaves a lock behind.
+class InstanceLock final : public InstanceGuard {
+ public:
+  using Warn = std::function<void(const std::string&)>;
+
+  // `warn` hears, once, why no lock could be made. By default it goes to
+  // standard error.
+  explicit InstanceLock(LockPlace place = DefaultLockPlace(), Warn warn = {});
+  ~InstanceLock() override;
+  InstanceLock(const InstanceLock&) = delete;
+  InstanceLock& operator=(const InstanceLock&) = delete;
+
+  LockAttempt Take();
+  bool Held() const;
+
+  // Only a live copy of this user's counts as another copy. When no lock can
+  // be made at all the program starts anyway, after one warning.
+  bool AnotherInstanceRunning() override;
+
+ private:
+  LockPlace place_;
+  Warn warn_;
+  bool warned_ = false;
+#if defined(_WIN32)
+  void* mutex_ = nullptr;
+#else
+  int fd_ = -1;
+#endif
+};
+
+// Whether a copy of the window is running for this user, asked without
+// taking the lock and without creating anything.
+InstanceState ProbeInstance(const LockPlace& place = DefaultLockPlace());
+
+}  // namespace trivexa::app

@@ -1,0 +1,135 @@
+// The single-copy lock on POSIX systems: flock on a file in a folder that
+// only this user can write into.
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <optional>
+#include <system_error>
+#include <thread>
+
+#include "app/instance/instance_lock.h"
+
+namespace trivexa::app {
+namespace {
+
+constexpr const char* kLockFileName = "/trivexa.lock";
+
+// A probe holds the lock (shared) for a moment; a copy that starts just then
+// must not take that for a running copy.
+constexpr int kTakeAttempts = 5;
+constexpr std::chrono::milliseconds kTakeRetryPause{10};
+
+std::string SystemText(int error) { return std::generic_category().message(error); }
+
+// Nobody else may be able to plant, swap or remove the lock file: the folder
+// must be a real folder of this user's that no one else can write into.
+std::optional<std::string> CheckFolder(const LockPlace& place) {
+  const std::string& folder = place.name;
+  if (place.createFolder && ::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+    return "cannot create " + folder + ": " + SystemText(errno);
+  }
+  struct stat status {};
+  if (::lstat(folder.c_str(), &status) != 0) return folder + ": " + SystemText(errno);
+  if (!S_ISDIR(status.st_mode)) return folder + " is not a folder";
+  if (status.st_uid != ::geteuid()) return folder + " belongs to another user";
+  if ((status.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    return folder + " can be written by other users";
+  }
+  return std::nullopt;
+}
+
+// The open lock file must be a regular file of this user's.
+std::optional<std::string> CheckLockFile(int fd, const std::string& path) {
+  struct stat status {};
+  if (::fstat(fd, &status) != 0) return path + ": " + SystemText(errno);
+  if (!S_ISREG(status.st_mode)) return path + " is not a regular file";
+  if (status.st_uid != ::geteuid()) return path + " belongs to another user";
+  return std::nullopt;
+}
+
+int TryLock(int fd, int operation) {
+  int result = 0;
+  do {
+    result = ::flock(fd, operation | LOCK_NB);
+  } while (result != 0 && errno == EINTR);
+  return result == 0 ? 0 : errno;
+}
+
+}  // namespace
+
+LockPlace DefaultLockPlace() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime != nullptr && runtime[0] == '/') return {runtime, false};
+  // No runtime folder (a root shell from sudo, a cron job): a folder of this
+  // user's own in the shared temporary folder, never a file there, so that
+  // no other user can take the name first.
+  const char* temp = std::getenv("TMPDIR");
+  const std::string base = (temp != nullptr && temp[0] == '/') ? temp : "/tmp";
+  return {base + "/trivexa-" + std::to_string(::geteuid()), true};
+}
+
+InstanceLock::~InstanceLock() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool InstanceLock::Held() const { return fd_ >= 0; }
+
+LockAttempt InstanceLock::Take() {
+  if (fd_ >= 0) return {LockOutcome::kTaken, {}};
+  if (auto problem = CheckFolder(place_)) return {LockOutcome::kUnavailable, *problem};
+
+  const std::string path = place_.name + kLockFileName;
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
+  if (fd < 0) return {LockOutcome::kUnavailable, path + ": " + SystemText(errno)};
+  if (auto problem = CheckLockFile(fd, path)) {
+    ::close(fd);
+    return {LockOutcome::kUnavailable, *problem};
+  }
+
+  for (int attempt = 1;; ++attempt) {
+    const int error = TryLock(fd, LOCK_EX);
+    if (error == 0) {
+      fd_ = fd;
+      return {LockOutcome::kTaken, {}};
+    }
+    if (error != EWOULDBLOCK || attempt == kTakeAttempts) {
+      ::close(fd);
+      if (error == EWOULDBLOCK) return {LockOutcome::kHeldByAnother, {}};
+      return {LockOutcome::kUnavailable, path + ": " + SystemText(error)};
+    }
+    std::this_thread::sleep_for(kTakeRetryPause);
+  }
+}
+
+InstanceState ProbeInstance(const LockPlace& place) {
+  struct stat folder {};
+  if (::lstat(place.name.c_str(), &folder) != 0) {
+    return errno == ENOENT ? InstanceState::kNotRunning : InstanceState::kUnknown;
+  }
+  LockPlace existing = place;
+  existing.createFolder = false;
+  if (CheckFolder(existing)) return InstanceState::kUnknown;
+
+  const std::string path = place.name + kLockFileName;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return errno == ENOENT ? InstanceState::kNotRunning : InstanceState::kUnknown;
+
+  InstanceState state = InstanceState::kUnknown;
+  if (!CheckLockFile(fd, path)) {
+    // A shared lock never stands in another probe's way; the window's
+    // exclusive one refuses it.
+    const int error = TryLock(fd, LOCK_SH);
+    if (error == 0) state = InstanceState::kNotRunning;
+    if (error == EWOULDBLOCK) state = InstanceState::kRunning;
+  }
+  ::close(fd);  // releases the shared lock, if taken
+  return state;
+}
+
+}  // namespace trivexa::app

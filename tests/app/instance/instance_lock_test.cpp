@@ -1,0 +1,261 @@
+#include "app/instance/instance_lock.h"
+
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fakes/temp_dir.h"
+
+namespace trivexa::app {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uid_t kOtherUser = 65534;  // nobody
+
+// Another process that takes the lock at `place` (as `user`, when given) and
+// holds it until it is killed.
+class HolderProcess {
+ public:
+  explicit HolderProcess(LockPlace place, std::optional<uid_t> user = std::nullopt) {
+    int ready[2];
+    if (::pipe(ready) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::close(ready[0]);
+      if (user && (::setgroups(0, nullptr) != 0 || ::setresgid(*user, *user, *user) != 0 ||
+                   ::setresuid(*user, *user, *user) != 0)) {
+        ::_exit(2);
+      }
+      InstanceLock lock(std::move(place), [](const std::string&) {});
+      const char outcome = static_cast<char>(lock.Take().outcome);
+      if (::write(ready[1], &outcome, 1) != 1) ::_exit(3);
+      ::pause();
+      ::_exit(0);
+    }
+    ::close(ready[1]);
+    char outcome = -1;
+    if (::read(ready[0], &outcome, 1) == 1) outcome_ = static_cast<LockOutcome>(outcome);
+    ::close(ready[0]);
+  }
+  ~HolderProcess() { Kill(); }
+  HolderProcess(const HolderProcess&) = delete;
+  HolderProcess& operator=(const HolderProcess&) = delete;
+
+  std::optional<LockOutcome> Outcome() const { return outcome_; }
+  void Kill() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  std::optional<LockOutcome> outcome_;
+};
+
+class InstanceLockTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<InstanceLock> MakeLock(LockPlace place) {
+    return std::make_unique<InstanceLock>(
+        std::move(place), [this](const std::string& message) { warnings.push_back(message); });
+  }
+  LockPlace Place() const { return {dir.path().string(), false}; }
+  fs::path LockFile() const { return dir.path() / "trivexa.lock"; }
+
+  static void RequireRoot() {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  }
+
+  fakes::TempDir dir;
+  std::vector<std::string> warnings;
+};
+
+TEST_F(InstanceLockTest, OnlyOneProcessHoldsTheLockAndADeadHolderFreesIt) {
+  HolderProcess holder(Place());
+  ASSERT_EQ(holder.Outcome(), LockOutcome::kTaken);
+  EXPECT_EQ(ProbeInstance(Place()), InstanceState::kRunning);
+
+  auto lock = MakeLock(Place());
+  EXPECT_TRUE(lock->AnotherInstanceRunning());
+  EXPECT_FALSE(lock->Held());
+
+  holder.Kill();  // no chance to clean up: the kernel drops its lock
+  EXPECT_TRUE(fs::exists(LockFile()));
+  EXPECT_EQ(ProbeInstance(Place()), InstanceState::kNotRunning);
+  EXPECT_FALSE(lock->AnotherInstanceRunning());
+  EXPECT_TRUE(lock->Held());
+  EXPECT_FALSE(lock->AnotherInstanceRunning());  // asking again keeps it
+
+  // Within one process too, a second lock object is a second copy.
+  EXPECT_EQ(MakeLock(Place())->Take().outcome, LockOutcome::kHeldByAnother);
+  EXPECT_EQ(ProbeInstance(Place()), InstanceState::kRunning);
+  EXPECT_TRUE(warnings.empty());
+
+  lock.reset();
+  EXPECT_EQ(ProbeInstance(Place()), InstanceState::kNotRunning);
+}
+
+TEST_F(InstanceLockTest, ProbeTakesNothingAndCreatesNothing) {
+  EXPECT_EQ(ProbeInstance(Place()), InstanceState::kNotRunning);
+  EXPECT_FALSE(fs::exists(LockFile()));
+  const LockPlace missing{(dir.path() / "missing").string(), true};
+  EXPECT_EQ(ProbeInstance(missing), InstanceState::kNotRunning);
+  EXPECT_FALSE(fs::exists(missing.name));
+
+  fakes::WriteFile(LockFile(), "");
+  EXPECT_EQ(ProbeInstance(Place()), InstanceState::kNotRunning);
+  // A copy that starts right after a probe takes the lock.
+  EXPECT_EQ(MakeLock(Place())->Take().outcome, LockOutcome::kTaken);
+}
+
+TEST_F(InstanceLockTest, ALockThatCannotBeMadeStartsTheProgramWithOneWarning) {
+  fs::create_directory(LockFile());
+  auto lock = MakeLock(Place());
+  const LockAttempt attempt = lock->Take();
+  EXPECT_EQ(attempt.outcome, LockOutcome::kUnavailable);
+  EXPECT_NE(attempt.reason.find(LockFile().string()), std::string::npos) << attempt.reason;
+
+  EXPECT_FALSE(lock->AnotherInstanceRunning());
+  EXPECT_FALSE(lock->AnotherInstanceRunning());
+  ASSERT_EQ(warnings.size(), 1U);
+  EXPECT_NE(warnings[0].find("starting without it"), std::string::npos) << warnings[0];
+  EXPECT_EQ(ProbeInstance(Place()), InstanceState::kUnknown);
+}
+
+TEST_F(InstanceLockTest, ALinkInPlaceOfTheLockFileIsNeitherFollowedNorCreatedThrough) {
+  const fs::path target = dir.path() / "elsewhere";
+  fs::create_symlink(target, LockFile());
+  EXPECT_EQ(MakeLock(Place())->Take().outcome, LockOutcome::kUnavailable);
+  EXPECT_FALSE(fs::exists(target));
+  EXPECT_EQ(ProbeInstance(Place()), InstanceState::kUnknown);
+}
+
+TEST_F(InstanceLockTest, PrivateFolderIsMadeForThisUserOnly) {
+  const LockPlace place{(dir.path() / "trivexa-private").string(), true};
+  auto lock = MakeLock(place);
+  EXPECT_EQ(lock->Take().outcome, LockOutcome::kTaken);
+  EXPECT_EQ(fs::status(place.name).permissions() & fs::perms::all, fs::perms::owner_all);
+  EXPECT_EQ(ProbeInstance(place), InstanceState::kRunning);
+}
+
+TEST_F(InstanceLockTest, AFolderOthersCanWriteIntoOrThatIsALinkIsRefused) {
+  const fs::path open = dir.path() / "open";
+  fs::create_directory(open);
+  fs::permissions(open, fs::perms::all);
+  EXPECT_EQ(MakeLock({open.string(), true})->Take().outcome, LockOutcome::kUnavailable);
+  EXPECT_FALSE(fs::exists(open / "trivexa.lock"));
+
+  const fs::path real = dir.path() / "real";
+  fs::create_directory(real);
+  fs::permissions(real, fs::perms::owner_all);
+  const fs::path link = dir.path() / "link";
+  fs::create_directory_symlink(real, link);
+  EXPECT_EQ(MakeLock({link.string(), true})->Take().outcome, LockOutcome::kUnavailable);
+  EXPECT_FALSE(fs::exists(real / "trivexa.lock"));
+}
+
+// The shared temporary folder, where every user may create names.
+class SharedTempTest : public InstanceLockTest {
+ protected:
+  void SetUp() override {
+    RequireRoot();
+    fs::permissions(dir.path(), fs::perms::all | fs::perms::sticky_bit);
+  }
+  LockPlace PlaceOf(uid_t user) const {
+    return {(dir.path() / ("trivexa-" + std::to_string(user))).string(), true};
+  }
+};
+
+TEST_F(SharedTempTest, AnotherUsersRunningCopyDoesNotCount) {
+  HolderProcess other(PlaceOf(kOtherUser), kOtherUser);
+  ASSERT_EQ(other.Outcome(), LockOutcome::kTaken);
+  auto lock = MakeLock(PlaceOf(::geteuid()));
+  EXPECT_FALSE(lock->AnotherInstanceRunning());
+  EXPECT_TRUE(lock->Held());
+  EXPECT_TRUE(warnings.empty());
+}
+
+TEST_F(SharedTempTest, AnotherUserTakingOurFolderNameFirstCannotStopUs) {
+  const LockPlace ours = PlaceOf(::geteuid());
+  {
+    // Another user makes our folder (and a lock in it) and holds that lock.
+    HolderProcess squatter({ours.name, true}, kOtherUser);
+    ASSERT_EQ(squatter.Outcome(), LockOutcome::kTaken);
+    auto lock = MakeLock(ours);
+    EXPECT_FALSE(lock->AnotherInstanceRunning());
+    ASSERT_EQ(warnings.size(), 1U);
+    EXPECT_NE(warnings[0].find("another user"), std::string::npos) << warnings[0];
+    EXPECT_EQ(ProbeInstance(ours), InstanceState::kUnknown);
+  }
+  // A lock file of another user's in a folder of ours is not ours either.
+  fs::remove_all(ours.name);
+  ASSERT_TRUE(fs::create_directory(ours.name));
+  fs::permissions(ours.name, fs::perms::owner_all);
+  fakes::WriteFile(fs::path(ours.name) / "trivexa.lock", "");
+  ASSERT_EQ(::chown((fs::path(ours.name) / "trivexa.lock").c_str(), kOtherUser, kOtherUser), 0);
+  EXPECT_EQ(MakeLock(ours)->Take().outcome, LockOutcome::kUnavailable);
+}
+
+// Restores one environment variable when it goes.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    if (value != nullptr) {
+      ::setenv(name, value, 1);
+    } else {
+      ::unsetenv(name);
+    }
+  }
+  ~ScopedEnv() {
+    if (old_) {
+      ::setenv(name_, old_->c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+TEST(DefaultLockPlace, RuntimeFolderOrElseAPrivateFolderInTheTemporaryFolder) {
+  {
+    ScopedEnv runtime("XDG_RUNTIME_DIR", "/run/user/1234");
+    const LockPlace place = DefaultLockPlace();
+    EXPECT_EQ(place.name, "/run/user/1234");
+    EXPECT_FALSE(place.createFolder);
+  }
+  const std::string own = "trivexa-" + std::to_string(::geteuid());
+  {
+    ScopedEnv runtime("XDG_RUNTIME_DIR", nullptr);
+    ScopedEnv temp("TMPDIR", "/var/tmp");
+    const LockPlace place = DefaultLockPlace();
+    EXPECT_EQ(place.name, "/var/tmp/" + own);
+    EXPECT_TRUE(place.createFolder);
+  }
+  {
+    // Relative names are no places: they would follow the current folder.
+    ScopedEnv runtime("XDG_RUNTIME_DIR", "relative");
+    ScopedEnv temp("TMPDIR", "");
+    EXPECT_EQ(DefaultLockPlace().name, "/tmp/" + own);
+  }
+}
+
+}  // namespace
+}  // namespace trivexa::app
