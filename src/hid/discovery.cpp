@@ -41,9 +41,8 @@ void ProbeInterface(LinkContext& context, const std::string& path,
   }
   context.clock.Sleep(kProbePauseMs);
 
-  if (platform.GetProductString(
-          link.writeHandle,
-          std::span<std::uint8_t, kProductStringBytes>(productBuffer.data(), kProductStringBytes))) {
+  if (platform.GetProductString(link.writeHandle, std::span<std::uint8_t, kProductStringBytes>(
+                                                      productBuffer.data(), kProductStringBytes))) {
     context.window.AppendLog("  ProductName: " + ProductName(productBuffer));
   }
   context.window.AppendLog("  Vendor ID: " + HexText(link.deviceAttributes.vendorId));
@@ -99,8 +98,18 @@ bool FindTheHid(LinkContext& context) {
   }
 
   if (link.deviceConnected) {
-    result = true;
     ReadDeviceCaps(context);
+    // Without its report lengths nothing can be written to or read from the
+    // joystick; taken as connected it would look connected for ever while
+    // nothing reached it. The next scan asks again.
+    if (link.deviceCaps.inputReportByteLength == 0 || link.deviceCaps.outputReportByteLength == 0) {
+      context.window.AppendLog("  Report lengths unreadable!");
+      link.deviceConnected = false;
+      CloseIfOpen(context.platform, link.writeHandle);
+    }
+  }
+  if (link.deviceConnected) {
+    result = true;
     PrepareReadEvent(context);
     link.readHandle = context.platform.Open(link.devicePath, /*overlapped=*/true);
     context.window.SetConnectionLabel(true);

@@ -17,8 +17,9 @@ inline constexpr std::size_t kProductNameChars = 11;
 
 // Probes the present HID interfaces in order until the joystick is found;
 // opens it twice (writes, then reads), reads its report lengths and shows
-// the connected look. Logs every probed interface. Handles still open from
-// a lost connection are closed first. Returns deviceConnected.
+// the connected look. A joystick whose report lengths cannot be read is not
+// taken as connected. Logs every probed interface. Handles still open from a
+// lost connection are closed first. Returns deviceConnected.
 bool FindTheHid(LinkContext& context);
 
 // The joystick's report lengths; kept as they were when the query fails.

@@ -23,10 +23,14 @@ void SendCommand(hid::LinkContext& context, const settings::JoystickSettings& se
 
   // The device's own output report length is what it takes. A shorter one
   // gets the head of the report; a longer one gets the report padded with
-  // zeros, never bytes from past its end. A device without output reports
-  // cannot be sent anything.
+  // zeros, never bytes from past its end. Without a length nothing can be
+  // written: that is a failed write, so the link does not stay "connected"
+  // with nothing reaching the device.
   const std::size_t length = link.deviceCaps.outputReportByteLength;
-  if (length == 0) return;
+  if (length == 0) {
+    link.deviceConnected = false;
+    return;
+  }
   bool written = false;
   if (length <= report.size()) {
     written = context.platform.Write(link.writeHandle, std::span(report).first(length));
@@ -64,11 +68,15 @@ std::int32_t ReceiveReport(hid::LinkContext& context) {
   }
 
   // Only a report that was queued when the read started is counted and
-  // shown; one taken during the wait is dropped.
-  if (count >= MIN_REPLY_BYTES) {
-    const std::uint8_t tag = buffer[input_offset::kTag];
-    if (tag == CMD_QUERY_STATUS) context.window.SetStatusText(StatusLineFromReport(buffer));
-    if (tag == CMD_QUERY_POSITION) context.window.SetPositionText(PositionLineFromReport(buffer));
+  // shown; one taken during the wait is dropped. The lines are made from the
+  // bytes the read returned, never from the zeros behind them.
+  const std::size_t received =
+      count > 0 ? std::min(static_cast<std::size_t>(count), request.size()) : std::size_t{0};
+  if (received >= static_cast<std::size_t>(MIN_REPLY_BYTES)) {
+    const InputReport report = buffer.first(received);
+    const std::uint8_t tag = report[input_offset::kTag];
+    if (tag == CMD_QUERY_STATUS) context.window.SetStatusText(StatusLineFromReport(report));
+    if (tag == CMD_QUERY_POSITION) context.window.SetPositionText(PositionLineFromReport(report));
   }
 
   if (context.window.LogLineCount() > kLogLineCap) context.window.ClearLog();

@@ -1,23 +1,35 @@
 #include "protocol/reports.h"
 
+#include <optional>
+
 namespace trivexa::protocol {
 namespace {
 
-// Bytes past the end of a short report read as zero.
-std::uint8_t At(InputReport report, std::size_t offset) {
-  return offset < report.size() ? report[offset] : std::uint8_t{0};
+// A byte the report does not reach was never sent: it selects nothing.
+std::optional<std::uint8_t> At(InputReport report, std::size_t offset) {
+  if (offset >= report.size()) return std::nullopt;
+  return report[offset];
 }
 
 template <std::size_t N>
 void AppendFragment(std::string& line, const std::array<std::string_view, N>& table,
-                    std::uint8_t index) {
-  if (index < N) line += table[index];
+                    std::optional<std::uint8_t> index) {
+  if (index && *index < N) line += table[*index];
 }
 
-std::int16_t SignedLittleEndian(InputReport report, std::size_t offset) {
-  const auto low = static_cast<std::uint16_t>(At(report, offset));
-  const auto high = static_cast<std::uint16_t>(At(report, offset + 1));
-  return static_cast<std::int16_t>(static_cast<std::uint16_t>(low | (high << 8)));
+// A value and its label, or nothing when the report does not reach it.
+template <typename Number>
+void AppendValue(std::string& line, std::string_view label, std::optional<Number> value) {
+  if (!value) return;
+  line += label;
+  line += NumberText(*value);
+}
+
+std::optional<std::int16_t> SignedLittleEndian(InputReport report, std::size_t offset) {
+  const auto low = At(report, offset);
+  const auto high = At(report, offset + 1);
+  if (!low || !high) return std::nullopt;
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(*low | (*high << 8)));
 }
 
 }  // namespace
@@ -42,15 +54,17 @@ std::string StatusLineFromReport(InputReport report) {
   AppendFragment(line, kAngleOffsetFragments, At(report, kAngleOffset));
   AppendFragment(line, kMoveThresholdFragments, At(report, kMoveThreshold));
   AppendFragment(line, kIntervalFragments, At(report, kInterval));
-  line += ", X=" + NumberText(At(report, kX));
-  line += ",Y=" + NumberText(At(report, kY));
+  AppendValue(line, ", X=", At(report, kX));
+  AppendValue(line, ",Y=", At(report, kY));
   return line;
 }
 
 std::string PositionLineFromReport(InputReport report) {
   using namespace input_offset;
-  return " x=" + NumberText(SignedLittleEndian(report, kPositionX)) +
-         ",y=" + NumberText(SignedLittleEndian(report, kPositionY));
+  std::string line;
+  AppendValue(line, " x=", SignedLittleEndian(report, kPositionX));
+  AppendValue(line, ",y=", SignedLittleEndian(report, kPositionY));
+  return line;
 }
 
 }  // namespace trivexa::protocol

@@ -12,7 +12,7 @@
 
 namespace trivexa::protocol {
 
-// An input report as read; offsets past its end read as zero.
+// An input report as read: the bytes the read returned, no more.
 using InputReport = std::span<const std::uint8_t>;
 
 // Fragments of the status line, by the index the device reports. The
@@ -31,9 +31,11 @@ inline constexpr std::array<std::string_view, 8> kIntervalFragments = {
 // indexes of `settings`; zero everywhere else.
 OutputReport BuildOutputReport(std::uint8_t code, const settings::JoystickSettings& settings);
 
-// "Current Status:" with the four fragments, ", X=" and ",Y=".
+// "Current Status:" with the four fragments, ", X=" and ",Y=". A value at
+// an offset the report does not reach is left out, with its label.
 std::string StatusLineFromReport(InputReport report);
-// " x=" and ",y=" with the signed 16-bit little-endian values.
+// " x=" and ",y=" with the signed 16-bit little-endian values, each only
+// when the report holds both its bytes.
 std::string PositionLineFromReport(InputReport report);
 
 }  // namespace trivexa::protocol

@@ -55,7 +55,8 @@ TEST_F(MainfrmLogicTest, StartUpCreatesTheMissingFileAndShowsTheDefaults) {
 
 TEST_F(MainfrmLogicTest, StartUpShowsTheStoredSettingsAndLeavesTheFileAlone) {
   const std::string stored =
-      "[TRIVEXA]\r\nDeadZoneAngle= 8\r\nMaximumAngleOffset= 10\r\nMoveThreshold= 5\r\nTimeInterval= 4\r\n";
+      "[TRIVEXA]\r\nDeadZoneAngle= 8\r\nMaximumAngleOffset= 10\r\nMoveThreshold= "
+      "5\r\nTimeInterval= 4\r\n";
   fakes::WriteFile(rig_.IniPath(), stored);
   rig_.logic.Form_Load();
   EXPECT_EQ(rig_.logic.Settings(), (settings::JoystickSettings{8, 10, 5, 4}));
@@ -222,6 +223,23 @@ TEST_F(MainfrmLogicTest, UnplugWhilePollingThenReplugFindsItAgainWithoutLeaks) {
   EXPECT_EQ(rig_.platform.doubleCloses, 0);
 }
 
+TEST_F(MainfrmLogicTest, CapabilityQueryThatFailsOnceDelaysTheConnectionByOneTick) {
+  rig_.platform.AddJoystick().failNextCapsQueries = 1;
+  Load();
+  rig_.NextTick();
+  EXPECT_FALSE(rig_.logic.Link().deviceConnected);
+  EXPECT_FALSE(rig_.window.connected);
+
+  rig_.NextTick();
+  ASSERT_TRUE(rig_.logic.Link().deviceConnected);
+  rig_.NextTick();
+  EXPECT_EQ(rig_.window.status, "Current Status: 3.0deg, 0, 1, 20ms, X= 128,Y= 127");
+  EXPECT_EQ(rig_.window.position, " x=-300,y= 25");
+
+  rig_.logic.Cmd_Exit_Click();
+  EXPECT_EQ(rig_.platform.Joystick(0).closeCommands, 1);
+}
+
 TEST_F(MainfrmLogicTest, ReconnectOnDemandClosesTheLostHandlesFirst) {
   LoadConnected();
   auto& joystick = rig_.platform.Joystick(0);
@@ -257,8 +275,9 @@ TEST_F(MainfrmLogicTest, WriteWhileConnectedPausesPollingSendsAndSaves) {
                            {80, "timer on"},
                        }));
   EXPECT_EQ(rig_.platform.Joystick(0).eeprom, (settings::JoystickSettings{5, 5, 2, 1}));
-  EXPECT_EQ(fakes::ReadFile(rig_.IniPath()),
-            "[TRIVEXA]\nDeadZoneAngle= 5\nMaximumAngleOffset= 5\nMoveThreshold= 2\nTimeInterval= 1\n");
+  EXPECT_EQ(
+      fakes::ReadFile(rig_.IniPath()),
+      "[TRIVEXA]\nDeadZoneAngle= 5\nMaximumAngleOffset= 5\nMoveThreshold= 2\nTimeInterval= 1\n");
   const std::int64_t end = rig_.clock.NowMs();
   rig_.NextTick();
   EXPECT_EQ(rig_.timeline.Matching({"tick"}).front().atMs, end + 1000);
@@ -347,7 +366,8 @@ TEST_P(ShutdownTest, NeverFoundDeviceGetsNothing) {
   Load();
   rig_.NextTick();
   Leave();
-  EXPECT_EQ(Traffic(), (std::vector<Event>{{0, "timer off"}, {0, "sleep 100"}, {100, "sleep 200"}}));
+  EXPECT_EQ(Traffic(),
+            (std::vector<Event>{{0, "timer off"}, {0, "sleep 100"}, {100, "sleep 200"}}));
   EXPECT_EQ(rig_.platform.listCalls, 1);
 }
 

@@ -54,8 +54,8 @@ void FakeHidPlatform::Unplug(std::size_t index) {
 }
 
 int FakeHidPlatform::OpenHandleCount() const {
-  return static_cast<int>(
-      std::count_if(handles_.begin(), handles_.end(), [](const auto& h) { return !h.second.closed; }));
+  return static_cast<int>(std::count_if(handles_.begin(), handles_.end(),
+                                        [](const auto& h) { return !h.second.closed; }));
 }
 
 FakeInterface* FakeHidPlatform::Live(hid::Handle handle) {
@@ -81,7 +81,8 @@ hid::Handle FakeHidPlatform::Open(const std::string& path, bool overlapped) {
   hid::Handle handle = hid::kInvalidHandle;
   if (it != interfaces_.end()) {
     handle = nextHandle_++;
-    handles_[handle] = {static_cast<std::size_t>(it - interfaces_.begin()), overlapped, true, false};
+    handles_[handle] = {static_cast<std::size_t>(it - interfaces_.begin()), overlapped, true,
+                        false};
     ++opens;
   }
   Record("open " + path + (overlapped ? " read" : " write") + " -> " + std::to_string(handle));
@@ -129,6 +130,10 @@ bool FakeHidPlatform::GetProductString(hid::Handle handle,
 std::optional<hid::HidCaps> FakeHidPlatform::GetCaps(hid::Handle handle) {
   FakeInterface* interface = Live(handle);
   if (interface == nullptr || interface->capsFail) return std::nullopt;
+  if (interface->failNextCapsQueries > 0) {
+    --interface->failNextCapsQueries;
+    return std::nullopt;
+  }
   return interface->caps;
 }
 
@@ -245,7 +250,8 @@ std::int32_t FakeHidPlatform::StartRead(hid::Handle handle, std::span<std::uint8
 hid::WaitResult FakeHidPlatform::WaitForRead(hid::Handle event, std::uint32_t timeoutMs) {
   auto result = hid::WaitResult::kSignalled;
   auto pending = pending_.find(event);
-  FakeInterface* reader = Live(pending != pending_.end() ? pending->second.handle : lastReadHandle_);
+  FakeInterface* reader =
+      Live(pending != pending_.end() ? pending->second.handle : lastReadHandle_);
   if (!events_.count(event) || (reader && reader->joystick && reader->joystick->failWaits)) {
     result = hid::WaitResult::kFailed;
   } else if (pending != pending_.end()) {

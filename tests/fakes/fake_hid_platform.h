@@ -52,6 +52,7 @@ struct FakeInterface {
   std::optional<std::u16string> product;  // nullopt: the query fails
   hid::HidCaps caps{9, 65};
   bool capsFail = false;
+  int failNextCapsQueries = 0;  // this many capability queries fail, then they work
   bool openable = true;
   bool present = true;
   std::shared_ptr<SimJoystick> joystick;  // null for any other device
@@ -117,8 +118,7 @@ class FakeHidPlatform final : public hid::HidPlatform {
   FakeInterface* Live(hid::Handle handle);
   std::vector<std::uint8_t> Reply(const FakeInterface& interface, std::uint8_t tag) const;
   // The joystick's next report waiting at `atMs`, generated for a flood.
-  std::optional<std::vector<std::uint8_t>> TakeReady(FakeInterface& interface,
-                                                     std::int64_t atMs);
+  std::optional<std::vector<std::uint8_t>> TakeReady(FakeInterface& interface, std::int64_t atMs);
   void Record(std::string what) { timeline_.Add(clock_.NowMs(), std::move(what)); }
 
   Timeline& timeline_;

@@ -152,6 +152,26 @@ TEST_F(DiscoveryTest, FailedEventCreationIsRetriedAndFailedCapsKeepTheOldOnes) {
   EXPECT_EQ(link_.deviceCaps.outputReportByteLength, 44);
 }
 
+TEST_F(DiscoveryTest, JoystickWhoseReportLengthsCannotBeReadIsNotTakenAsConnected) {
+  auto& joystick = platform_.AddJoystick();
+  joystick.failNextCapsQueries = 1;  // a short USB glitch during the first scan
+  EXPECT_FALSE(FindTheHid(context_));
+  EXPECT_FALSE(link_.deviceConnected);
+  EXPECT_FALSE(window_.connected);
+  EXPECT_EQ(platform_.OpenHandleCount(), 0);
+  EXPECT_EQ(link_.writeHandle, kNoHandle);
+  ASSERT_GE(window_.log.size(), 3u);
+  EXPECT_EQ(
+      Lines(window_.log.end() - 3, window_.log.end()),
+      (Lines{"  USB device found!", "  Report lengths unreadable!", "  USB device not found!"}));
+
+  // The next scan asks again, and the glitch is over.
+  EXPECT_TRUE(FindTheHid(context_));
+  EXPECT_EQ(link_.deviceCaps.inputReportByteLength, 9);
+  EXPECT_EQ(link_.deviceCaps.outputReportByteLength, 65);
+  EXPECT_TRUE(window_.connected);
+}
+
 TEST(HexText, UpperCaseWithoutLeadingZeros) {
   EXPECT_EQ(HexText(0x0079), "79");
   EXPECT_EQ(HexText(0x0026), "26");

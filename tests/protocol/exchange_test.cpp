@@ -58,10 +58,11 @@ TEST_F(ExchangeTest, QueryIsWrittenWithTheDeviceLengthAndItsQueuedReplyShown) {
                            "wait signalled",
                            "status Current Status: 3.0deg, 0, 1, 20ms, X= 128,Y= 127",
                        }));
-  EXPECT_EQ(platform_.Joystick(0).received.at(0), std::vector<std::uint8_t>(
-      {0x00, 0x5A, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-       0,    0,    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-       0,    0,    0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(platform_.Joystick(0).received.at(0),
+            std::vector<std::uint8_t>({0x00, 0x5A, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                       0,    0,    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                       0,    0,    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                       0,    0,    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 
   SendCommand(context_, settings_, CMD_QUERY_POSITION);
   clock_.Sleep(30);
@@ -91,8 +92,9 @@ TEST_F(ExchangeTest, SilentDeviceCostsTheFullWaitAndIsCancelled) {
   const std::int64_t readAt = clock_.NowMs();
   EXPECT_EQ(ReceiveReport(context_), 0);
   EXPECT_EQ(clock_.NowMs() - readAt, 100);
-  EXPECT_EQ(timeline_.Texts({"wait", "cancel"}),
-            (std::vector<std::string>{"wait timeout", "cancel " + std::to_string(link_.readHandle)}));
+  EXPECT_EQ(
+      timeline_.Texts({"wait", "cancel"}),
+      (std::vector<std::string>{"wait timeout", "cancel " + std::to_string(link_.readHandle)}));
   EXPECT_EQ(window_.status, "kept");
   EXPECT_TRUE(link_.deviceConnected);
   EXPECT_TRUE(window_.log.empty());
@@ -197,12 +199,26 @@ TEST_F(ExchangeTest, OddReportLengthsStayInsideTheBuffers) {
   EXPECT_EQ(timeline_.Texts({"write"}), (std::vector<std::string>{"write 00 AA 00 00 00 00 /200"}));
   EXPECT_EQ(joystick.joystick->received.back().size(), 200u);
 
-  // One without output reports is sent nothing, and stays connected.
+  // Without an output report length nothing can be written: that is a
+  // failed write, not a link that stays connected with nothing sent.
   link_.deviceCaps = {9, 0};
   timeline_.Clear();
   SendCommand(context_, settings_, CMD_QUERY_STATUS);
   EXPECT_TRUE(timeline_.Texts({"write"}).empty());
-  EXPECT_TRUE(link_.deviceConnected);
+  EXPECT_FALSE(link_.deviceConnected);
+}
+
+TEST_F(ExchangeTest, ReplyLinesComeFromTheBytesTheReadReturned) {
+  auto& joystick = platform_.AddJoystick();
+  Connect();
+  // Eight bytes: the interval index and y's high byte were never sent, even
+  // though the buffer behind them is nine bytes long.
+  joystick.joystick->Queue(0, {0x00, 128, 127, 0, 0x5A, 4, 5, 0});
+  EXPECT_EQ(ReceiveReport(context_), 8);
+  EXPECT_EQ(window_.status, "Current Status: 3.0deg, 0, 1, X= 128,Y= 127");
+  joystick.joystick->Queue(0, {0x00, 0, 0, 0, 0x6A, 0xD4, 0xFE, 0x19});
+  EXPECT_EQ(ReceiveReport(context_), 8);
+  EXPECT_EQ(window_.position, " x=-300");
 }
 
 }  // namespace

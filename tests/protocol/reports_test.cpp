@@ -24,8 +24,8 @@ TEST(BuildOutputReport, CarriesTheSettingsOnlyForTheWriteCommand) {
   expected[5] = 4;
   EXPECT_EQ(BuildOutputReport(CMD_WRITE_CONFIG, settings), expected);
 
-  for (std::uint8_t code : {CMD_QUERY_STATUS, CMD_QUERY_POSITION, CMD_CLOSE, std::uint8_t{0x3B},
-                            std::uint8_t{0x00}}) {
+  for (std::uint8_t code :
+       {CMD_QUERY_STATUS, CMD_QUERY_POSITION, CMD_CLOSE, std::uint8_t{0x3B}, std::uint8_t{0x00}}) {
     OutputReport plain{};
     plain[1] = code;
     EXPECT_EQ(BuildOutputReport(code, settings), plain) << "code " << int{code};
@@ -40,8 +40,9 @@ TEST(NumberText, SignPositionThenDigits) {
 }
 
 TEST(StatusLineFromReport, BuildsTheLineFromTheFragmentsThatExist) {
-  EXPECT_EQ(StatusLineFromReport(Report({{1, 128}, {2, 127}, {4, 0x5A}, {5, 4}, {6, 5}, {7, 0}, {8, 1}})),
-            "Current Status: 3.0deg, 0, 1, 20ms, X= 128,Y= 127");
+  EXPECT_EQ(
+      StatusLineFromReport(Report({{1, 128}, {2, 127}, {4, 0x5A}, {5, 4}, {6, 5}, {7, 0}, {8, 1}})),
+      "Current Status: 3.0deg, 0, 1, 20ms, X= 128,Y= 127");
   // Indexes without an entry leave no trace.
   EXPECT_EQ(StatusLineFromReport(Report({{4, 0x5A}, {5, 0xFF}, {6, 0xFF}, {7, 0xFF}, {8, 0xFF}})),
             "Current Status:, X= 0,Y= 0");
@@ -62,10 +63,18 @@ TEST(PositionLineFromReport, ReadsSignedLittleEndianValues) {
   EXPECT_EQ(PositionLineFromReport(Report({{1, 7}, {2, 9}})), " x= 0,y= 0");
 }
 
-TEST(ReplyLines, NeverReadPastAShortReport) {
+// Bytes the device did not send are not zeros: a value whose offset the
+// report does not reach is left out, label and all.
+TEST(ReplyLines, ShowOnlyWhatTheReportHolds) {
+  const std::vector<std::uint8_t> eight{0x00, 0x10, 0x20, 0x00, 0x5A, 4, 5, 0};
+  EXPECT_EQ(StatusLineFromReport(eight), "Current Status: 3.0deg, 0, 1, X= 16,Y= 32");
+  EXPECT_EQ(PositionLineFromReport(Report({{5, 0xD4}, {6, 0xFE}, {7, 0x19}}, 8)), " x=-300");
+  EXPECT_EQ(PositionLineFromReport(Report({{5, 0xD4}, {6, 0xFE}}, 7)), " x=-300");
+
   const std::vector<std::uint8_t> shortReport{0x00, 0x10, 0x20, 0x00, 0x5A};
-  EXPECT_EQ(StatusLineFromReport(shortReport), "Current Status: 1.0deg, -5, 1, 10ms, X= 16,Y= 32");
-  EXPECT_EQ(PositionLineFromReport(shortReport), " x= 0,y= 0");
+  EXPECT_EQ(StatusLineFromReport(shortReport), "Current Status:, X= 16,Y= 32");
+  EXPECT_EQ(PositionLineFromReport(shortReport), "");
+  EXPECT_EQ(StatusLineFromReport(std::vector<std::uint8_t>{0x00, 0x10}), "Current Status:, X= 16");
 }
 
 }  // namespace
