@@ -41,6 +41,12 @@ enum class WaitResult {
   kFailed,     // the wait itself failed (device gone, bad event, ...)
 };
 
+// Why the operating system refused a call, in its own words.
+struct SystemError {
+  std::string text;           // "open /dev/hidraw3: Permission denied"; empty: no failure
+  bool accessDenied = false;  // refused for lack of permission
+};
+
 // Bytes announced to the product-string query, and its buffer size.
 inline constexpr std::size_t kProductStringBytes = 100;
 
@@ -87,6 +93,20 @@ class HidPlatform {
                                  ReadOverlapped& overlapped) = 0;
   // Waits at most `timeoutMs` for the read event.
   virtual WaitResult WaitForRead(Handle event, std::uint32_t timeoutMs) = 0;
+
+  // Diagnostics, for telling the user why the joystick stays unconnected.
+  // The logic itself never asks: a failure shows only as a failed call.
+
+  // The reason the most recent Open, attributes, product-string, caps query
+  // or Write failed; empty when that call succeeded.
+  virtual SystemError LastError() const { return {}; }
+  // The identifiers the system tells for an interface without opening it,
+  // so that one that cannot be opened can still be recognised; nothing when
+  // the system does not tell.
+  virtual std::optional<DeviceAttributes> IdentifyUnopened(const std::string& path) {
+    static_cast<void>(path);
+    return std::nullopt;
+  }
 };
 
 }  // namespace trivexa::hid

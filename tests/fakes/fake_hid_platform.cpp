@@ -84,9 +84,26 @@ hid::Handle FakeHidPlatform::Open(const std::string& path, bool overlapped) {
     handles_[handle] = {static_cast<std::size_t>(it - interfaces_.begin()), overlapped, true,
                         false};
     ++opens;
+    lastError_ = {};
+  } else {
+    auto known = std::find_if(interfaces_.begin(), interfaces_.end(),
+                              [&](const FakeInterface& i) { return i.path == path && i.present; });
+    lastError_ = known != interfaces_.end()
+                     ? hid::SystemError{"open " + path + ": " + known->openFailure.text,
+                                        known->openFailure.accessDenied}
+                     : hid::SystemError{"open " + path + ": No such file or directory", false};
   }
   Record("open " + path + (overlapped ? " read" : " write") + " -> " + std::to_string(handle));
   return handle;
+}
+
+std::optional<hid::DeviceAttributes> FakeHidPlatform::IdentifyUnopened(const std::string& path) {
+  for (const FakeInterface& interface : interfaces_) {
+    if (interface.path == path && interface.present && interface.identifiable) {
+      return interface.attributes;
+    }
+  }
+  return std::nullopt;
 }
 
 void FakeHidPlatform::Close(hid::Handle handle) {

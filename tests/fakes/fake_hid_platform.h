@@ -54,6 +54,9 @@ struct FakeInterface {
   bool capsFail = false;
   int failNextCapsQueries = 0;  // this many capability queries fail, then they work
   bool openable = true;
+  // Why it cannot be opened, as the system would put it.
+  hid::SystemError openFailure{"Permission denied", true};
+  bool identifiable = true;  // the system tells its identifiers without opening it
   bool present = true;
   std::shared_ptr<SimJoystick> joystick;  // null for any other device
 };
@@ -101,6 +104,9 @@ class FakeHidPlatform final : public hid::HidPlatform {
   std::int32_t StartRead(hid::Handle handle, std::span<std::uint8_t> buffer,
                          hid::ReadOverlapped& overlapped) override;
   hid::WaitResult WaitForRead(hid::Handle event, std::uint32_t timeoutMs) override;
+  // Only Open keeps a reason: "open <path>: <openFailure>".
+  hid::SystemError LastError() const override { return lastError_; }
+  std::optional<hid::DeviceAttributes> IdentifyUnopened(const std::string& path) override;
 
  private:
   struct OpenHandle {
@@ -129,6 +135,7 @@ class FakeHidPlatform final : public hid::HidPlatform {
   std::map<hid::Handle, PendingRead> pending_;  // by event
   hid::Handle lastReadHandle_ = hid::kNoHandle;
   hid::Handle nextHandle_ = 100;
+  hid::SystemError lastError_;
 };
 
 }  // namespace trivexa::fakes

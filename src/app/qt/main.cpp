@@ -1,20 +1,47 @@
 #include <QApplication>
 #include <QString>
+#include <cstdio>
+#include <string>
+#include <string_view>
 
 #include "app/instance/instance_lock.h"
 #include "app/qt/mainfrm.h"
 #include "common/clock.h"
+#include "hid/reporting_hid_platform.h"
 #include "hid/system_hid_platform.h"
 #include "settings/program_folder.h"
+#ifdef __linux__
+#include "hid/linux/udev_access.h"
+#endif
+
+namespace {
+
+// The window has no place for it, so a joystick that cannot be opened is
+// explained on standard error.
+void TellUser(std::string_view line) {
+  std::fprintf(stderr, "trivexa: %.*s\n", static_cast<int>(line.size()), line.data());
+}
+
+std::string AccessFix() {
+#ifdef __linux__
+  return trivexa::hid::UdevAccessFix(trivexa::settings::ExecutableFolder(),
+                                     trivexa::hid::UdevRuleFolders());
+#else
+  return {};
+#endif
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Trivexa"));
 
-  std::unique_ptr<trivexa::hid::HidPlatform> platform = trivexa::hid::MakeSystemHidPlatform();
+  std::unique_ptr<trivexa::hid::HidPlatform> system = trivexa::hid::MakeSystemHidPlatform();
+  trivexa::hid::ReportingHidPlatform platform(*system, TellUser, AccessFix);
   trivexa::SystemClock clock;
   trivexa::app::InstanceLock instance;
-  trivexa::app::Mainfrm window(*platform, clock, instance, trivexa::settings::ExecutableFolder);
+  trivexa::app::Mainfrm window(platform, clock, instance, trivexa::settings::ExecutableFolder);
   application.setWindowIcon(window.windowIcon());
 
   window.Load();

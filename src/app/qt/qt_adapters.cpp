@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "app/qt/device_log.h"
+
 namespace trivexa::app {
 namespace {
 
@@ -21,7 +23,11 @@ void SetLabelBackground(QLabel& label, const QColor& colour) {
   label.setAutoFillBackground(true);
 }
 
-void QtWindowOps::AppendLog(std::string_view line) { log_.addItem(ToQString(line)); }
+void QtWindowOps::AppendLog(std::string_view line) {
+  const QString text = ToQString(line);
+  qCDebug(deviceLog).noquote() << text;
+  log_.addItem(text);
+}
 
 void QtWindowOps::SelectLastLog() {
   const int count = log_.count();

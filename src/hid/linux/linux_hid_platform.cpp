@@ -10,13 +10,16 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <memory>
 #include <string_view>
+#include <system_error>
 #include <utility>
 
 #include "hid/linux/product_string.h"
@@ -56,10 +59,38 @@ auto RetryOnEintr(Call call) {
   }
 }
 
+std::string ErrnoText(int error) { return std::generic_category().message(error); }
+
+// How a failure names the node: its path, or what stands in for one.
+std::string NodeName(const std::string& path, int fd) {
+  return path.empty() ? "descriptor " + std::to_string(fd) : path;
+}
+
+// The first line of a small sysfs attribute file, without its line end.
+std::optional<std::string> ReadAttribute(const std::filesystem::path& file) {
+  std::ifstream in(file);
+  std::string line;
+  if (!in || !std::getline(in, line)) return std::nullopt;
+  return line;
+}
+
+// One hexadecimal field of HID_ID ("0003:00000079:00000026"); at most 32 bits.
+std::optional<std::uint32_t> HexField(std::string_view text) {
+  std::uint32_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+  if (error != std::errc() || end != text.data() + text.size() || text.empty()) {
+    return std::nullopt;
+  }
+  return value;
+}
+
 std::optional<std::vector<std::uint8_t>> ReadDescriptor(int fd) {
   int size = 0;
   if (RetryOnEintr([&] { return ::ioctl(fd, HIDIOCGRDESCSIZE, &size); }) < 0) return std::nullopt;
-  if (size < 0 || size > HID_MAX_DESCRIPTOR_SIZE) return std::nullopt;
+  if (size < 0 || size > HID_MAX_DESCRIPTOR_SIZE) {
+    errno = EINVAL;
+    return std::nullopt;
+  }
   auto descriptor = std::make_unique<hidraw_report_descriptor>();
   descriptor->size = static_cast<std::uint32_t>(size);
   if (RetryOnEintr([&] { return ::ioctl(fd, HIDIOCGRDESC, descriptor.get()); }) < 0) {
@@ -106,7 +137,17 @@ Handle LinuxHidPlatform::NextId() {
   return ++lastId_;
 }
 
-Handle LinuxHidPlatform::Register(int fd, bool numberedReports) {
+void LinuxHidPlatform::Failed(std::string what, int error) {
+  lastError_.text = std::move(what) + ": " + ErrnoText(error);
+  lastError_.accessDenied = error == EACCES || error == EPERM;
+}
+
+void LinuxHidPlatform::Failed(std::string what) {
+  lastError_.text = std::move(what);
+  lastError_.accessDenied = false;
+}
+
+Handle LinuxHidPlatform::Register(int fd, bool numberedReports, std::string path) {
   const Handle handle = NextId();
   if (!IsOpen(handle)) {
     ::close(fd);
@@ -114,13 +155,13 @@ Handle LinuxHidPlatform::Register(int fd, bool numberedReports) {
   }
   struct stat status {};
   const bool isSocket = ::fstat(fd, &status) == 0 && S_ISSOCK(status.st_mode);
-  nodes_[handle] = OpenNode{fd, numberedReports, isSocket};
+  nodes_[handle] = OpenNode{std::move(path), fd, numberedReports, isSocket};
   return handle;
 }
 
 Handle LinuxHidPlatform::Adopt(int fd, bool numberedReports) {
   if (fd < 0) return kInvalidHandle;
-  return Register(fd, numberedReports);
+  return Register(fd, numberedReports, {});
 }
 
 Handle LinuxHidPlatform::Open(const std::string& path, bool overlapped) {
@@ -128,13 +169,23 @@ Handle LinuxHidPlatform::Open(const std::string& path, bool overlapped) {
   // not block; writes on the plain handle return once the report is out.
   const int flags = O_RDWR | O_CLOEXEC | O_NOCTTY | (overlapped ? O_NONBLOCK : 0);
   const int fd = RetryOnEintr([&] { return ::open(path.c_str(), flags); });
-  if (fd < 0) return kInvalidHandle;
+  if (fd < 0) {
+    const int error = errno;  // before anything else can change it
+    Failed("open " + path, error);
+    return kInvalidHandle;
+  }
   // Without a readable descriptor, take the common case of unnumbered reports.
   bool numbered = false;
   if (auto descriptor = ReadDescriptor(fd)) {
     numbered = ParseReportDescriptor(*descriptor).usesReportIds;
   }
-  return Register(fd, numbered);
+  const Handle handle = Register(fd, numbered, path);
+  if (IsOpen(handle)) {
+    Succeeded();
+  } else {
+    Failed("open " + path + ": no handle left");
+  }
+  return handle;
 }
 
 const LinuxHidPlatform::OpenNode* LinuxHidPlatform::Find(Handle handle) const {
@@ -154,11 +205,17 @@ void LinuxHidPlatform::Close(Handle handle) {
 
 std::optional<DeviceAttributes> LinuxHidPlatform::GetAttributes(Handle handle) {
   const OpenNode* node = Find(handle);
-  if (node == nullptr) return std::nullopt;
-  hidraw_devinfo info{};
-  if (RetryOnEintr([&] { return ::ioctl(node->fd, HIDIOCGRAWINFO, &info); }) < 0) {
+  if (node == nullptr) {
+    Failed("HIDIOCGRAWINFO: handle " + std::to_string(handle) + " is not open");
     return std::nullopt;
   }
+  hidraw_devinfo info{};
+  if (RetryOnEintr([&] { return ::ioctl(node->fd, HIDIOCGRAWINFO, &info); }) < 0) {
+    const int error = errno;
+    Failed("ioctl HIDIOCGRAWINFO " + NodeName(node->path, node->fd), error);
+    return std::nullopt;
+  }
+  Succeeded();
   // hidraw does not tell the version number; it stays 0.
   DeviceAttributes attributes;
   attributes.vendorId = static_cast<std::uint16_t>(info.vendor);
@@ -169,25 +226,96 @@ std::optional<DeviceAttributes> LinuxHidPlatform::GetAttributes(Handle handle) {
 bool LinuxHidPlatform::GetProductString(Handle handle,
                                         std::span<std::uint8_t, kProductStringBytes> buffer) {
   const OpenNode* node = Find(handle);
-  if (node == nullptr) return false;
+  if (node == nullptr) {
+    Failed("HIDIOCGRAWNAME: handle " + std::to_string(handle) + " is not open");
+    return false;
+  }
+  if (auto product = UsbProductName(node->path)) {
+    EncodeProductString(*product, buffer);
+    Succeeded();
+    return true;
+  }
   char name[256] = {};
   if (RetryOnEintr([&] { return ::ioctl(node->fd, HIDIOCGRAWNAME(sizeof(name)), name); }) < 0) {
+    const int error = errno;
+    Failed("ioctl HIDIOCGRAWNAME " + NodeName(node->path, node->fd), error);
     return false;
   }
   // The kernel cuts a long name without terminator; the zeroed tail bounds it.
   EncodeProductString(std::string_view(name, ::strnlen(name, sizeof(name))), buffer);
+  Succeeded();
   return true;
+}
+
+std::optional<std::filesystem::path> LinuxHidPlatform::SysfsDevice(
+    const std::string& nodePath) const {
+  const std::string name = std::filesystem::path(nodePath).filename().string();
+  if (!IsHidrawName(name)) return std::nullopt;
+  return std::filesystem::path(sysfsDir_) / name / "device";
+}
+
+std::optional<std::string> LinuxHidPlatform::UsbProductName(const std::string& nodePath) const {
+  const auto device = SysfsDevice(nodePath);
+  if (!device) return std::nullopt;
+  std::error_code error;
+  std::filesystem::path folder = std::filesystem::canonical(*device, error);
+  if (error) return std::nullopt;
+  // HID device, then USB interface, then the USB device, the first folder
+  // that has an idVendor. Not found within a few steps: not USB.
+  constexpr int kMaxSteps = 4;
+  for (int step = 0; step < kMaxSteps && folder.has_relative_path(); ++step) {
+    folder = folder.parent_path();
+    if (!std::filesystem::exists(folder / "idVendor", error)) continue;
+    auto product = ReadAttribute(folder / "product");
+    if (!product || product->empty()) return std::nullopt;
+    return product;
+  }
+  return std::nullopt;
+}
+
+std::optional<DeviceAttributes> LinuxHidPlatform::IdentifyUnopened(const std::string& path) {
+  const auto device = SysfsDevice(path);
+  if (!device) return std::nullopt;
+  std::ifstream uevent(*device / "uevent");
+  constexpr std::string_view kKey = "HID_ID=";
+  for (std::string line; std::getline(uevent, line);) {
+    if (!line.starts_with(kKey)) continue;
+    // bus:vendor:product, each in hexadecimal.
+    const std::string_view value = std::string_view(line).substr(kKey.size());
+    const std::size_t first = value.find(':');
+    const std::size_t second = value.find(':', first == value.npos ? first : first + 1);
+    if (first == value.npos || second == value.npos) return std::nullopt;
+    const auto vendor = HexField(value.substr(first + 1, second - first - 1));
+    const auto product = HexField(value.substr(second + 1));
+    if (!vendor || !product || *vendor > 0xFFFF || *product > 0xFFFF) return std::nullopt;
+    DeviceAttributes attributes;
+    attributes.vendorId = static_cast<std::uint16_t>(*vendor);
+    attributes.productId = static_cast<std::uint16_t>(*product);
+    return attributes;
+  }
+  return std::nullopt;
 }
 
 std::optional<HidCaps> LinuxHidPlatform::GetCaps(Handle handle) {
   const OpenNode* node = Find(handle);
-  if (node == nullptr) return std::nullopt;
+  if (node == nullptr) {
+    Failed("HIDIOCGRDESC: handle " + std::to_string(handle) + " is not open");
+    return std::nullopt;
+  }
   const auto descriptor = ReadDescriptor(node->fd);
-  if (!descriptor) return std::nullopt;
+  if (!descriptor) {
+    const int error = errno;
+    Failed("ioctl HIDIOCGRDESC " + NodeName(node->path, node->fd), error);
+    return std::nullopt;
+  }
   // A descriptor that does not parse leaves the caller's caps as they were,
   // as a failed query does; the kernel would not have bound such a device.
   const ReportLengths lengths = ParseReportDescriptor(*descriptor);
-  if (lengths.error != DescriptorError::kNone) return std::nullopt;
+  if (lengths.error != DescriptorError::kNone) {
+    Failed("report descriptor of " + NodeName(node->path, node->fd) + " does not parse");
+    return std::nullopt;
+  }
+  Succeeded();
   return HidCaps{lengths.input, lengths.output};
 }
 
@@ -200,13 +328,31 @@ Handle LinuxHidPlatform::CreateReadEvent() {
 
 bool LinuxHidPlatform::Write(Handle handle, std::span<const std::uint8_t> report) {
   const OpenNode* node = Find(handle);
-  if (node == nullptr || report.empty()) return false;
+  if (node == nullptr) {
+    Failed("write: handle " + std::to_string(handle) + " is not open");
+    return false;
+  }
+  if (report.empty()) {
+    Failed("write " + NodeName(node->path, node->fd) + ": empty report");
+    return false;
+  }
   const ssize_t written = RetryOnEintr([&] {
     return node->isSocket ? ::send(node->fd, report.data(), report.size(), MSG_NOSIGNAL)
                           : ::write(node->fd, report.data(), report.size());
   });
+  if (written < 0) {
+    const int error = errno;
+    Failed("write " + NodeName(node->path, node->fd), error);
+    return false;
+  }
   // hidraw takes a report whole or not at all; anything short is a failure.
-  return written >= 0 && static_cast<std::size_t>(written) == report.size();
+  if (static_cast<std::size_t>(written) != report.size()) {
+    Failed("write " + NodeName(node->path, node->fd) + ": " + std::to_string(written) + " of " +
+           std::to_string(report.size()) + " bytes written");
+    return false;
+  }
+  Succeeded();
+  return true;
 }
 
 void LinuxHidPlatform::CancelIo(Handle handle) {

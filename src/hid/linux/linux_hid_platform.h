@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <set>
@@ -20,6 +21,12 @@ namespace trivexa::hid {
 // Reads follow the overlapped model the logic expects: a read that finds a
 // report waiting completes at once; otherwise it stays pending on its event,
 // and a report that ends it during a wait is taken and dropped.
+//
+// The product string is the USB device's own `product` attribute from sysfs,
+// as Windows reports it; HIDIOCGRAWNAME, which joins the manufacturer's name
+// in front, is only the fallback for devices that have none (Bluetooth,
+// uhid). Failures keep the errno text, as "open /dev/hidraw3: Permission
+// denied".
 //
 // Not thread-safe: one thread drives it, as the whole program has one.
 class LinuxHidPlatform final : public HidPlatform {
@@ -50,9 +57,13 @@ class LinuxHidPlatform final : public HidPlatform {
   std::int32_t StartRead(Handle handle, std::span<std::uint8_t> buffer,
                          ReadOverlapped& overlapped) override;
   WaitResult WaitForRead(Handle event, std::uint32_t timeoutMs) override;
+  SystemError LastError() const override { return lastError_; }
+  // From HID_ID in the uevent file of the node's HID device in sysfs.
+  std::optional<DeviceAttributes> IdentifyUnopened(const std::string& path) override;
 
  private:
   struct OpenNode {
+    std::string path;  // empty for an adopted descriptor
     int fd;
     bool numberedReports;
     bool isSocket;  // written with send(), so a gone peer gives EPIPE, not SIGPIPE
@@ -64,11 +75,18 @@ class LinuxHidPlatform final : public HidPlatform {
   enum class ReadOutcome { kReport, kNothing, kFailed };
 
   Handle NextId();
-  Handle Register(int fd, bool numberedReports);
+  Handle Register(int fd, bool numberedReports, std::string path);
   const OpenNode* Find(Handle handle) const;
   // One report without blocking, into scratch_; its Windows-counted length
   // (with the prepended ID byte) in `length`.
   ReadOutcome ReadOne(const OpenNode& node, std::size_t& length);
+  // The node's HID device folder in sysfs, for a node named hidrawN.
+  std::optional<std::filesystem::path> SysfsDevice(const std::string& nodePath) const;
+  std::optional<std::string> UsbProductName(const std::string& nodePath) const;
+  // Each keeps the reason and gives what a failed call returns.
+  void Succeeded() { lastError_ = {}; }
+  void Failed(std::string what, int error);
+  void Failed(std::string what);
 
   std::string sysfsDir_;
   std::string devDir_;
@@ -77,6 +95,7 @@ class LinuxHidPlatform final : public HidPlatform {
   std::map<Handle, PendingRead> pending_;  // by event
   Handle lastId_ = kNoHandle;
   std::vector<std::uint8_t> scratch_;
+  SystemError lastError_;
 };
 
 }  // namespace trivexa::hid

@@ -12,6 +12,7 @@ extern "C" {
 #include <cstring>
 #include <limits>
 #include <new>
+#include <string>
 
 #include "hid/system_hid_platform.h"
 
@@ -49,7 +50,29 @@ std::optional<std::string> InterfacePath(HDEVINFO list, SP_DEVICE_INTERFACE_DATA
   return std::string(path, length);
 }
 
+// The system's message for an error code, without its line end.
+std::string ErrorText(DWORD error) {
+  char* message = nullptr;
+  const DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<LPSTR>(&message), 0, nullptr);
+  std::string text = length != 0 && message != nullptr ? std::string(message, length)
+                                                       : "error " + std::to_string(error);
+  if (message != nullptr) LocalFree(message);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
+    text.pop_back();
+  }
+  return text;
+}
+
 }  // namespace
+
+void WindowsHidPlatform::Failed(const std::string& what) { Failed(what, GetLastError()); }
+
+void WindowsHidPlatform::Failed(const std::string& what, DWORD error) {
+  lastError_.text = what + ": " + ErrorText(error);
+  lastError_.accessDenied = error == ERROR_ACCESS_DENIED;
+}
 
 WindowsHidPlatform::~WindowsHidPlatform() {
   for (auto& [id, device] : devices_) {
@@ -96,9 +119,13 @@ Handle WindowsHidPlatform::Open(const std::string& path, bool overlapped) {
   HANDLE file =
       CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                   nullptr, OPEN_EXISTING, overlapped ? FILE_FLAG_OVERLAPPED : 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return kInvalidHandle;
+  if (file == INVALID_HANDLE_VALUE) {
+    Failed("open " + path);
+    return kInvalidHandle;
+  }
   const Handle id = NextId();
   devices_.emplace(id, OpenDevice{file, overlapped});
+  Succeeded();
   return id;
 }
 
@@ -125,31 +152,54 @@ void WindowsHidPlatform::EndReadsOn(Handle handle, HANDLE file) {
 
 std::optional<DeviceAttributes> WindowsHidPlatform::GetAttributes(Handle handle) {
   const OpenDevice* device = FindDevice(handle);
-  if (device == nullptr) return std::nullopt;
+  if (device == nullptr) {
+    Failed("HidD_GetAttributes", ERROR_INVALID_HANDLE);
+    return std::nullopt;
+  }
   HIDD_ATTRIBUTES attributes{};
   attributes.Size = sizeof(attributes);
-  if (!HidD_GetAttributes(device->file, &attributes)) return std::nullopt;
+  if (!HidD_GetAttributes(device->file, &attributes)) {
+    Failed("HidD_GetAttributes");
+    return std::nullopt;
+  }
+  Succeeded();
   return DeviceAttributes{attributes.VendorID, attributes.ProductID, attributes.VersionNumber};
 }
 
 bool WindowsHidPlatform::GetProductString(Handle handle,
                                           std::span<std::uint8_t, kProductStringBytes> buffer) {
   const OpenDevice* device = FindDevice(handle);
-  if (device == nullptr) return false;
-  return HidD_GetProductString(device->file, buffer.data(), static_cast<ULONG>(buffer.size()));
+  if (device == nullptr) {
+    Failed("HidD_GetProductString", ERROR_INVALID_HANDLE);
+    return false;
+  }
+  if (!HidD_GetProductString(device->file, buffer.data(), static_cast<ULONG>(buffer.size()))) {
+    Failed("HidD_GetProductString");
+    return false;
+  }
+  Succeeded();
+  return true;
 }
 
 std::optional<HidCaps> WindowsHidPlatform::GetCaps(Handle handle) {
   const OpenDevice* device = FindDevice(handle);
-  if (device == nullptr) return std::nullopt;
+  if (device == nullptr) {
+    Failed("HidD_GetPreparsedData", ERROR_INVALID_HANDLE);
+    return std::nullopt;
+  }
   PHIDP_PREPARSED_DATA preparsed = nullptr;
   if (!HidD_GetPreparsedData(device->file, &preparsed) || preparsed == nullptr) {
+    Failed("HidD_GetPreparsedData");
     return std::nullopt;
   }
   HIDP_CAPS caps{};
   const NTSTATUS status = HidP_GetCaps(preparsed, &caps);
   HidD_FreePreparsedData(preparsed);
-  if (status != HIDP_STATUS_SUCCESS) return std::nullopt;
+  if (status != HIDP_STATUS_SUCCESS) {
+    lastError_ = {"HidP_GetCaps: status " + std::to_string(status), false};
+    return std::nullopt;
+  }
+  Succeeded();
   return HidCaps{caps.InputReportByteLength, caps.OutputReportByteLength};
 }
 
@@ -167,11 +217,28 @@ bool WindowsHidPlatform::Write(Handle handle, std::span<const std::uint8_t> repo
   const OpenDevice* device = FindDevice(handle);
   // An overlapped handle would need a record of its own; writes go through
   // the plain handle, where WriteFile returns only when it is done.
-  if (device == nullptr || device->overlapped) return false;
-  if (report.size() > std::numeric_limits<DWORD>::max()) return false;
+  if (device == nullptr || device->overlapped) {
+    Failed("WriteFile", ERROR_INVALID_HANDLE);
+    return false;
+  }
+  if (report.size() > std::numeric_limits<DWORD>::max()) {
+    Failed("WriteFile", ERROR_INVALID_PARAMETER);
+    return false;
+  }
   const auto length = static_cast<DWORD>(report.size());
   DWORD written = 0;
-  return WriteFile(device->file, report.data(), length, &written, nullptr) && written == length;
+  if (!WriteFile(device->file, report.data(), length, &written, nullptr)) {
+    Failed("WriteFile");
+    return false;
+  }
+  if (written != length) {
+    lastError_ = {"WriteFile: " + std::to_string(written) + " of " + std::to_string(length) +
+                      " bytes written",
+                  false};
+    return false;
+  }
+  Succeeded();
+  return true;
 }
 
 void WindowsHidPlatform::CancelIo(Handle handle) {

@@ -33,6 +33,8 @@ namespace trivexa::hid {
 // read outstanding on the handle and waits for it to end, so once a handle
 // is closed nothing more is written into the caller's buffer.
 //
+// Failures keep GetLastError's text, as "open \\?\hid#...: Access is denied."
+//
 // Not thread-safe: one thread drives it, as the whole program has one.
 class WindowsHidPlatform final : public HidPlatform {
  public:
@@ -54,6 +56,7 @@ class WindowsHidPlatform final : public HidPlatform {
   std::int32_t StartRead(Handle handle, std::span<std::uint8_t> buffer,
                          ReadOverlapped& overlapped) override;
   WaitResult WaitForRead(Handle event, std::uint32_t timeoutMs) override;
+  SystemError LastError() const override { return lastError_; }
 
  private:
   struct OpenDevice {
@@ -71,10 +74,15 @@ class WindowsHidPlatform final : public HidPlatform {
   // Cancels the reads still in flight on `handle` and waits until they have
   // ended, so the system no longer writes into their records and buffers.
   void EndReadsOn(Handle handle, HANDLE file);
+  // Keep the reason of the call that just failed (GetLastError) or succeeded.
+  void Failed(const std::string& what);
+  void Failed(const std::string& what, DWORD error);
+  void Succeeded() { lastError_ = {}; }
 
   std::map<Handle, OpenDevice> devices_;
   std::map<Handle, ReadEvent> events_;
   Handle lastId_ = kNoHandle;
+  SystemError lastError_;
 };
 
 }  // namespace trivexa::hid

@@ -1,0 +1,40 @@
+#include "hid/linux/udev_access.h"
+
+#include <system_error>
+
+namespace trivexa::hid {
+namespace {
+
+bool IsFile(const std::filesystem::path& path) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(path, error);
+}
+
+}  // namespace
+
+std::vector<std::filesystem::path> UdevRuleFolders() {
+  return {"/etc/udev/rules.d", "/run/udev/rules.d", "/usr/local/lib/udev/rules.d",
+          "/usr/lib/udev/rules.d", "/lib/udev/rules.d"};
+}
+
+std::string UdevAccessFix(const std::filesystem::path& programFolder,
+                          const std::vector<std::filesystem::path>& udevFolders) {
+  const std::string reload(kUdevReloadCommand);
+  for (const auto& folder : udevFolders) {
+    const auto rule = folder / kUdevRuleName;
+    if (IsFile(rule)) {
+      return "the udev rule " + rule.string() + " is in place; run " + reload +
+             ", or unplug the joystick and plug it in again";
+    }
+  }
+  const auto shipped = programFolder / ".." / "lib" / "udev" / "rules.d" / kUdevRuleName;
+  if (IsFile(shipped)) {
+    const auto rule = shipped.lexically_normal().string();
+    return "install the udev rule that came with the program: sudo cp " + rule +
+           " /etc/udev/rules.d/ && " + reload;
+  }
+  return "install the udev rule: echo '" + std::string(kUdevRule) +
+         "' | sudo tee /etc/udev/rules.d/" + std::string(kUdevRuleName) + " && " + reload;
+}
+
+}  // namespace trivexa::hid
