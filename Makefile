@@ -5,15 +5,17 @@
 
 PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev libgl1-mesa-dev \
             libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth fonts-arphic-uming \
-            g++-mingw-w64-x86-64-posix googletest wine wine64
+            g++-mingw-w64-x86-64-posix googletest wine wine64 \
+            dpkg-dev file desktop-file-utils appstream
 JOBS     ?= 2
 BUILD    ?= build
 ASAN     ?= build-asan
 BENCH    ?= build-bench
 WINDOWS  ?= build-windows
+DEB      ?= build-deb
 WERROR   ?= $(if $(CI),ON,OFF)
 
-.PHONY: all deps build run test test-plain test-sanitized test-windows windows bench windows-check clean
+.PHONY: all deps build run test test-plain test-sanitized test-windows windows bench deb windows-check clean
 
 all: build
 
@@ -57,8 +59,16 @@ bench: deps
 	./$(BENCH)/bin/trivexa_bench
 	bench/measure_app.sh ./$(BENCH)/bin/trivexa_app_bench 60
 
+# A Debian package of the program for the prefix /usr, in $(DEB)/.
+deb: deps
+	cmake -S . -B $(DEB) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DTRIVEXA_BUILD_TESTS=OFF -DTRIVEXA_WERROR=$(WERROR)
+	cmake --build $(DEB) -j $(JOBS)
+	cd $(DEB) && cpack -G DEB
+	dpkg-deb -c $(DEB)/trivexa_*.deb
+
 clean:
-	rm -rf $(BUILD) $(ASAN) $(BENCH) $(WINDOWS)
+	rm -rf $(BUILD) $(ASAN) $(BENCH) $(WINDOWS) $(DEB)
 
 # The Windows program, one static $(WINDOWS)/bin/trivexa.exe, and the Windows
 # test executables, cross-built with mingw-w64.

@@ -1,0 +1,101 @@
+# Checks of one installed file each, shared by the install and package tests.
+# Sourced; every check prints what is wrong and returns non-zero.
+
+APP_ID=io.github.trivexa.Trivexa
+UDEV_RULE='ACTION!="remove", SUBSYSTEM=="hidraw", ATTRS{idVendor}=="0079", ATTRS{idProduct}=="0026", TAG+="uaccess"'
+
+fail() {
+  echo "FAIL: $*" >&2
+  return 1
+}
+
+# Width and height from a PNG's IHDR chunk.
+png_size() {
+  local bytes
+  bytes=$(od -An -tu1 -j16 -N8 "$1" | tr -s ' \n' ' ')
+  set -- $bytes
+  echo "$(($1 * 16777216 + $2 * 65536 + $3 * 256 + $4))x$(($5 * 16777216 + $6 * 65536 + $7 * 256 + $8))"
+}
+
+check_executable() {
+  [ -x "$1" ] || fail "$1 is not executable" || return 1
+  [ "$(head -c4 "$1" | od -An -c | tr -d ' ')" = '177ELF' ] || fail "$1 is no ELF program"
+}
+
+# $1 the file, $2 the root it is installed under (DESTDIR + prefix).
+check_desktop() {
+  if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate "$1" || fail "desktop-file-validate rejects $1" || return 1
+  fi
+  local exec icon
+  exec=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$1")
+  icon=$(sed -n 's/^Icon=//p' "$1")
+  [ -x "$2/bin/$exec" ] || fail "$1 starts $exec, which is not installed in bin" || return 1
+  [ "$icon" = "$APP_ID" ] || fail "$1 names the icon $icon" || return 1
+  [ -f "$2/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "icon $icon is not installed"
+}
+
+check_metainfo() {
+  if command -v appstreamcli >/dev/null; then
+    appstreamcli validate --no-net "$1" >/dev/null || {
+      appstreamcli validate --no-net "$1" >&2
+      fail "appstreamcli rejects $1"
+      return 1
+    }
+  fi
+  grep -q "<id>$APP_ID</id>" "$1" || fail "$1 has another id" || return 1
+  grep -q '<modalias>usb:v0079p0026d\*</modalias>' "$1" || fail "$1 lacks the joystick's modalias" ||
+    return 1
+  grep -q "<launchable type=\"desktop-id\">$APP_ID.desktop</launchable>" "$1" ||
+    fail "$1 does not launch $APP_ID.desktop" || return 1
+  [ -f "$2/share/applications/$APP_ID.desktop" ] || fail "the launchable desktop file is missing"
+}
+
+check_png_icon() {
+  local want size
+  want=$(basename "$(dirname "$(dirname "$1")")")
+  [ "$(head -c8 "$1" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] || fail "$1 is no PNG" ||
+    return 1
+  size=$(png_size "$1")
+  [ "$size" = "$want" ] || fail "$1 is $size, not $want"
+}
+
+check_svg_icon() {
+  grep -q '<svg ' "$1" || fail "$1 is no SVG" || return 1
+  if command -v rsvg-convert >/dev/null; then
+    rsvg-convert -w 64 -h 64 "$1" >/dev/null || fail "$1 does not render"
+  fi
+}
+
+check_udev_rule() {
+  [ "$(grep -v '^#' "$1")" = "$UDEV_RULE" ] || fail "$1 is not exactly the joystick's rule"
+}
+
+check_man_page() {
+  [ -s "$1" ] || fail "$1 is empty"
+}
+
+# $1 a path below $2 (DESTDIR + prefix), relative as "bin/trivexa".
+check_installed_file() {
+  local root=$2 file="$2/$1"
+  case "$1" in
+    bin/*) check_executable "$file" ;;
+    share/applications/*.desktop) check_desktop "$file" "$root" ;;
+    share/metainfo/*.metainfo.xml) check_metainfo "$file" "$root" ;;
+    share/icons/hicolor/*x*/apps/*.png) check_png_icon "$file" ;;
+    share/icons/hicolor/scalable/apps/*.svg) check_svg_icon "$file" ;;
+    lib/udev/rules.d/*.rules) check_udev_rule "$file" ;;
+    share/man/man*/*) check_man_page "$file" ;;
+    *) fail "$1 is installed, but no check knows it: add one to $(basename "${BASH_SOURCE[0]}")" ;;
+  esac
+}
+
+# Every file the program needs installed, relative to the prefix.
+REQUIRED_FILES="bin/trivexa
+share/applications/$APP_ID.desktop
+share/metainfo/$APP_ID.metainfo.xml
+share/icons/hicolor/32x32/apps/$APP_ID.png
+share/icons/hicolor/48x48/apps/$APP_ID.png
+share/icons/hicolor/128x128/apps/$APP_ID.png
+share/icons/hicolor/scalable/apps/$APP_ID.svg
+lib/udev/rules.d/70-trivexa.rules"
