@@ -7,16 +7,28 @@
 
 namespace trivexa::settings {
 
-// The three wrappers through which the tool touches its settings file.
+// The settings file on disk: the three designed wrappers, and what the
+// settings store needs on top of them. The format itself is ini_profile's.
+// Only a regular file, reached without following a link at its last name
+// and at most kMaxSettingsFileBytes long, is read or replaced (file_io.h).
 
 // True when the file is present. An empty path is never present. Only "no
 // such file" counts as missing: any other error (access denied, a folder of
-// that name) counts as present, so start-up never overwrites it.
+// that name) and a link count as present, so start-up never writes there.
 bool FileExists(const std::filesystem::path& path);
+
+// The file as read once, for several keys that must come from one version.
+struct IniFileText {
+  bool missing = false;  // nothing of that name, so start-up may create it
+  std::string text;      // empty unless the file could be read
+};
+IniFileText ReadIniFile(const std::filesystem::path& path);
 
 // The value stored under `key` in `section`, or `defaultText` when the file,
 // the section or the key is missing or the file cannot be read. Section and
 // key match without regard to case. A value is cut to 8191 characters.
+std::string IniValueOr(const IniFileText& file, std::string_view section, std::string_view key,
+                       std::string_view defaultText);
 std::string ReadIniValue(const std::filesystem::path& path, std::string_view section,
                          std::string_view key, std::string_view defaultText);
 
@@ -34,8 +46,8 @@ struct IniEntry {
 
 // Stores several keys of one section in a single replacement of the file:
 // the same file as one WriteIniValue per key, in order, at the cost of one
-// write and one flush to disk. "1" when every key was stored.
-std::string WriteIniValues(const std::filesystem::path& path, std::string_view section,
-                           std::span<const IniEntry> entries);
+// write and one flush to disk. True when every key was stored.
+bool WriteIniValues(const std::filesystem::path& path, std::string_view section,
+                    std::span<const IniEntry> entries);
 
 }  // namespace trivexa::settings

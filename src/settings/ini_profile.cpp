@@ -19,6 +19,8 @@
 //   first '=', the value the text after it, both without surrounding blanks.
 //   A value wrapped in a matching pair of double or single quotes is read
 //   without them, as Windows does; a store replaces the quotes with the value.
+// - A UTF-8 byte order mark at the start, as some editors write, is not
+//   part of the first line; it stays in front of the text on a store.
 // - Lines before the first section belong to none and are never looked up.
 // - Only the first section of a name counts, and in it only the first key of
 //   a name, so a later duplicate is neither read nor written.
@@ -60,9 +62,16 @@ struct LineSpan {
   bool HasEnding() const { return next != textEnd; }
 };
 
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
+// Where the lines begin: after a byte order mark, if there is one.
+std::size_t TextStart(std::string_view content) {
+  return content.starts_with(kUtf8ByteOrderMark) ? kUtf8ByteOrderMark.size() : 0;
+}
+
 class LineReader {
  public:
-  explicit LineReader(std::string_view content) : content_(content) {}
+  explicit LineReader(std::string_view content) : content_(content), pos_(TextStart(content)) {}
 
   bool Next(LineSpan& line) {
     const std::size_t size = content_.size();
@@ -83,7 +92,7 @@ class LineReader {
 
  private:
   std::string_view content_;
-  std::size_t pos_ = 0;
+  std::size_t pos_;
 };
 
 enum class LineKind { kBlank, kSection, kKey, kOther };
@@ -126,12 +135,9 @@ LineMeaning Interpret(std::string_view content, const LineSpan& line) {
   if (equals == std::string_view::npos) return meaning;
   meaning.kind = LineKind::kKey;
   meaning.name = TrimBlanks(text.substr(first, equals - first));
-  std::size_t valueBegin = equals + 1;
-  while (valueBegin < text.size() && IsBlank(text[valueBegin])) ++valueBegin;
-  std::size_t valueEnd = text.size();
-  while (valueEnd > valueBegin && IsBlank(text[valueEnd - 1])) --valueEnd;
-  meaning.valueBegin = line.begin + valueBegin;
-  meaning.valueEnd = line.begin + valueEnd;
+  const std::string_view value = TrimBlanks(text.substr(equals + 1));
+  meaning.valueBegin = line.begin + static_cast<std::size_t>(value.data() - text.data());
+  meaning.valueEnd = meaning.valueBegin + value.size();
   meaning.afterEquals = line.begin + equals + 1;
   meaning.lineEnd = line.textEnd;
   return meaning;
@@ -156,6 +162,19 @@ std::string_view LineEndingOf(std::string_view content, std::string_view fallbac
 }
 
 }  // namespace
+
+bool CanStore(std::string_view section, std::string_view key, std::string_view value) {
+  constexpr std::string_view kLineBreaks = "\r\n";
+  if (section.find_first_of(kLineBreaks) != std::string_view::npos ||
+      key.find_first_of(kLineBreaks) != std::string_view::npos ||
+      value.find_first_of(kLineBreaks) != std::string_view::npos) {
+    return false;
+  }
+  if (section.find(']') != std::string_view::npos) return false;
+  if (key.find('=') != std::string_view::npos) return false;
+  const std::string_view trimmedKey = TrimBlanks(key);
+  return trimmedKey.empty() || (trimmedKey.front() != ';' && trimmedKey.front() != '[');
+}
 
 std::optional<std::string> IniLookup(std::string_view content, std::string_view section,
                                      std::string_view key) {
@@ -214,7 +233,7 @@ std::string IniStore(std::string_view content, std::string_view section, std::st
 
   std::string newLines;
   std::size_t insertAt = content.size();
-  bool needsEnding = !content.empty() && !line.HasEnding();
+  bool needsEnding = content.size() > TextStart(content) && !line.HasEnding();
   if (inSection) {
     insertAt = lastFilled.next;
     needsEnding = !lastFilled.HasEnding();

@@ -21,13 +21,17 @@ inline constexpr std::string_view kNewFileLineEnding = "\n";
 std::optional<std::string> IniLookup(std::string_view content, std::string_view section,
                                      std::string_view key);
 
-// `content` with `key` in `section` set to `value`: an existing key's value is
-// replaced in place, a missing key is appended at the end of its section, a
-// missing section is appended at the end of the text. Every other byte stays
-// as it was; new lines take the text's own line ending, or `newLineEnding`
-// when it has none.
+// False for texts that would break the line structure of the file if
+// stored: a line break anywhere, a ']' in the section name, an '=' in the
+// key, or a key the reader would take for a comment or a section.
+bool CanStore(std::string_view section, std::string_view key, std::string_view value);
+
+// `content` with `key` in `section` set to `value` (texts CanStore accepts):
+// an existing key's value is replaced in place, a missing key is appended at
+// the end of its section, a missing section is appended at the end of the
+// text. Every other byte stays as it was; new lines take the text's own line
+// ending, or `newLineEnding` when it has none.
 std::string IniStore(std::string_view content, std::string_view section, std::string_view key,
-                     std::string_view value,
-                     std::string_view newLineEnding = kNewFileLineEnding);
+                     std::string_view value, std::string_view newLineEnding = kNewFileLineEnding);
 
 }  // namespace trivexa::settings

@@ -30,11 +30,16 @@ std::filesystem::path SettingsFilePath(const ProgramFolder& programFolder) {
 }
 
 void LoadSettings(JoystickSettings& settings, const ProgramFolder& programFolder) {
-  if (FileExists(SettingsFilePath(programFolder))) {
+  // One path and one read for all four keys: a save running at the same
+  // moment cannot mix two records.
+  const std::filesystem::path path = SettingsFilePath(programFolder);
+  const IniFileText file = ReadIniFile(path);
+  if (!file.missing) {
+    // A file that cannot be used (a link, a FIFO, one too large) gives the
+    // defaults and, being present, is not written.
     for (const SettingField& field : kSettingFields) {
-      const std::string stored = ReadIniValue(SettingsFilePath(programFolder), kSettingsSection,
-                                              field.key, field.defaultText);
-      settings.*field.member = IndexFromStored(stored, field);
+      settings.*field.member =
+          IndexFromStored(IniValueOr(file, kSettingsSection, field.key, field.defaultText), field);
     }
     return;
   }
@@ -43,7 +48,7 @@ void LoadSettings(JoystickSettings& settings, const ProgramFolder& programFolder
     defaults[i] = {kSettingFields[i].key, kSettingFields[i].defaultText};
     settings.*kSettingFields[i].member = kSettingFields[i].defaultIndex;
   }
-  WriteIniValues(SettingsFilePath(programFolder), kSettingsSection, defaults);
+  WriteIniValues(path, kSettingsSection, defaults);
 }
 
 void SaveSettings(const JoystickSettings& settings, const ProgramFolder& programFolder) {

@@ -16,8 +16,9 @@ using ProgramFolder = std::function<std::filesystem::path()>;
 // empty.
 std::filesystem::path SettingsFilePath(const ProgramFolder& programFolder);
 
-// Restores the record from JOYSTICK.INI, or creates the file with the
-// defaults when it is missing. A present file is never written. A stored
+// Restores the record from JOYSTICK.INI, read once, or creates the file with
+// the defaults when it is missing. A present file is never written, also
+// when it cannot be used (a link, not a regular file, too large). A stored
 // value that is no valid index of its table gives the key's default.
 void LoadSettings(JoystickSettings& settings, const ProgramFolder& programFolder);
 

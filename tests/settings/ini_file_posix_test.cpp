@@ -1,16 +1,14 @@
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
-#include <functional>
 #include <set>
 #include <string>
 
+#include "fakes/child_process.h"
 #include "fakes/temp_dir.h"
 #include "settings/ini_file.h"
 
@@ -22,27 +20,8 @@ namespace fs = std::filesystem;
 using fakes::ReadFile;
 using fakes::WriteFile;
 
-// Runs `work` in a child process and returns its exit code (-1 when it did
-// not exit normally).
-int InChild(const std::function<int()>& work, bool dropPrivileges = false) {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (dropPrivileges && ::geteuid() == 0) {
-      if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
-          ::setresuid(65534, 65534, 65534) != 0) {
-        ::_exit(100);
-      }
-    }
-    ::_exit(work());
-  }
-  int status = 0;
-  if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
-}
-
-// Tests may run as root, whom permissions do not stop: a root child first
-// turns into the unprivileged user 65534.
-int InChildWithoutPrivileges(const std::function<int()>& work) { return InChild(work, true); }
+using fakes::InChild;
+using fakes::InChildWithoutPrivileges;
 
 std::set<std::string> NamesIn(const fs::path& folder) {
   std::set<std::string> names;

@@ -124,6 +124,28 @@ TEST(IniStoreTest, AppendsAMissingSectionAtTheEndOfTheText) {
   EXPECT_EQ(IniStore("[TRIVEXA\n", "TRIVEXA", "Key", "5", "\n"), "[TRIVEXA\n[TRIVEXA]\nKey=5\n");
 }
 
+TEST(IniByteOrderMarkTest, IsNoPartOfTheFirstLineAndStaysInFront) {
+  const std::string bom = "\xEF\xBB\xBF";
+  EXPECT_EQ(Get(bom + "[TRIVEXA]\nKey=3\n", "Key"), "3");
+  EXPECT_EQ(Get(bom + "Key=3\n[TRIVEXA]\n", "Key"), std::nullopt) << "still outside any section";
+  EXPECT_EQ(Set(bom + "[TRIVEXA]\nKey=3\n", "Key", "4"), bom + "[TRIVEXA]\nKey=4\n");
+  EXPECT_EQ(Set(bom + "[TRIVEXA]\nKey=3\n", "New", "4"), bom + "[TRIVEXA]\nKey=3\nNew=4\n");
+  EXPECT_EQ(Set(bom, "Key", "4"), bom + "[TRIVEXA]\nKey=4\n");
+  // Only at the very start: elsewhere the bytes belong to the text.
+  EXPECT_EQ(Get("\n" + bom + "[TRIVEXA]\nKey=3\n", "Key"), std::nullopt);
+}
+
+TEST(IniCanStoreTest, RefusesTextsThatWouldChangeTheLineStructure) {
+  EXPECT_TRUE(CanStore("TRIVEXA", "DeadZoneAngle", " 5"));
+  EXPECT_FALSE(CanStore("TRIVEXA", "DeadZoneAngle", "5\n[X]"));
+  EXPECT_FALSE(CanStore("TRIVEXA", "Dead\rZone", "5"));
+  EXPECT_FALSE(CanStore("TRI]VEXA", "DeadZoneAngle", "5"));
+  EXPECT_FALSE(CanStore("TRIVEXA", "Dead=Zone", "5"));
+  EXPECT_FALSE(CanStore("TRIVEXA", " \t;DeadZoneAngle", "5"));
+  EXPECT_FALSE(CanStore("TRIVEXA", " [DeadZoneAngle", "5"));
+  EXPECT_TRUE(CanStore("TRIVEXA", "Dead;Zone[", "a=b;c"));
+}
+
 // Texts no one would write by hand: whatever they hold, a stored value must
 // read back, other values must not change, and storing it twice must change
 // nothing more.

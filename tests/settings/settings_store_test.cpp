@@ -41,8 +41,8 @@ TEST_F(SettingsStoreTest, MissingFileIsCreatedWithTheDefaultsInTableOrder) {
   EXPECT_EQ(ReadFile(Ini()),
             fakes::NewFileText({"[TRIVEXA]", "DeadZoneAngle=5", "MaximumAngleOffset=5",
                                 "MoveThreshold=2", "TimeInterval=1"}));
-  // The path is formed anew for the existence test and for the write.
-  EXPECT_EQ(folderQueries_, 2);
+  // One path for the whole start-up.
+  EXPECT_EQ(folderQueries_, 1);
 }
 
 TEST_F(SettingsStoreTest, PresentFileIsReadAndNeverRewritten) {
@@ -82,8 +82,9 @@ TEST_F(SettingsStoreTest, GarbageFilesNeitherCrashNorHangNorGetRewritten) {
             (JoystickSettings{7, 5, 2, 0}));
 
   const auto start = std::chrono::steady_clock::now();
+  // Over the size bound: the defaults, whatever the file holds.
   EXPECT_EQ(LoadFrom("[TRIVEXA]\nDeadZoneAngle=" + std::string(10'000'000, '1') + "\nTimeInterval=3\n"),
-            (JoystickSettings{5, 5, 2, 3}));
+            kDefaultSettings);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
@@ -106,6 +107,34 @@ TEST_F(SettingsStoreTest, SaveIntoAFolderThatIsGoneStaysSilent) {
   const std::string gone = (dir_.path() / "gone").string();
   SaveSettings({1, 2, 3, 4}, [&] { return gone; });
   EXPECT_FALSE(std::filesystem::exists(gone));
+}
+
+TEST_F(SettingsStoreTest, AByteOrderMarkIsReadPastAndKept) {
+  const std::string bom = "\xEF\xBB\xBF";
+  EXPECT_EQ(LoadFrom(bom + "[TRIVEXA]\r\nDeadZoneAngle=3\r\nTimeInterval=4\r\n"),
+            (JoystickSettings{3, 5, 2, 4}));
+  SaveSettings({8, 10, 5, 4}, Folder());
+  const std::string saved = ReadFile(Ini());
+  EXPECT_TRUE(saved.starts_with(bom + "[TRIVEXA]\r\n")) << saved;
+  EXPECT_EQ(saved.find("[TRIVEXA]"), saved.rfind("[TRIVEXA]")) << "a second section: " << saved;
+  JoystickSettings loaded{};
+  LoadSettings(loaded, Folder());
+  EXPECT_EQ(loaded, (JoystickSettings{8, 10, 5, 4}));
+}
+
+TEST_F(SettingsStoreTest, LoadTakesAllFourValuesFromOneVersionOfTheFile) {
+  // Another process saves a new record each time the path is formed.
+  int version = 0;
+  const ProgramFolder savingMeanwhile = [&] {
+    ++version;
+    const std::string v = std::to_string(version);
+    WriteFile(Ini(), "[TRIVEXA]\nDeadZoneAngle=" + v + "\nMaximumAngleOffset=" + v +
+                         "\nMoveThreshold=" + v + "\nTimeInterval=" + v + "\n");
+    return dir_.path();
+  };
+  JoystickSettings settings{};
+  LoadSettings(settings, savingMeanwhile);
+  EXPECT_EQ(settings, (JoystickSettings{1, 1, 1, 1}));
 }
 
 TEST_F(SettingsStoreTest, AnUnknownProgramFolderGivesTheDefaultsAndWritesNothing) {

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace trivexa::settings {
+
+// Reading and replacing the settings file, with the care a program run as
+// root in a folder another user can write needs. One implementation per
+// platform (file_io_posix.cpp, file_io_windows.cpp).
+
+// No settings file is larger: four keys take under 100 bytes, a value at
+// most 8192 characters. A larger file, or an endless one, is not read.
+inline constexpr std::uintmax_t kMaxSettingsFileBytes = std::uintmax_t{1} << 20;
+
+enum class FileRead {
+  kRead,      // `content` holds the whole file
+  kMissing,   // nothing has that name
+  kUnusable,  // a link, not a regular file, too large, or not readable
+};
+
+// Reads a regular file of at most kMaxSettingsFileBytes, reached without
+// following a link at its last name. Never blocks, also on a FIFO.
+FileRead ReadRegularFile(const std::filesystem::path& path, std::string& content);
+
+// True unless nothing has that name; a link counts as present, dangling or
+// not, and so does a name that cannot be checked.
+bool NameExists(const std::filesystem::path& path);
+
+// Puts `content` in place of `path` in one step: written to a fresh file
+// beside it, flushed, then renamed over it, so a crash leaves the old file
+// or the new one. Refuses (false) when `path` is a link or not a regular
+// file, when this user may not write it, or when `content` is too large to
+// be read back. A new file has mode 0666 less the umask; a replaced file
+// keeps its read and write bits (never setuid, setgid, sticky or execute)
+// and, where the process may set them, its owner and group. Temporary files
+// that a killed save left behind are removed first.
+bool ReplaceFileAtomically(const std::filesystem::path& path, std::string_view content);
+
+}  // namespace trivexa::settings

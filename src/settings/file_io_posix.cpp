@@ -1,0 +1,183 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstddef>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+
+#include "settings/file_io.h"
+
+namespace trivexa::settings {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A save's temporary file is ".NAME.trivexa-save.PID.XXXXXX": hidden, beside
+// the file it replaces, recognisably ours and naming the process writing it.
+constexpr std::string_view kTempMark = ".trivexa-save.";
+constexpr std::size_t kTempUniqueLength = 6;
+
+std::string TempPrefix(const fs::path& path) {
+  return "." + path.filename().native() + std::string(kTempMark);
+}
+
+std::string UniqueText() {
+  static constexpr std::string_view kLetters =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  static std::mt19937 random{std::random_device{}()};
+  std::uniform_int_distribution<std::size_t> pick(0, kLetters.size() - 1);
+  std::string text(kTempUniqueLength, ' ');
+  for (char& c : text) c = kLetters[pick(random)];
+  return text;
+}
+
+// The writer's process id when `name` is a temporary file of a save of the
+// file whose temporary names begin with `prefix`.
+std::optional<pid_t> TempFileWriter(std::string_view name, std::string_view prefix) {
+  if (!name.starts_with(prefix)) return std::nullopt;
+  name.remove_prefix(prefix.size());
+  const std::size_t dot = name.find('.');
+  if (dot == 0 || dot == std::string_view::npos || dot > 9) return std::nullopt;
+  if (name.size() - dot - 1 != kTempUniqueLength) return std::nullopt;
+  pid_t pid = 0;
+  for (const char c : name.substr(0, dot)) {
+    if (c < '0' || c > '9') return std::nullopt;
+    pid = pid * 10 + (c - '0');
+  }
+  return pid;
+}
+
+// Removes the temporary files of saves that were killed: only regular files
+// of this user whose writing process has ended. A save running in another
+// process at this moment keeps its file.
+void RemoveLeftovers(const fs::path& folder, const std::string& prefix) {
+  const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd < 0) return;
+  DIR* entries = ::fdopendir(folderFd);
+  if (entries == nullptr) {
+    ::close(folderFd);
+    return;
+  }
+  while (const dirent* entry = ::readdir(entries)) {
+    const std::optional<pid_t> writer = TempFileWriter(entry->d_name, prefix);
+    if (!writer || *writer == ::getpid()) continue;
+    struct stat info {};
+    if (::fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (!S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) continue;
+    if (::kill(*writer, 0) == 0 || errno != ESRCH) continue;
+    ::unlinkat(folderFd, entry->d_name, 0);
+  }
+  ::closedir(entries);
+}
+
+bool WriteAll(int fd, std::string_view content) {
+  while (!content.empty()) {
+    const ssize_t written = ::write(fd, content.data(), content.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (written == 0) return false;
+    content.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+// Gives the new file the old one's owner, or at least its group, so a user's
+// file saved by root stays the user's. Without the right to do so (a user
+// saving another user's group-writable file) the file becomes the saver's.
+void KeepOwner(int fd, const struct stat& old) {
+  if (old.st_uid == ::geteuid() && old.st_gid == ::getegid()) return;
+  if (::fchown(fd, old.st_uid, old.st_gid) == 0) return;
+  if (::fchown(fd, static_cast<uid_t>(-1), old.st_gid) == 0) return;
+}
+
+}  // namespace
+
+FileRead ReadRegularFile(const fs::path& path, std::string& content) {
+  content.clear();
+  // O_NOFOLLOW: a link is not followed, whatever it points at. O_NONBLOCK:
+  // opening a FIFO returns at once instead of waiting for a writer.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? FileRead::kMissing : FileRead::kUnusable;
+  FileRead result = FileRead::kRead;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+      static_cast<std::uintmax_t>(info.st_size) > kMaxSettingsFileBytes) {
+    result = FileRead::kUnusable;
+  }
+  // The size is checked again while reading: the file may grow meanwhile.
+  char chunk[65536];
+  while (result == FileRead::kRead) {
+    const ssize_t got = ::read(fd, chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) result = FileRead::kUnusable;
+    if (got <= 0) break;
+    content.append(chunk, static_cast<std::size_t>(got));
+    if (content.size() > kMaxSettingsFileBytes) result = FileRead::kUnusable;
+  }
+  ::close(fd);
+  if (result != FileRead::kRead) content.clear();
+  return result;
+}
+
+bool NameExists(const fs::path& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0 || errno != ENOENT;
+}
+
+bool ReplaceFileAtomically(const fs::path& path, std::string_view content) {
+  if (path.empty() || content.size() > kMaxSettingsFileBytes) return false;
+  struct stat old {};
+  const bool existed = ::lstat(path.c_str(), &old) == 0;
+  if (!existed && errno != ENOENT) return false;
+  // A rename would get round a missing write permission; the file stays.
+  if (existed && (!S_ISREG(old.st_mode) || ::access(path.c_str(), W_OK) != 0)) return false;
+
+  const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+  const std::string prefix = TempPrefix(path);
+  RemoveLeftovers(folder, prefix);
+
+  // Created with 0666 and O_EXCL: the kernel applies the umask, so a new
+  // file gets the usual mode without the umask being read (and changed for
+  // a moment under every other thread).
+  fs::path tempPath;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    tempPath = folder / (prefix + std::to_string(::getpid()) + "." + UniqueText());
+    fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
+  if (fd < 0) return false;
+
+  bool ok = true;
+  if (existed) {
+    KeepOwner(fd, old);
+    // A settings file is plain data: the old read and write bits stay;
+    // setuid, setgid, sticky and execute bits never carry over.
+    ok = ::fchmod(fd, old.st_mode & 0666) == 0;
+  }
+  ok = ok && WriteAll(fd, content) && ::fsync(fd) == 0;
+  if (::close(fd) != 0) ok = false;
+  if (ok && ::rename(tempPath.c_str(), path.c_str()) != 0) ok = false;
+  if (!ok) {
+    ::unlink(tempPath.c_str());
+    return false;
+  }
+  // Make the rename itself durable; the data is already safe, so a failure
+  // here does not undo the write.
+  const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd >= 0) {
+    ::fsync(folderFd);
+    ::close(folderFd);
+  }
+  return true;
+}
+
+}  // namespace trivexa::settings

@@ -1,0 +1,164 @@
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <cstddef>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+
+#include "settings/file_io.h"
+
+namespace trivexa::settings {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A save's temporary file is "NAME.trivexa-save.PID.XXXXXX" beside the file
+// it replaces: recognisably ours and naming the process writing it.
+constexpr std::wstring_view kTempMark = L".trivexa-save.";
+constexpr std::size_t kTempUniqueLength = 6;
+
+std::wstring TempPrefix(const fs::path& path) {
+  return path.filename().native() + std::wstring(kTempMark);
+}
+
+std::wstring UniqueText() {
+  static constexpr std::wstring_view kLetters =
+      L"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  static std::mt19937 random{std::random_device{}()};
+  std::uniform_int_distribution<std::size_t> pick(0, kLetters.size() - 1);
+  std::wstring text(kTempUniqueLength, L' ');
+  for (wchar_t& c : text) c = kLetters[pick(random)];
+  return text;
+}
+
+std::optional<DWORD> TempFileWriter(std::wstring_view name, std::wstring_view prefix) {
+  if (!name.starts_with(prefix)) return std::nullopt;
+  name.remove_prefix(prefix.size());
+  const std::size_t dot = name.find(L'.');
+  if (dot == 0 || dot == std::wstring_view::npos || dot > 9) return std::nullopt;
+  if (name.size() - dot - 1 != kTempUniqueLength) return std::nullopt;
+  DWORD pid = 0;
+  for (const wchar_t c : name.substr(0, dot)) {
+    if (c < L'0' || c > L'9') return std::nullopt;
+    pid = pid * 10 + static_cast<DWORD>(c - L'0');
+  }
+  return pid;
+}
+
+bool ProcessIsGone(DWORD pid) {
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+  if (process == nullptr) return GetLastError() == ERROR_INVALID_PARAMETER;
+  const bool ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+  CloseHandle(process);
+  return ended;
+}
+
+// Removes the temporary files of saves that were killed: only files whose
+// writing process has ended. A file still open elsewhere cannot be deleted.
+void RemoveLeftovers(const fs::path& folder, const std::wstring& prefix) {
+  WIN32_FIND_DATAW found{};
+  const fs::path pattern = folder / (prefix + L"*");
+  HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+      continue;
+    }
+    const std::optional<DWORD> writer = TempFileWriter(found.cFileName, prefix);
+    if (!writer || *writer == GetCurrentProcessId() || !ProcessIsGone(*writer)) continue;
+    DeleteFileW((folder / found.cFileName).c_str());
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}
+
+bool WriteAll(HANDLE file, std::string_view content) {
+  while (!content.empty()) {
+    const DWORD chunk =
+        content.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(content.size());
+    DWORD written = 0;
+    if (!WriteFile(file, content.data(), chunk, &written, nullptr) || written == 0) return false;
+    content.remove_prefix(written);
+  }
+  return true;
+}
+
+}  // namespace
+
+FileRead ReadRegularFile(const fs::path& path, std::string& content) {
+  content.clear();
+  // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself, which is then refused.
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return GetLastError() == ERROR_FILE_NOT_FOUND ? FileRead::kMissing : FileRead::kUnusable;
+  }
+  FileRead result = FileRead::kRead;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
+      ((std::uintmax_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow) > kMaxSettingsFileBytes) {
+    result = FileRead::kUnusable;
+  }
+  char chunk[65536];
+  while (result == FileRead::kRead) {
+    DWORD got = 0;
+    if (!ReadFile(file, chunk, sizeof chunk, &got, nullptr)) result = FileRead::kUnusable;
+    if (got == 0) break;
+    content.append(chunk, got);
+    if (content.size() > kMaxSettingsFileBytes) result = FileRead::kUnusable;
+  }
+  CloseHandle(file);
+  if (result != FileRead::kRead) content.clear();
+  return result;
+}
+
+bool NameExists(const fs::path& path) {
+  if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  return GetLastError() != ERROR_FILE_NOT_FOUND;
+}
+
+bool ReplaceFileAtomically(const fs::path& path, std::string_view content) {
+  if (path.empty() || content.size() > kMaxSettingsFileBytes) return false;
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+  } else if ((attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY |
+                            FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+    // A read-only file is refused, as the profile writer refuses it; a link
+    // or a folder is left alone.
+    return false;
+  }
+
+  const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(L".");
+  const std::wstring prefix = TempPrefix(path);
+  RemoveLeftovers(folder, prefix);
+
+  fs::path tempPath;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
+    tempPath = folder / (prefix + std::to_wstring(GetCurrentProcessId()) + L"." + UniqueText());
+    // No sharing: a leftover sweep of another process cannot delete it.
+    file = CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return false;
+  }
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool ok = WriteAll(file, content) && FlushFileBuffers(file) != 0;
+  if (!CloseHandle(file)) ok = false;
+  if (ok) {
+    ok = MoveFileExW(tempPath.c_str(), path.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  }
+  if (!ok) DeleteFileW(tempPath.c_str());
+  return ok;
+}
+
+}  // namespace trivexa::settings
