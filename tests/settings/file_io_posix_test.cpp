@@ -2,8 +2,6 @@
 // endless and huge files, odd modes and owners, leftovers of killed saves.
 // Several cases need root (as in CI) and drop to user 65534 for the other
 // side.
-#include "settings/file_io.h"
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -18,6 +16,7 @@
 
 #include "fakes/child_process.h"
 #include "fakes/temp_dir.h"
+#include "settings/file_io.h"
 #include "settings/ini_file.h"
 #include "settings/settings_store.h"
 
