@@ -15,6 +15,12 @@ namespace trivexa::settings {
 // most 8192 characters. A larger file, or an endless one, is not read.
 inline constexpr std::uintmax_t kMaxSettingsFileBytes = std::uintmax_t{1} << 20;
 
+// The folder that holds `path`, where its temporary file goes: "." for a
+// bare name.
+inline std::filesystem::path FolderOf(const std::filesystem::path& path) {
+  return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+}
+
 enum class FileRead {
   kRead,      // `content` holds the whole file
   kMissing,   // nothing has that name

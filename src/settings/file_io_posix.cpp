@@ -140,7 +140,7 @@ bool ReplaceFileAtomically(const fs::path& path, std::string_view content) {
   // A rename would get round a missing write permission; the file stays.
   if (existed && (!S_ISREG(old.st_mode) || ::access(path.c_str(), W_OK) != 0)) return false;
 
-  const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+  const fs::path folder = FolderOf(path);
   const std::string prefix = TempPrefix(path);
   RemoveLeftovers(folder, prefix);
 

@@ -137,7 +137,7 @@ bool ReplaceFileAtomically(const fs::path& path, std::string_view content) {
     return false;
   }
 
-  const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(L".");
+  const fs::path folder = FolderOf(path);
   const std::wstring prefix = TempPrefix(path);
   RemoveLeftovers(folder, prefix);
 

@@ -200,6 +200,19 @@ TEST_F(SettingsFileTest, ARootSaveKeepsTheUsersOwnershipSoTheUserCanStillSave) {
   EXPECT_EQ(LinkStat(Ini()).st_uid, 0u);
 }
 
+TEST_F(SettingsFileTest, ABareFileNameIsReplacedInTheCurrentFolder) {
+  EXPECT_EQ(InChild([&] {
+              if (::chdir(dir_.path().c_str()) != 0) return 2;
+              return ReplaceFileAtomically("JOYSTICK.INI", kStored) &&
+                             ReplaceFileAtomically("JOYSTICK.INI", "[TRIVEXA]\n")
+                         ? 0
+                         : 1;
+            }),
+            0);
+  EXPECT_EQ(ReadFile(Ini()), "[TRIVEXA]\n");
+  EXPECT_EQ(NamesIn(dir_.path()), std::set<std::string>{"JOYSTICK.INI"});
+}
+
 TEST_F(SettingsFileTest, TheNextSaveRemovesWhatAKilledSaveLeftAndNothingElse) {
   WriteFile(Ini(), kStored + "; " + std::string(8000, 'x') + "\n");
   // A save killed half-way: the file size limit's signal ends the process
