@@ -1,0 +1,110 @@
+#pragma once
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <array>
+#include <memory>
+
+#include "app/logic/mainfrm_logic.h"
+#include "app/win32/win32_adapters.h"
+#include "common/clock.h"
+#include "hid/hid_platform.h"
+#include "settings/settings_store.h"
+
+namespace trivexa::app::win32 {
+
+// Control identifiers, also the WM_COMMAND ids. Clear of IDOK and IDCANCEL,
+// which the dialog keys send.
+enum ControlId : int {
+  kCombo4 = 1001,
+  kCombo3,
+  kCombo2,
+  kCombo1,
+  kCmdWriteEeprom,
+  kClear,
+  kLstResults,
+  kCmdExit,
+  kLabelXy,
+  kLabel5,
+  kLabel4,
+  kLabel3,
+  kLabel2,
+  kLabel1,
+  kLabelJoyState,
+  kLabelUsbConnect,
+};
+
+inline constexpr UINT_PTR kTimer1Id = 1;
+
+// The tool's one window in the platform's own controls, bound to the
+// handlers of MainfrmLogic. The device side, the clock, the single-copy
+// check and the program's folder come from outside, so tests can replace
+// them.
+class Mainfrm final : private ProgramControl {
+ public:
+  Mainfrm(HINSTANCE instance, hid::HidPlatform& platform, Clock& clock, InstanceGuard& guard,
+          settings::ProgramFolder programFolder);
+  ~Mainfrm() override;
+  Mainfrm(const Mainfrm&) = delete;
+  Mainfrm& operator=(const Mainfrm&) = delete;
+
+  // Runs the load handler: refuses a second copy, restores the settings and
+  // shows the window.
+  void Load();
+  // True once the handlers have ended the program.
+  bool ProgramEnded() const { return ended_; }
+
+  // Delivers messages until the program ends; the Tab key and the other
+  // dialog keys move the focus between the controls.
+  int RunMessageLoop();
+
+  HWND Window() const { return window_; }
+  HWND Control(ControlId id) const { return GetDlgItem(window_, id); }
+  MainfrmLogic& Logic() { return *logic_; }
+  PollTimer& Timer() { return *timer_; }
+
+ private:
+  // ProgramControl.
+  void ShowWindow() override;
+  void EndProgram() override;
+
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void OnCommand(int id, int notification);
+  LRESULT OnLabelColour(HDC dc, HWND label);
+  void DrawButton(const DRAWITEMSTRUCT& item);
+
+  HWND CreateWindowShell();
+  void BuildControls();
+  int X(int twips) const;
+  int Y(int twips) const;
+
+  HINSTANCE instance_;
+  int dpiX_ = 96;
+  int dpiY_ = 96;
+  HBRUSH background_ = nullptr;
+  HBRUSH buttonFace_ = nullptr;
+  HBRUSH connected_ = nullptr;
+  HBRUSH unconnected_ = nullptr;
+  HFONT windowFont_ = nullptr;
+  HFONT connectionFont_ = nullptr;
+  HWND window_ = nullptr;
+  HWND focusBeforeDeactivation_ = nullptr;
+
+  std::unique_ptr<ConnectionLabel> connection_;
+  std::unique_ptr<Win32WindowOps> windowOps_;
+  std::array<std::unique_ptr<ComboChoiceList>, 4> choiceLists_;
+  std::unique_ptr<Win32PollTimer> timer_;
+  std::unique_ptr<MainfrmLogic> logic_;
+
+  bool shownOnce_ = false;
+  bool ended_ = false;
+};
+
+}  // namespace trivexa::app::win32

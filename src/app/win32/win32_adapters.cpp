@@ -1,0 +1,119 @@
+#include "app/win32/win32_adapters.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace trivexa::app::win32 {
+
+std::wstring Widen(std::string_view text) {
+  if (text.empty() || text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+    return {};
+  }
+  const int size = static_cast<int>(text.size());
+  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
+  return wide;
+}
+
+std::string Narrow(std::wstring_view text) {
+  if (text.empty() || text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+    return {};
+  }
+  const int size = static_cast<int>(text.size());
+  const int length =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string narrow(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), size, narrow.data(), length, nullptr, nullptr);
+  return narrow;
+}
+
+void ConnectionLabel::Show(bool connected) {
+  // Colour first, then the text, then the size the text needs.
+  colour_ = connected ? kConnectedColour : kUnconnectedColour;
+  const wchar_t* text = connected ? L"Joystick connected" : L"Joystick unconnected";
+  SetWindowTextW(label_, text);
+
+  HDC dc = GetDC(label_);
+  const HGDIOBJ previous = SelectObject(dc, font_);
+  SIZE extent{};
+  GetTextExtentPoint32W(dc, text, lstrlenW(text), &extent);
+  SelectObject(dc, previous);
+  ReleaseDC(label_, dc);
+  SetWindowPos(label_, nullptr, 0, 0, extent.cx, extent.cy,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(label_, nullptr, TRUE);
+}
+
+void Win32WindowOps::AppendLog(std::string_view line) {
+  const std::wstring text = Widen(line);
+  SendMessageW(log_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void Win32WindowOps::SelectLastLog() {
+  // -1 on an empty log selects nothing.
+  const LRESULT count = SendMessageW(log_, LB_GETCOUNT, 0, 0);
+  SendMessageW(log_, LB_SETCURSEL, static_cast<WPARAM>(count - 1), 0);
+}
+
+void Win32WindowOps::ClearLog() { SendMessageW(log_, LB_RESETCONTENT, 0, 0); }
+
+std::int16_t Win32WindowOps::LogLineCount() const {
+  const LRESULT count = SendMessageW(log_, LB_GETCOUNT, 0, 0);
+  if (count < 0) return 0;
+  return static_cast<std::int16_t>(
+      std::min<LRESULT>(count, std::numeric_limits<std::int16_t>::max()));
+}
+
+void Win32WindowOps::SetConnectionLabel(bool connected) { connection_.Show(connected); }
+
+void Win32WindowOps::SetStatusText(std::string_view text) {
+  SetWindowTextW(status_, Widen(text).c_str());
+}
+
+void Win32WindowOps::SetPositionText(std::string_view text) {
+  SetWindowTextW(position_, Widen(text).c_str());
+}
+
+void ComboChoiceList::Clear() { SendMessageW(combo_, CB_RESETCONTENT, 0, 0); }
+
+void ComboChoiceList::Append(std::string_view text) {
+  const std::wstring wide = Widen(text);
+  SendMessageW(combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+}
+
+bool ComboChoiceList::Select(int index) {
+  if (index < -1 || index >= Count()) return false;
+  SendMessageW(combo_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  typed_ = false;
+  return true;
+}
+
+std::int16_t ComboChoiceList::SelectedIndex() const {
+  if (typed_) return -1;
+  const LRESULT index = SendMessageW(combo_, CB_GETCURSEL, 0, 0);
+  if (index < 0 || index > std::numeric_limits<std::int16_t>::max()) return -1;
+  return static_cast<std::int16_t>(index);
+}
+
+int ComboChoiceList::Count() const {
+  const LRESULT count = SendMessageW(combo_, CB_GETCOUNT, 0, 0);
+  return count < 0 ? 0 : static_cast<int>(count);
+}
+
+void Win32PollTimer::SetEnabled(bool enabled) {
+  enabled_ = enabled;
+  if (enabled) {
+    SetTimer(window_, id_, static_cast<UINT>(interval_), nullptr);
+  } else {
+    KillTimer(window_, id_);
+  }
+}
+
+void Win32PollTimer::SetInterval(int milliseconds) {
+  if (milliseconds == interval_) return;
+  interval_ = milliseconds;
+  if (enabled_) SetTimer(window_, id_, static_cast<UINT>(interval_), nullptr);
+}
+
+}  // namespace trivexa::app::win32

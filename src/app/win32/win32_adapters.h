@@ -1,0 +1,108 @@
+#pragma once
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "app/logic/mainfrm_logic.h"
+#include "common/choice_list.h"
+#include "common/poll_timer.h"
+#include "common/window_ops.h"
+
+namespace trivexa::app::win32 {
+
+inline constexpr COLORREF kConnectedColour = RGB(0, 255, 0);
+inline constexpr COLORREF kUnconnectedColour = RGB(255, 0, 0);
+
+// The tool's texts are UTF-8; the controls take UTF-16. Bytes that are no
+// UTF-8 become U+FFFD rather than being dropped.
+std::wstring Widen(std::string_view text);
+std::string Narrow(std::wstring_view text);
+
+// The connection label: its colour, which the window paints it in, and its
+// size, which follows its text.
+class ConnectionLabel {
+ public:
+  ConnectionLabel(HWND label, HFONT font) : label_(label), font_(font) {}
+
+  void Show(bool connected);
+  COLORREF Colour() const { return colour_; }
+
+ private:
+  HWND label_;
+  HFONT font_;
+  COLORREF colour_ = kUnconnectedColour;
+};
+
+// The window operations on the window's controls, which outlive this object.
+class Win32WindowOps final : public WindowOps {
+ public:
+  Win32WindowOps(HWND log, ConnectionLabel& connection, HWND status, HWND position)
+      : log_(log), connection_(connection), status_(status), position_(position) {}
+
+  void AppendLog(std::string_view line) override;
+  void SelectLastLog() override;
+  void ClearLog() override;
+  std::int16_t LogLineCount() const override;
+  void SetConnectionLabel(bool connected) override;
+  void SetStatusText(std::string_view text) override;
+  void SetPositionText(std::string_view text) override;
+
+ private:
+  HWND log_;
+  ConnectionLabel& connection_;
+  HWND status_;
+  HWND position_;
+};
+
+// One of the four editable drop-down lists (CBS_DROPDOWN).
+class ComboChoiceList final : public ChoiceList {
+ public:
+  explicit ComboChoiceList(HWND combo) : combo_(combo) {}
+
+  void Clear() override;
+  void Append(std::string_view text) override;
+  bool Select(int index) override;
+  std::int16_t SelectedIndex() const override;
+  int Count() const override;
+
+  // The window reports the user's edits: text typed into the field leaves
+  // the list without a selected entry (-1) until an entry is chosen again,
+  // even where the control itself still remembers its last selection.
+  void OnTextTyped() { typed_ = true; }
+  void OnEntryChosen() { typed_ = false; }
+
+ private:
+  HWND combo_;
+  bool typed_ = false;
+};
+
+// Timer1 as a WM_TIMER of the window: the system delivers it only when no
+// other message waits, so a click made during a tick runs before the next
+// tick. Setting the timer again restarts its interval.
+class Win32PollTimer final : public PollTimer {
+ public:
+  Win32PollTimer(HWND window, UINT_PTR id, int intervalMs)
+      : window_(window), id_(id), interval_(intervalMs) {}
+
+  void SetEnabled(bool enabled) override;
+  bool Enabled() const override { return enabled_; }
+  void SetInterval(int milliseconds) override;
+  int Interval() const override { return interval_; }
+
+ private:
+  HWND window_;
+  UINT_PTR id_;
+  int interval_;
+  bool enabled_ = false;
+};
+
+}  // namespace trivexa::app::win32
