@@ -15,6 +15,7 @@ extern "C" {
 #include <string>
 
 #include "hid/system_hid_platform.h"
+#include "hid/windows/cancelled_read.h"
 
 namespace trivexa::hid {
 namespace {
@@ -80,6 +81,11 @@ WindowsHidPlatform::~WindowsHidPlatform() {
     CloseHandle(device.file);
   }
   for (auto& [id, event] : events_) CloseHandle(event.event);
+  // A read that still has not ended may complete into its slot at any time
+  // until the process ends: such a slot is left to the process's end.
+  for (std::unique_ptr<ReadSlot>& slot : abandoned_) {
+    if (!HasOverlappedIoCompleted(&slot->record)) static_cast<void>(slot.release());
+  }
 }
 
 Handle WindowsHidPlatform::NextId() {
@@ -140,13 +146,11 @@ void WindowsHidPlatform::Close(Handle handle) {
 void WindowsHidPlatform::EndReadsOn(Handle handle, HANDLE file) {
   for (auto& [id, event] : events_) {
     if (event.pendingOn != handle) continue;
-    if (!HasOverlappedIoCompleted(event.record.get())) {
-      // Cancelled by record, so it works whatever thread started the read.
-      CancelIoEx(file, event.record.get());
-      DWORD ignored = 0;
-      GetOverlappedResult(file, event.record.get(), &ignored, TRUE);
-    }
     event.pendingOn = kNoHandle;
+    if (!EndCancelledRead(file, event.slot->record, kCancelledReadLimitMs)) {
+      abandoned_.push_back(std::move(event.slot));
+      event.slot = std::make_unique<ReadSlot>();
+    }
   }
 }
 
@@ -209,7 +213,7 @@ Handle WindowsHidPlatform::CreateReadEvent() {
   HANDLE event = CreateEventA(nullptr, TRUE, TRUE, nullptr);
   if (event == nullptr) return kNoHandle;
   const Handle id = NextId();
-  events_.emplace(id, ReadEvent{event, std::make_unique<OVERLAPPED>(), kNoHandle});
+  events_.emplace(id, ReadEvent{event, std::make_unique<ReadSlot>(), kNoHandle});
   return id;
 }
 
@@ -252,7 +256,7 @@ std::int32_t WindowsHidPlatform::StartRead(Handle handle, std::span<std::uint8_t
   // A read with a record on a plain handle would block until a report comes.
   if (device == nullptr || !device->overlapped || eventIt == events_.end()) return 0;
   ReadEvent& event = eventIt->second;
-  OVERLAPPED* record = event.record.get();
+  OVERLAPPED* record = &event.slot->record;
 
   // The previous read on this record has not ended yet (a cancel is still
   // being processed, or a failed wait left it running): it is what the
@@ -264,13 +268,17 @@ std::int32_t WindowsHidPlatform::StartRead(Handle handle, std::span<std::uint8_t
   record->Offset = overlapped.offset;
   record->OffsetHigh = overlapped.offsetHigh;
   record->hEvent = event.event;
+  std::vector<std::uint8_t>& bytes = event.slot->bytes;
+  bytes.assign(buffer.size(), 0);
 
   const auto length =
-      static_cast<DWORD>(std::min<std::size_t>(buffer.size(), std::numeric_limits<DWORD>::max()));
-  if (ReadFile(device->file, buffer.data(), length, nullptr, record)) {
+      static_cast<DWORD>(std::min<std::size_t>(bytes.size(), std::numeric_limits<DWORD>::max()));
+  if (ReadFile(device->file, bytes.data(), length, nullptr, record)) {
     // Finished within the call: a report was already queued.
     DWORD count = 0;
     if (!GetOverlappedResult(device->file, record, &count, FALSE)) return 0;
+    count = std::min<DWORD>(count, length);
+    std::copy_n(bytes.begin(), count, buffer.begin());
     return static_cast<std::int32_t>(
         std::min<DWORD>(count, static_cast<DWORD>(std::numeric_limits<std::int32_t>::max())));
   }

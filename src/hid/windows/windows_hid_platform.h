@@ -25,13 +25,16 @@ namespace trivexa::hid {
 // Handles and read events are ids of this object's own tables (one id space
 // for both), never HANDLE values cast to integers.
 //
-// Each read event owns one OVERLAPPED record, allocated once and kept at the
-// same address until this object is destroyed, so a read the caller leaves
-// outstanding always has valid storage to complete into. Two reads never
-// share a record: while the previous read on an event is still in flight,
-// StartRead starts no new one. Close (and the destructor) first cancels a
-// read outstanding on the handle and waits for it to end, so once a handle
-// is closed nothing more is written into the caller's buffer.
+// Each read event owns one read slot: an OVERLAPPED record and the buffer
+// the system reads into, both at fixed addresses, so a read the caller
+// leaves outstanding always has valid storage to complete into. A report
+// that is already queued is copied into the caller's buffer before
+// StartRead returns; the system itself never writes there. Two reads never
+// share a slot: while the previous read on an event is still in flight,
+// StartRead starts no new one. Close (and the destructor) cancels a read
+// outstanding on the handle and waits a bounded time for it to end; a read
+// whose cancel never completes keeps its slot for good and the event gets a
+// fresh one, so a driver that ignores a cancel cannot hang the program.
 //
 // Failures keep GetLastError's text, as "open \\?\hid#...: Access is denied."
 //
@@ -63,16 +66,21 @@ class WindowsHidPlatform final : public HidPlatform {
     HANDLE file;
     bool overlapped;  // opened with FILE_FLAG_OVERLAPPED: reads only, no writes
   };
+  struct ReadSlot {
+    OVERLAPPED record{};
+    std::vector<std::uint8_t> bytes;
+  };
   struct ReadEvent {
     HANDLE event;
-    std::unique_ptr<OVERLAPPED> record;  // fixed address for the object's lifetime
-    Handle pendingOn = kNoHandle;        // device the last read went pending on
+    std::unique_ptr<ReadSlot> slot;  // fixed address while a read may use it
+    Handle pendingOn = kNoHandle;    // device the last read went pending on
   };
 
   Handle NextId();
   const OpenDevice* FindDevice(Handle handle) const;
-  // Cancels the reads still in flight on `handle` and waits until they have
-  // ended, so the system no longer writes into their records and buffers.
+  // Cancels the reads still in flight on `handle` and waits, for a bounded
+  // time, until they have ended. A read that does not end keeps its slot in
+  // abandoned_.
   void EndReadsOn(Handle handle, HANDLE file);
   // Keep the reason of the call that just failed (GetLastError) or succeeded.
   void Failed(const std::string& what);
@@ -81,6 +89,7 @@ class WindowsHidPlatform final : public HidPlatform {
 
   std::map<Handle, OpenDevice> devices_;
   std::map<Handle, ReadEvent> events_;
+  std::vector<std::unique_ptr<ReadSlot>> abandoned_;
   Handle lastId_ = kNoHandle;
   SystemError lastError_;
 };
