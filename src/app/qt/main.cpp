@@ -10,6 +10,7 @@
 #include "hid/reporting_hid_platform.h"
 #include "hid/system_hid_platform.h"
 #include "settings/program_folder.h"
+#include "settings/settings_place.h"
 #ifdef __linux__
 #include "hid/linux/udev_access.h"
 #endif
@@ -41,7 +42,8 @@ int main(int argc, char* argv[]) {
   trivexa::hid::ReportingHidPlatform platform(*system, TellUser, AccessFix);
   trivexa::SystemClock clock;
   trivexa::app::InstanceLock instance;
-  trivexa::app::Mainfrm window(platform, clock, instance, trivexa::settings::ExecutableFolder);
+  trivexa::app::Mainfrm window(platform, clock, instance,
+                               [] { return trivexa::settings::SettingsFolder(); });
   application.setWindowIcon(window.windowIcon());
 
   window.Load();
