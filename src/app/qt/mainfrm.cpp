@@ -98,7 +98,7 @@ Mainfrm::Mainfrm(hid::HidPlatform& platform, Clock& clock, InstanceGuard& instan
   choiceLists_ = {
       std::make_unique<ComboChoiceList>(*combo1_), std::make_unique<ComboChoiceList>(*combo2_),
       std::make_unique<ComboChoiceList>(*combo3_), std::make_unique<ComboChoiceList>(*combo4_)};
-  pollTimer_ = std::make_unique<QtPollTimer>(*timer1_);
+  pollTimer_ = std::make_unique<QtPollTimer>(*timer1_, [this] { logic_->Timer1_Timer(); });
   logic_ = std::make_unique<MainfrmLogic>(MainfrmParts{
       *windowOps_,
       {choiceLists_[0].get(), choiceLists_[1].get(), choiceLists_[2].get(), choiceLists_[3].get()},
@@ -206,7 +206,6 @@ void Mainfrm::BuildControls() {
 }
 
 void Mainfrm::BindEvents() {
-  connect(timer1_, &QTimer::timeout, this, [this] { logic_->Timer1_Timer(); });
   connect(cmdWriteEeprom_, &QPushButton::clicked, this,
           [this] { logic_->Cmd_WriteEEPROM_Click(); });
   connect(cmdExit_, &QPushButton::clicked, this, [this] { logic_->Cmd_Exit_Click(); });

@@ -75,18 +75,4 @@ std::int16_t ComboChoiceList::SelectedIndex() const {
   return static_cast<std::int16_t>(index);
 }
 
-void QtPollTimer::SetEnabled(bool enabled) {
-  if (!enabled) {
-    timer_.stop();
-  } else if (!timer_.isActive()) {
-    timer_.start();
-  }
-}
-
-void QtPollTimer::SetInterval(int milliseconds) {
-  // QTimer restarts a running timer on every new interval; the same value
-  // must leave the running interval alone.
-  if (milliseconds != timer_.interval()) timer_.setInterval(milliseconds);
-}
-
 }  // namespace trivexa::app

@@ -4,10 +4,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
-#include <QTimer>
 
 #include "common/choice_list.h"
-#include "common/poll_timer.h"
 #include "common/window_ops.h"
 
 namespace trivexa::app {
@@ -53,20 +51,6 @@ class ComboChoiceList final : public ChoiceList {
 
  private:
   QComboBox& combo_;
-};
-
-// Timer1: enabling it starts a fresh interval.
-class QtPollTimer final : public PollTimer {
- public:
-  explicit QtPollTimer(QTimer& timer) : timer_(timer) {}
-
-  void SetEnabled(bool enabled) override;
-  bool Enabled() const override { return timer_.isActive(); }
-  void SetInterval(int milliseconds) override;
-  int Interval() const override { return timer_.interval(); }
-
- private:
-  QTimer& timer_;
 };
 
 }  // namespace trivexa::app

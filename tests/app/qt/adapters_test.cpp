@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/qt/qt_adapters.h"
+#include "app/qt/qt_poll_timer.h"
 
 namespace trivexa::app {
 namespace {
@@ -128,7 +129,8 @@ TEST(ComboChoiceList, SelectRefusesOutsideIndexesAndTypedTextSelectsNothing) {
 TEST(QtPollTimer, EnablingAStoppedTimerStartsAFreshInterval) {
   QTimer timer;
   timer.setInterval(1000);
-  QtPollTimer poll(timer);
+  QtPollTimer poll(
+      timer, [] {}, [] {});
   EXPECT_FALSE(poll.Enabled());
 
   poll.SetInterval(400);
