@@ -1,0 +1,36 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace trivexa::cli {
+
+enum class CommandKind { kHelp, kVersion, kList, kStatus, kWrite, kWatch, kUdevRule };
+
+// One run of trivexactl, as its command line asks for it.
+struct Invocation {
+  CommandKind kind = CommandKind::kHelp;
+  bool json = false;
+  // write: the new index of each field, in field order; nullopt keeps the
+  // device's current value.
+  std::array<std::optional<std::uint8_t>, 4> values;
+  bool save = false;
+};
+
+struct ParsedArguments {
+  std::optional<Invocation> invocation;
+  std::string error;  // the usage error when there is no invocation
+};
+
+// `arguments` without the program name. Options take their value as the
+// next argument or after "=" ("--interval 20ms", "--interval=20ms").
+ParsedArguments ParseArguments(std::span<const std::string_view> arguments);
+
+// The --help text.
+std::string_view HelpText();
+
+}  // namespace trivexa::cli

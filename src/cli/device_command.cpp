@@ -1,0 +1,71 @@
+#include "cli/device_command.h"
+
+#include "cli/setting_values.h"
+
+namespace trivexa::cli {
+
+int RefuseWhileWindowRuns(Environment& environment) {
+  if (!environment.windowRunning || !environment.windowRunning()) return 0;
+  environment.err << "trivexactl: the Trivexa window is running and talks to the joystick; "
+                     "close it first.\n";
+  return kExitWindowRunning;
+}
+
+namespace {
+
+int ReportNotFound(Environment& environment) {
+  if (environment.diagnose) {
+    if (const auto problem = environment.diagnose(environment.platform)) {
+      environment.err << "trivexactl: found the joystick at " << problem->path
+                      << " but cannot open it: " << problem->reason << "\n";
+      if (!problem->fix.empty()) environment.err << problem->fix << "\n";
+      return kExitCannotOpen;
+    }
+  }
+  environment.err << "trivexactl: joystick not found (USB 0079:0026).\n";
+  return kExitNotFound;
+}
+
+}  // namespace
+
+int ConnectOrReport(DeviceSession& session, Environment& environment) {
+  const bool found = session.Connect();
+  if (environment.stopRequested && environment.stopRequested()) {
+    session.Close();
+    environment.err << "trivexactl: interrupted.\n";
+    return kExitInterrupted;
+  }
+  if (session.Connected()) return 0;
+  session.Close();
+  if (!found) return ReportNotFound(environment);
+  return NoReply(environment, "the joystick stopped answering right after it was opened");
+}
+
+int NoReply(Environment& environment, std::string_view what) {
+  environment.err << "trivexactl: " << what << ".\n";
+  return kExitNoReply;
+}
+
+void AddReplyMembers(JsonObject& object, const StatusReply& status, const PositionReply& position) {
+  JsonObject settings;
+  const auto indexes = IndexesOf(status.values);
+  for (std::size_t i = 0; i < indexes.size(); ++i) {
+    JsonObject setting;
+    setting.AddNumber("index", indexes[i]);
+    if (const auto text = ReportedText(i, indexes[i])) {
+      setting.Add("text", *text);
+    } else {
+      setting.AddNull("text");
+    }
+    settings.AddRaw(kSettingNames[i].json, setting.Text());
+  }
+  object.Add("status", status.line)
+      .Add("position", position.line)
+      .AddRaw("settings", settings.Text())
+      .AddNumber("X", status.x)
+      .AddNumber("Y", status.y)
+      .AddNumber("x", position.x)
+      .AddNumber("y", position.y);
+}
+
+}  // namespace trivexa::cli

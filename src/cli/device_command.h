@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+
+#include "cli/commands.h"
+#include "cli/device_session.h"
+#include "cli/exit_codes.h"
+#include "cli/json_text.h"
+
+namespace trivexa::cli {
+
+// What the commands that talk to the joystick share.
+
+// Refuses (exit 5, with a message) while the window runs; 0 otherwise.
+int RefuseWhileWindowRuns(Environment& environment);
+
+// Connects; 0 when the joystick answers and no stop was asked for.
+// Otherwise the session is closed and the exit status is given: 1 when the
+// joystick is absent, 3 (with the reason and the fix) when it is present
+// but cannot be opened, 4 when it was lost at once, 130 on a stop.
+int ConnectOrReport(DeviceSession& session, Environment& environment);
+
+// Prints why the joystick gave no usable answer; exit 4.
+int NoReply(Environment& environment, std::string_view what);
+
+// Adds the status and position replies to `object`: the two lines, each
+// setting's index and text, X, Y, x and y.
+void AddReplyMembers(JsonObject& object, const StatusReply& status, const PositionReply& position);
+
+}  // namespace trivexa::cli

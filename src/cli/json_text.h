@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace trivexa::cli {
+
+// `text` as a JSON string literal, quotes included. Control characters are
+// escaped; bytes that are not valid UTF-8 (device names and paths can hold
+// anything) become U+FFFD, so the output always parses.
+std::string JsonString(std::string_view text);
+
+// Builds one JSON object, member by member, in the order added.
+class JsonObject {
+ public:
+  JsonObject& Add(std::string_view key, std::string_view text);
+  JsonObject& AddNumber(std::string_view key, std::int64_t number);
+  JsonObject& AddBool(std::string_view key, bool flag);
+  JsonObject& AddNull(std::string_view key);
+  // `json` must already be a complete JSON value.
+  JsonObject& AddRaw(std::string_view key, std::string_view json);
+
+  std::string Text() const { return body_ + "}"; }
+
+ private:
+  void Key(std::string_view key);
+
+  std::string body_ = "{";
+};
+
+}  // namespace trivexa::cli

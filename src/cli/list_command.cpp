@@ -1,0 +1,116 @@
+#include <array>
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/json_text.h"
+#include "cli/product_name.h"
+#include "hid/discovery.h"
+
+namespace trivexa::cli {
+namespace {
+
+struct InterfaceInfo {
+  std::string path;
+  std::optional<std::string> openError;
+  std::optional<hid::DeviceAttributes> attributes;
+  std::optional<std::string> productName;
+  std::optional<hid::HidCaps> caps;
+
+  bool IsJoystick() const {
+    return attributes && attributes->vendorId == hid::kJoystickVendorId &&
+           attributes->productId == hid::kJoystickProductId;
+  }
+};
+
+// Opens an interface the way discovery's probe does (shared, for writing)
+// and asks the same questions; the handle is closed again at once.
+InterfaceInfo Probe(Environment& environment, const std::string& path) {
+  hid::HidPlatform& platform = environment.platform;
+  InterfaceInfo info{path, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
+  const hid::Handle handle = platform.Open(path, /*overlapped=*/false);
+  if (!hid::IsOpen(handle)) {
+    info.openError = environment.openFailureReason ? environment.openFailureReason(path)
+                                                   : std::string("cannot be opened");
+    return info;
+  }
+  info.attributes = platform.GetAttributes(handle);
+  std::array<std::uint8_t, hid::kProductStringBytes> product{};
+  if (platform.GetProductString(handle, product)) info.productName = ProductNameFromUtf16(product);
+  info.caps = platform.GetCaps(handle);
+  platform.Close(handle);
+  return info;
+}
+
+std::string Hex4(std::uint16_t value) {
+  char text[5];
+  std::snprintf(text, sizeof text, "%04x", value);
+  return text;
+}
+
+std::string JsonLine(const InterfaceInfo& info) {
+  JsonObject object;
+  object.Add("path", info.path).AddBool("joystick", info.IsJoystick());
+  object.AddBool("opened", !info.openError.has_value());
+  if (info.openError)
+    object.Add("error", *info.openError);
+  else
+    object.AddNull("error");
+  if (info.attributes) {
+    object.Add("vendorId", Hex4(info.attributes->vendorId))
+        .Add("productId", Hex4(info.attributes->productId));
+  } else {
+    object.AddNull("vendorId").AddNull("productId");
+  }
+  if (info.productName)
+    object.Add("productName", *info.productName);
+  else
+    object.AddNull("productName");
+  if (info.caps) {
+    object.AddNumber("inputReportLength", info.caps->inputReportByteLength)
+        .AddNumber("outputReportLength", info.caps->outputReportByteLength);
+  } else {
+    object.AddNull("inputReportLength").AddNull("outputReportLength");
+  }
+  return object.Text();
+}
+
+std::string TextLine(const InterfaceInfo& info) {
+  std::string line = info.path + "  ";
+  if (info.openError) return line + "cannot open: " + *info.openError;
+  line += info.attributes ? Hex4(info.attributes->vendorId) + ":" + Hex4(info.attributes->productId)
+                          : std::string("????:????");
+  if (info.caps) {
+    line += "  in " + std::to_string(info.caps->inputReportByteLength) + " out " +
+            std::to_string(info.caps->outputReportByteLength);
+  }
+  if (info.productName) line += "  \"" + *info.productName + "\"";
+  if (info.IsJoystick()) line += "  <- joystick";
+  return line;
+}
+
+}  // namespace
+
+int RunList(const Invocation& invocation, Environment& environment) {
+  std::vector<InterfaceInfo> interfaces;
+  for (const std::string& path : environment.platform.ListInterfaces()) {
+    interfaces.push_back(Probe(environment, path));
+  }
+  if (invocation.json) {
+    std::string array = "[";
+    for (const InterfaceInfo& info : interfaces) {
+      if (array.size() > 1) array += ',';
+      array += JsonLine(info);
+    }
+    environment.out << JsonObject().AddRaw("interfaces", array + "]").Text() << "\n";
+  } else if (interfaces.empty()) {
+    environment.out << "No HID interfaces present.\n";
+  } else {
+    for (const InterfaceInfo& info : interfaces) environment.out << TextLine(info) << "\n";
+  }
+  return kExitOk;
+}
+
+}  // namespace trivexa::cli

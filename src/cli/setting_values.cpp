@@ -1,0 +1,98 @@
+#include "cli/setting_values.h"
+
+#include <charconv>
+
+#include "protocol/reports.h"
+
+namespace trivexa::cli {
+namespace {
+
+std::string_view Trimmed(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  const auto last = text.find_last_not_of(" \t");
+  return text.substr(first, last - first + 1);
+}
+
+// The status fragments begin with ", " or " "; the bare value follows.
+std::string_view FragmentValue(std::string_view fragment) {
+  return fragment.substr(fragment.find_first_not_of(", "));
+}
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+std::span<const std::string_view> Fragments(std::size_t field) {
+  switch (field) {
+    case 0:
+      return protocol::kDeadZoneFragments;
+    case 1:
+      return protocol::kAngleOffsetFragments;
+    case 2:
+      return protocol::kMoveThresholdFragments;
+    default:
+      return protocol::kIntervalFragments;
+  }
+}
+
+}  // namespace
+
+std::string ValidChoices(std::size_t field) {
+  const auto choices = settings::kSettingFields[field].choices;
+  std::string text;
+  for (std::string_view choice : choices) {
+    if (!text.empty()) text += ' ';
+    text += Trimmed(choice);
+  }
+  text += ", or #0 to #" + std::to_string(choices.size() - 1);
+  return text;
+}
+
+ParsedValue ParseSettingValue(std::size_t field, std::string_view text) {
+  const auto choices = settings::kSettingFields[field].choices;
+  const std::string_view value = Trimmed(text);
+  const auto refuse = [&] {
+    return ParsedValue{std::nullopt, "--" + std::string(kSettingNames[field].option) + ": '" +
+                                         std::string(text) + "' is not a choice; choose one of " +
+                                         ValidChoices(field)};
+  };
+
+  if (value.starts_with('#')) {
+    const std::string_view digits = value.substr(1);
+    unsigned index = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), index);
+    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
+        index >= choices.size()) {
+      return refuse();
+    }
+    return {static_cast<std::uint8_t>(index), {}};
+  }
+  for (std::size_t i = 0; i < choices.size(); ++i) {
+    if (!value.empty() && SameIgnoringCase(value, Trimmed(choices[i]))) {
+      return {static_cast<std::uint8_t>(i), {}};
+    }
+  }
+  return refuse();
+}
+
+std::optional<std::string_view> ReportedText(std::size_t field, std::uint8_t index) {
+  const auto fragments = Fragments(field);
+  if (index >= fragments.size()) return std::nullopt;
+  return FragmentValue(fragments[index]);
+}
+
+std::array<std::uint8_t, 4> IndexesOf(const settings::JoystickSettings& values) {
+  std::array<std::uint8_t, 4> indexes{};
+  for (std::size_t i = 0; i < indexes.size(); ++i) {
+    indexes[i] = values.*settings::kSettingFields[i].member;
+  }
+  return indexes;
+}
+
+}  // namespace trivexa::cli

@@ -1,0 +1,96 @@
+#include <algorithm>
+#include <optional>
+#include <string>
+
+#include "cli/device_command.h"
+#include "protocol/pauses.h"
+
+namespace trivexa::cli {
+namespace {
+
+// The stop flag is looked at this often while waiting for the next poll.
+constexpr std::uint32_t kStopCheckMs = 100;
+
+struct Shown {
+  std::optional<bool> connected;
+  std::string status;
+  std::string position;
+};
+
+bool StopRequested(Environment& environment) {
+  return environment.stopRequested && environment.stopRequested();
+}
+
+// Prints what changed since the last poll: one line per change, or one JSON
+// object per poll that changed anything.
+void ShowChanges(const Invocation& invocation, DeviceSession& session, Shown& shown,
+                 Environment& environment) {
+  const bool connected = session.Connected();
+  const std::string status = session.LastStatus() ? session.LastStatus()->line : std::string();
+  const std::string position =
+      session.LastPosition() ? session.LastPosition()->line : std::string();
+  const bool connectionChanged = shown.connected != connected;
+  const bool statusChanged = status != shown.status;
+  const bool positionChanged = position != shown.position;
+  if (!connectionChanged && !statusChanged && !positionChanged) return;
+
+  if (invocation.json) {
+    JsonObject object;
+    object.AddBool("connected", connected);
+    if (connected && session.LastStatus() && session.LastPosition()) {
+      AddReplyMembers(object, *session.LastStatus(), *session.LastPosition());
+    }
+    environment.out << object.Text() << "\n";
+  } else {
+    if (connectionChanged) {
+      environment.out << (connected ? "Joystick connected" : "Joystick unconnected") << "\n";
+    }
+    if (statusChanged && !status.empty()) environment.out << status << "\n";
+    if (positionChanged && !position.empty()) environment.out << position << "\n";
+  }
+  environment.out.flush();
+  shown = {connected, status, position};
+}
+
+}  // namespace
+
+int RunWatch(const Invocation& invocation, Environment& environment) {
+  if (const int refused = RefuseWhileWindowRuns(environment)) return refused;
+  DeviceSession session(environment.platform, environment.clock);
+  Shown shown;
+  bool problemReported = false;
+
+  while (!StopRequested(environment)) {
+    // Ticks come once a second from the start of the last one, as the
+    // window's timer fires; after a connection sequence the window restarts
+    // its timer, so the next tick is a second after the sequence ends.
+    std::int64_t nextTick = environment.clock.NowMs() + protocol::kPollIntervalMs;
+    if (session.Connected()) {
+      session.Poll();
+    } else {
+      // As the window's not-connected tick: blank, then search again.
+      session.ForgetReplies();
+      if (!session.Connect() && !problemReported && environment.diagnose) {
+        if (const auto problem = environment.diagnose(environment.platform)) {
+          environment.err << "trivexactl: found the joystick at " << problem->path
+                          << " but cannot open it: " << problem->reason << "\n"
+                          << problem->fix << "\n";
+          problemReported = true;
+        }
+      }
+      if (session.Connected()) nextTick = environment.clock.NowMs() + protocol::kPollIntervalMs;
+    }
+    ShowChanges(invocation, session, shown, environment);
+    if (!environment.out) break;  // nobody reads any more (a closed pipe)
+
+    for (std::int64_t now = environment.clock.NowMs();
+         now < nextTick && !StopRequested(environment); now = environment.clock.NowMs()) {
+      environment.clock.Sleep(
+          static_cast<std::uint32_t>(std::min<std::int64_t>(kStopCheckMs, nextTick - now)));
+    }
+  }
+  session.Close();
+  return kExitOk;
+}
+
+}  // namespace trivexa::cli

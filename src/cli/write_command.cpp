@@ -1,0 +1,114 @@
+#include <string>
+
+#include "cli/device_command.h"
+#include "cli/setting_values.h"
+#include "settings/ini_file.h"
+#include "settings/number_reader.h"
+
+namespace trivexa::cli {
+namespace {
+
+// Tries the status query a few times: a reply can be lost to a report the
+// device had queued before it.
+constexpr int kReadBackAttempts = 3;
+
+std::string Describe(const settings::JoystickSettings& values) {
+  std::string text;
+  const auto indexes = IndexesOf(values);
+  for (std::size_t i = 0; i < indexes.size(); ++i) {
+    if (!text.empty()) text += ", ";
+    text += std::string(kSettingNames[i].option) + " ";
+    const auto reported = ReportedText(i, indexes[i]);
+    text += reported ? std::string(*reported) : "#" + std::to_string(indexes[i]);
+  }
+  return text;
+}
+
+// A kept value must name something, and a value to be saved must be one the
+// window's lists offer, or the window would read another one back.
+int CheckKeptValues(const Invocation& invocation, const settings::JoystickSettings& values,
+                    Environment& environment) {
+  const auto indexes = IndexesOf(values);
+  for (std::size_t i = 0; i < indexes.size(); ++i) {
+    if (invocation.values[i]) continue;
+    const std::string option = "--" + std::string(kSettingNames[i].option);
+    if (!ReportedText(i, indexes[i])) {
+      environment.err << "trivexactl: the joystick reports " << option << " as #" << int{indexes[i]}
+                      << ", which names no value; give " << option << ".\n";
+      return kExitUsage;
+    }
+    if (invocation.save && indexes[i] >= settings::kSettingFields[i].choices.size()) {
+      environment.err << "trivexactl: --save: the joystick's " << option << " "
+                      << *ReportedText(i, indexes[i]) << " is not among the window's choices; give "
+                      << option << ".\n";
+      return kExitUsage;
+    }
+  }
+  return 0;
+}
+
+// Saves as the window does, then reads the file back: the settings writer
+// does not say whether it succeeded.
+bool SaveAndVerify(const settings::JoystickSettings& values, Environment& environment) {
+  settings::SaveSettings(values, environment.settingsFolder);
+  const std::string path = settings::SettingsFilePath(environment.settingsFolder);
+  for (const settings::SettingField& field : settings::kSettingFields) {
+    const std::string stored =
+        settings::ReadIniValue(path, settings::kSettingsSection, field.key, "-1");
+    if (settings::ReadLeadingNumber(stored) != values.*field.member) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int RunWrite(const Invocation& invocation, Environment& environment) {
+  if (const int refused = RefuseWhileWindowRuns(environment)) return refused;
+  DeviceSession session(environment.platform, environment.clock);
+  if (const int failed = ConnectOrReport(session, environment)) return failed;
+
+  // Values not given keep the device's: they are read first.
+  if (!session.LastStatus() && !session.QueryStatus()) {
+    session.Close();
+    return NoReply(environment, "no status reply from the joystick; nothing was written");
+  }
+  settings::JoystickSettings values = session.LastStatus()->values;
+  for (std::size_t i = 0; i < invocation.values.size(); ++i) {
+    if (invocation.values[i]) values.*settings::kSettingFields[i].member = *invocation.values[i];
+  }
+  if (const int refused = CheckKeptValues(invocation, values, environment)) {
+    session.Close();
+    return refused;
+  }
+  if (environment.stopRequested && environment.stopRequested()) {
+    session.Close();
+    environment.err << "trivexactl: interrupted; nothing was written.\n";
+    return kExitInterrupted;
+  }
+
+  if (!session.WriteConfig(values)) {
+    session.Close();
+    return NoReply(environment, "the write to the joystick failed");
+  }
+  bool answered = false;
+  for (int attempt = 0; attempt < kReadBackAttempts && !answered; ++attempt) {
+    answered = session.QueryStatus();
+  }
+  session.Close();
+  if (!answered) return NoReply(environment, "no reply to the read-back after the write");
+  if (!(session.LastStatus()->values == values)) {
+    return NoReply(environment, "the joystick reports " + Describe(session.LastStatus()->values) +
+                                    " after the write of " + Describe(values));
+  }
+  environment.out << session.LastStatus()->line << "\n";
+
+  if (invocation.save && !SaveAndVerify(values, environment)) {
+    environment.err << "trivexactl: the joystick took the values, but "
+                    << settings::SettingsFilePath(environment.settingsFolder)
+                    << " could not be written.\n";
+    return kExitSaveFailed;
+  }
+  return kExitOk;
+}
+
+}  // namespace trivexa::cli
