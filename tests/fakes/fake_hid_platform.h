@@ -29,6 +29,7 @@ struct SimJoystick {
   bool failWrites = false;  // every write fails
   int failNextWrites = 0;   // this many writes fail, then they work again
   bool failWaits = false;   // every read wait fails
+  bool ignoreWriteConfig = false;  // takes a 0x3A write but keeps its EEPROM
 
   struct Queued {
     std::int64_t readyAtMs;

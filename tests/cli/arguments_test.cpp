@@ -1,0 +1,69 @@
+#include "cli/arguments.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace trivexa::cli {
+namespace {
+
+ParsedArguments Parse(std::vector<std::string_view> arguments) { return ParseArguments(arguments); }
+
+TEST(ArgumentsTest, CommandsAndJson) {
+  EXPECT_EQ(Parse({"list"}).invocation->kind, CommandKind::kList);
+  EXPECT_FALSE(Parse({"list"}).invocation->json);
+  EXPECT_TRUE(Parse({"status", "--json"}).invocation->json);
+  EXPECT_TRUE(Parse({"--json", "watch"}).invocation->json);  // options may come first
+  EXPECT_EQ(Parse({"udev-rule"}).invocation->kind, CommandKind::kUdevRule);
+  EXPECT_EQ(Parse({"status", "--help"}).invocation->kind, CommandKind::kHelp);
+  EXPECT_EQ(Parse({"-h"}).invocation->kind, CommandKind::kHelp);
+  EXPECT_EQ(Parse({"--version"}).invocation->kind, CommandKind::kVersion);
+}
+
+TEST(ArgumentsTest, WriteTakesValuesAsNextArgumentOrAfterEquals) {
+  const auto parsed = Parse({"write", "--dead-zone", "3.5deg", "--angle-offset=+2", "--threshold",
+                             "#0", "--interval=20ms", "--save"});
+  ASSERT_TRUE(parsed.invocation) << parsed.error;
+  const Invocation& invocation = *parsed.invocation;
+  EXPECT_EQ(invocation.kind, CommandKind::kWrite);
+  EXPECT_EQ(invocation.values[0], 5);
+  EXPECT_EQ(invocation.values[1], 7);
+  EXPECT_EQ(invocation.values[2], 0);
+  EXPECT_EQ(invocation.values[3], 1);
+  EXPECT_TRUE(invocation.save);
+}
+
+TEST(ArgumentsTest, WriteLeavesValuesNotGivenUnset) {
+  const auto parsed = Parse({"write", "--threshold", "3"});
+  ASSERT_TRUE(parsed.invocation);
+  EXPECT_FALSE(parsed.invocation->values[0]);
+  EXPECT_EQ(parsed.invocation->values[2], 2);
+  EXPECT_FALSE(parsed.invocation->values[3]);
+  EXPECT_FALSE(parsed.invocation->save);
+}
+
+TEST(ArgumentsTest, UsageErrorsSayWhat) {
+  const auto expectError = [](std::vector<std::string_view> arguments, std::string_view part) {
+    const ParsedArguments parsed = ParseArguments(arguments);
+    EXPECT_FALSE(parsed.invocation);
+    EXPECT_NE(parsed.error.find(part), std::string::npos) << parsed.error;
+  };
+  expectError({}, "no command");
+  expectError({"frobnicate"}, "unknown command 'frobnicate'");
+  expectError({"status", "list"}, "unexpected argument 'list'");
+  expectError({"status", "--bogus"}, "unknown option '--bogus'");
+  expectError({"status", "-x"}, "unknown option '-x'");
+  expectError({"status", "-"}, "unknown option '-'");
+  expectError({"write"}, "at least one value or --save");
+  expectError({"write", "--interval"}, "--interval needs a value: 10ms 20ms");
+  expectError({"write", "--interval", "60ms"}, "'60ms' is not a choice");
+  expectError({"write", "--interval", "20ms", "--interval", "30ms"}, "--interval given twice");
+  expectError({"write", "--save=yes"}, "--save takes no value");
+  expectError({"write", "--save", "--json"}, "'write' has no --json output");
+  expectError({"status", "--threshold", "3"}, "belong to 'write'");
+  expectError({"list", "--save"}, "belong to 'write'");
+  expectError({"list", "--json", "--json"}, "--json given twice");
+}
+
+}  // namespace
+}  // namespace trivexa::cli

@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include "cli/exit_codes.h"
+#include "cli_rig.h"
+
+namespace trivexa::cli {
+namespace {
+
+TEST(ListCommandTest, ShowsEveryInterfaceAndMarksTheJoystick) {
+  CliRig rig;
+  rig.platform.AddOther(0x046D, 0xC52B, u"USB Receiver").caps = {20, 20};
+  rig.platform.AddJoystick(u"Generic USB Joystick");
+  fakes::FakeInterface& locked = rig.platform.AddOther(0x1234, 0x0001);
+  locked.openable = false;
+
+  EXPECT_EQ(rig.Run({"list"}), kExitOk);
+  EXPECT_EQ(rig.out.str(),
+            "/dev/hidraw0  046d:c52b  in 20 out 20  \"USB Receiver\"\n"
+            "/dev/hidraw1  0079:0026  in 9 out 65  \"Generic USB Joystick\"  <- joystick\n"
+            "/dev/hidraw2  cannot open: Permission denied\n");
+  // Every probe handle is closed again, and nothing is sent to the joystick.
+  EXPECT_EQ(rig.platform.OpenHandleCount(), 0);
+  EXPECT_TRUE(rig.Writes().empty());
+}
+
+TEST(ListCommandTest, JsonHoldsTheSameWithNullsForWhatIsUnknown) {
+  CliRig rig;
+  fakes::FakeInterface& odd = rig.platform.AddOther(0x0079, 0x0006, u"Pad \"2\"");
+  odd.capsFail = true;
+  rig.platform.AddJoystick().product.reset();
+  rig.platform.AddOther(1, 2).openable = false;
+
+  EXPECT_EQ(rig.Run({"list", "--json"}), kExitOk);
+  EXPECT_EQ(
+      rig.out.str(),
+      R"({"interfaces":[)"
+      R"({"path":"/dev/hidraw0","joystick":false,"opened":true,"error":null,"vendorId":"0079",)"
+      R"("productId":"0006","productName":"Pad \"2\"","inputReportLength":null,)"
+      R"("outputReportLength":null},)"
+      R"({"path":"/dev/hidraw1","joystick":true,"opened":true,"error":null,"vendorId":"0079",)"
+      R"("productId":"0026","productName":null,"inputReportLength":9,"outputReportLength":65},)"
+      R"({"path":"/dev/hidraw2","joystick":false,"opened":false,"error":"Permission denied",)"
+      R"("vendorId":null,"productId":null,"productName":null,"inputReportLength":null,)"
+      R"("outputReportLength":null}]})"
+      "\n");
+}
+
+TEST(ListCommandTest, NoInterfaces) {
+  CliRig rig;
+  EXPECT_EQ(rig.Run({"list"}), kExitOk);
+  EXPECT_EQ(rig.out.str(), "No HID interfaces present.\n");
+  CliRig json;
+  EXPECT_EQ(json.Run({"list", "--json"}), kExitOk);
+  EXPECT_EQ(json.out.str(), "{\"interfaces\":[]}\n");
+}
+
+}  // namespace
+}  // namespace trivexa::cli
