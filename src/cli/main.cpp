@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "cli/executable_folder.h"
 #include "common/clock.h"
 #include "hid/system_hid_platform.h"
+#include "settings/program_folder.h"
 
 namespace {
 
@@ -54,7 +54,7 @@ int main(int argc, char* argv[]) {
       std::cerr,
       /*windowRunning=*/{},
       [] { return stopSignalled.load(); },
-      [] { return cli::ExecutableFolder(); },
+      settings::ExecutableFolder,
       /*diagnose=*/{},
       /*openFailureReason=*/{},
   };

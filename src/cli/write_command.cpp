@@ -51,7 +51,8 @@ int CheckKeptValues(const Invocation& invocation, const settings::JoystickSettin
 // does not say whether it succeeded.
 bool SaveAndVerify(const settings::JoystickSettings& values, Environment& environment) {
   settings::SaveSettings(values, environment.settingsFolder);
-  const std::string path = settings::SettingsFilePath(environment.settingsFolder);
+  const std::filesystem::path path = settings::SettingsFilePath(environment.settingsFolder);
+  if (path.empty()) return false;
   for (const settings::SettingField& field : settings::kSettingFields) {
     const std::string stored =
         settings::ReadIniValue(path, settings::kSettingsSection, field.key, "-1");
@@ -104,7 +105,7 @@ int RunWrite(const Invocation& invocation, Environment& environment) {
 
   if (invocation.save && !SaveAndVerify(values, environment)) {
     environment.err << "trivexactl: the joystick took the values, but "
-                    << settings::SettingsFilePath(environment.settingsFolder)
+                    << settings::SettingsFilePath(environment.settingsFolder).string()
                     << " could not be written.\n";
     return kExitSaveFailed;
   }

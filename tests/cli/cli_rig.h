@@ -23,7 +23,7 @@ struct CliRig {
   std::ostringstream out;
   std::ostringstream err;
   fakes::TempDir dir;
-  std::string settingsFolder = dir.path().string();
+  std::filesystem::path settingsFolder = dir.path();
   bool windowRunning = false;
   std::optional<OpenProblem> problem;
   // Asked at every stop check; may change the scene as time passes.

@@ -9,8 +9,7 @@ namespace {
 
 // The value under `key`, without the blanks around it.
 std::string Stored(const CliRig& rig, std::string_view key) {
-  return settings::ReadIniValue((rig.dir.path() / "JOYSTICK.INI").string(), "TRIVEXA", key,
-                                "missing");
+  return settings::ReadIniValue(rig.dir.path() / "JOYSTICK.INI", "TRIVEXA", key, "missing");
 }
 
 TEST(WriteCommandTest, WritesGivenValuesKeepsTheOthersAndReadsBack) {
@@ -157,7 +156,7 @@ TEST(WriteCommandTest, AFailedWriteIsReported) {
 TEST(WriteCommandTest, ASettingsFileThatCannotBeWrittenIsReported) {
   CliRig rig;
   rig.platform.AddJoystick();
-  rig.settingsFolder = (rig.dir.path() / "no such folder").string();
+  rig.settingsFolder = rig.dir.path() / "no such folder";
   EXPECT_EQ(rig.Run({"write", "--interval", "40ms", "--save"}), kExitSaveFailed);
   EXPECT_EQ(rig.platform.Joystick(0).eeprom.intervalIndex, 3);  // the device has it
   EXPECT_NE(rig.err.str().find("could not be written"), std::string::npos);
