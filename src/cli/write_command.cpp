@@ -17,9 +17,14 @@ std::string Describe(const settings::JoystickSettings& values) {
   const auto indexes = IndexesOf(values);
   for (std::size_t i = 0; i < indexes.size(); ++i) {
     if (!text.empty()) text += ", ";
-    text += std::string(kSettingNames[i].option) + " ";
-    const auto reported = ReportedText(i, indexes[i]);
-    text += reported ? std::string(*reported) : "#" + std::to_string(indexes[i]);
+    text += kSettingNames[i].option;
+    text += ' ';
+    if (const auto reported = ReportedText(i, indexes[i])) {
+      text += *reported;
+    } else {
+      text += '#';
+      text += std::to_string(indexes[i]);
+    }
   }
   return text;
 }
@@ -31,7 +36,8 @@ int CheckKeptValues(const Invocation& invocation, const settings::JoystickSettin
   const auto indexes = IndexesOf(values);
   for (std::size_t i = 0; i < indexes.size(); ++i) {
     if (invocation.values[i]) continue;
-    const std::string option = "--" + std::string(kSettingNames[i].option);
+    std::string option = "--";
+    option += kSettingNames[i].option;
     if (!ReportedText(i, indexes[i])) {
       environment.err << "trivexactl: the joystick reports " << option << " as #" << int{indexes[i]}
                       << ", which names no value; give " << option << ".\n";
