@@ -1,0 +1,145 @@
+// The real window with the real Linux backend and the virtual joystick,
+// driven like a user: each case runs in a child process under the fixture
+// (see window_child.h) and is judged here from the fixture's log, the
+// clicks' times and the settings file.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "e2e/e2e_support.h"
+#include "vjoy/harness.h"
+
+namespace trivexa::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+using vjoy::testing::Only;
+using vjoy::testing::VjoyRun;
+
+constexpr std::uint8_t kWriteConfig = 0x3A;
+constexpr std::uint8_t kClose = 0xAA;
+
+const char* const kJoystick =
+    "hidraw 0 vendor=0x046d product=0xc52b name=\"Logitech USB Receiver\"\n"
+    "hidraw 1 vendor=0x0079 product=0x0026 name=\"USB Joystick\" firmware\n";
+
+std::string SelfPath() { return std::filesystem::read_symlink("/proc/self/exe").string(); }
+
+struct ChildRun {
+  std::map<std::string, double> events;  // "click-write" -> ms
+  std::string statusLine;
+  std::vector<LogEntry> log;
+  std::optional<int> exitStatus;
+  std::string output;
+};
+
+ChildRun RunChild(const std::string& scenarioCase, const std::string& scenario,
+                  const std::filesystem::path& folder) {
+  VjoyRun run({SelfPath(), "window-child", scenarioCase, folder.string()}, scenario,
+              {{{"QT_QPA_PLATFORM", "offscreen"}, {"XDG_RUNTIME_DIR", folder.string()}}, {}});
+  ChildRun result;
+  result.exitStatus = run.Wait(30s);
+  result.output = run.Output();
+  result.log = run.Log();
+  std::istringstream lines(result.output);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("status ", 0) == 0) {
+      result.statusLine = line.substr(7);
+    } else if (const std::size_t space = line.find(' ');
+               line.rfind("click-", 0) == 0 && space != std::string::npos) {
+      result.events[line.substr(0, space)] = std::stod(line.substr(space + 1));
+    }
+  }
+  return result;
+}
+
+class WindowE2eTest : public ::testing::Test {
+ protected:
+  WindowE2eTest() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "trivexa-window-XXXXXX").string();
+    folder_ = ::mkdtemp(pattern.data());
+  }
+  ~WindowE2eTest() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+  std::filesystem::path Ini() const { return folder_ / "JOYSTICK.INI"; }
+
+  std::filesystem::path folder_;
+};
+
+#define EXPECT_GAP(from, to, low, high)          \
+  do {                                           \
+    const double gap_ = (to) - (from);           \
+    EXPECT_GE(gap_, (low)) << #from " -> " #to;  \
+    EXPECT_LE(gap_, (high)) << #from " -> " #to; \
+  } while (false)
+
+// After the close command, both nodes are closed 200 ms later and nothing
+// else reaches the device.
+void ExpectClosedAfter(const std::vector<LogEntry>& log, const LogEntry& closeCommand) {
+  const auto closes = Only(log, "close", "hidraw1");
+  ASSERT_EQ(closes.size(), 2u);
+  for (const LogEntry& close : closes) EXPECT_GAP(closeCommand.ms, close.ms, 195.0, 500.0);
+  EXPECT_EQ(CloseFaults(log), std::vector<std::string>{});
+  for (const LogEntry& write : Only(log, "write", "hidraw1")) {
+    EXPECT_LE(write.ms, closeCommand.ms) << write.line;
+  }
+}
+
+TEST_F(WindowE2eTest, WriteEepromSendsTheListIndexesAndSavesThemThenExitSendsOneClose) {
+  const ChildRun run = RunChild("write-then-exit", kJoystick, folder_);
+  ASSERT_EQ(run.exitStatus, 0) << run.output;
+  ASSERT_EQ(run.events.count("click-write"), 1u) << run.output;
+  ASSERT_EQ(run.events.count("click-exit"), 1u) << run.output;
+
+  const auto writes = Writes(run.log, "hidraw1", kWriteConfig);
+  ASSERT_EQ(writes.size(), 1u);
+  EXPECT_GAP(run.events.at("click-write"), writes[0].ms, 45.0, 250.0);
+  const std::vector<std::uint8_t> head(writes[0].bytes.begin(), writes[0].bytes.begin() + 7);
+  EXPECT_EQ(head, (std::vector<std::uint8_t>{0x00, 0x3A, 8, 10, 5, 4, 0}));
+  EXPECT_EQ(writes[0].bytes.size(), 65u);
+
+  EXPECT_EQ(IniValue(Ini(), "DeadZoneAngle"), "8");
+  EXPECT_EQ(IniValue(Ini(), "MaximumAngleOffset"), "10");
+  EXPECT_EQ(IniValue(Ini(), "MoveThreshold"), "5");
+  EXPECT_EQ(IniValue(Ini(), "TimeInterval"), "4");
+  // The device took them: its next status reply shows them.
+  EXPECT_EQ(run.statusLine, "Current Status: 5.0deg, +5, 6, 50ms, X= 128,Y= 127");
+
+  const auto closeCommands = Writes(run.log, "hidraw1", kClose);
+  ASSERT_EQ(closeCommands.size(), 1u);
+  EXPECT_GAP(run.events.at("click-exit"), closeCommands[0].ms, 95.0, 300.0);
+  ExpectClosedAfter(run.log, closeCommands[0]);
+}
+
+TEST_F(WindowE2eTest, TheCloseBoxSendsOneCloseAndClosesBothNodes) {
+  const ChildRun run = RunChild("close-box", kJoystick, folder_);
+  ASSERT_EQ(run.exitStatus, 0) << run.output;
+  ASSERT_EQ(run.events.count("click-close"), 1u) << run.output;
+  const auto closeCommands = Writes(run.log, "hidraw1", kClose);
+  ASSERT_EQ(closeCommands.size(), 1u);
+  EXPECT_GAP(run.events.at("click-close"), closeCommands[0].ms, 95.0, 300.0);
+  ExpectClosedAfter(run.log, closeCommands[0]);
+}
+
+TEST_F(WindowE2eTest, WithoutTheJoystickWriteEepromSendsAndSavesNothing) {
+  const ChildRun run = RunChild(
+      "write-unconnected", "hidraw 0 vendor=0x046d product=0xc52b name=\"Receiver\"\n", folder_);
+  ASSERT_EQ(run.exitStatus, 0) << run.output;
+  ASSERT_EQ(run.events.count("click-write"), 1u) << run.output;
+  EXPECT_EQ(Only(run.log, "write").size(), 0u);
+  // The file keeps the defaults start-up wrote.
+  EXPECT_EQ(IniValue(Ini(), "DeadZoneAngle"), "5");
+  EXPECT_EQ(IniValue(Ini(), "TimeInterval"), "1");
+  EXPECT_EQ(CloseFaults(run.log), std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace trivexa::e2e
