@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "app/qt/lock_file_guard.h"
+#include "app/instance/instance_lock.h"
 #include "app/qt/mainfrm.h"
 #include "common/clock.h"
 #include "hid/system_hid_platform.h"
@@ -56,7 +56,7 @@ int RunWindowChild(int argc, char* argv[]) {
 
   std::unique_ptr<hid::HidPlatform> platform = hid::MakeSystemHidPlatform();
   SystemClock clock;
-  app::LockFileGuard instance(QString::fromStdString((folder / "trivexa.lock").string()));
+  app::InstanceLock instance(app::LockPlace{folder.string()});
   app::Mainfrm window(*platform, clock, instance, [folder] { return folder; });
   window.Load();
   if (window.ProgramEnded()) return 3;
