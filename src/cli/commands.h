@@ -8,18 +8,12 @@
 #include <string_view>
 
 #include "cli/arguments.h"
+#include "cli/diagnosis.h"
 #include "common/clock.h"
 #include "hid/hid_platform.h"
 #include "settings/settings_store.h"
 
 namespace trivexa::cli {
-
-// Why the joystick is present but could not be opened, and what to do.
-struct OpenProblem {
-  std::string path;
-  std::string reason;
-  std::string fix;
-};
 
 // Everything a command reaches outside itself; main() gives the real ones,
 // tests give fakes.
@@ -34,11 +28,8 @@ struct Environment {
   std::function<bool()> stopRequested;
   // The folder of JOYSTICK.INI: the one the window uses.
   settings::ProgramFolder settingsFolder;
-  // After a scan without the joystick: the joystick's interface when it is
-  // present but cannot be opened.
-  std::function<std::optional<OpenProblem>(hid::HidPlatform&)> diagnose;
-  // The operating system's reason why `path` cannot be opened.
-  std::function<std::string(const std::string& path)> openFailureReason;
+  // What the user can do when the system refuses access to the joystick.
+  AccessFix accessFix;
 };
 
 // Runs one command and gives its exit status.
@@ -52,7 +43,9 @@ int RunStatus(const Invocation& invocation, Environment& environment);
 int RunWrite(const Invocation& invocation, Environment& environment);
 int RunWatch(const Invocation& invocation, Environment& environment);
 
-// The udev rule `udev-rule` prints.
-std::string_view UdevRule();
+#ifdef __linux__
+// What `udev-rule` prints: the rule, with where it goes as comments.
+std::string UdevRule();
+#endif
 
 }  // namespace trivexa::cli

@@ -14,13 +14,9 @@ int RefuseWhileWindowRuns(Environment& environment) {
 namespace {
 
 int ReportNotFound(Environment& environment) {
-  if (environment.diagnose) {
-    if (const auto problem = environment.diagnose(environment.platform)) {
-      environment.err << "trivexactl: found the joystick at " << problem->path
-                      << " but cannot open it: " << problem->reason << "\n";
-      if (!problem->fix.empty()) environment.err << problem->fix << "\n";
-      return kExitCannotOpen;
-    }
+  if (const auto problem = JoystickOpenProblem(environment.platform, environment.accessFix)) {
+    environment.err << "trivexactl: " << *problem << "\n";
+    return kExitCannotOpen;
   }
   environment.err << "trivexactl: joystick not found (USB 0079:0026).\n";
   return kExitNotFound;

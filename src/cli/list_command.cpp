@@ -32,8 +32,10 @@ InterfaceInfo Probe(Environment& environment, const std::string& path) {
   InterfaceInfo info{path, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
   const hid::Handle handle = platform.Open(path, /*overlapped=*/false);
   if (!hid::IsOpen(handle)) {
-    info.openError = environment.openFailureReason ? environment.openFailureReason(path)
-                                                   : std::string("cannot be opened");
+    // The reason first: asking for the identifiers could replace it.
+    info.openError = platform.LastError().text;
+    if (info.openError->empty()) info.openError = "reason unknown";
+    info.attributes = platform.IdentifyUnopened(path);
     return info;
   }
   info.attributes = platform.GetAttributes(handle);
@@ -79,7 +81,6 @@ std::string JsonLine(const InterfaceInfo& info) {
 
 std::string TextLine(const InterfaceInfo& info) {
   std::string line = info.path + "  ";
-  if (info.openError) return line + "cannot open: " + *info.openError;
   line += info.attributes ? Hex4(info.attributes->vendorId) + ":" + Hex4(info.attributes->productId)
                           : std::string("????:????");
   if (info.caps) {
@@ -87,6 +88,7 @@ std::string TextLine(const InterfaceInfo& info) {
             std::to_string(info.caps->outputReportByteLength);
   }
   if (info.productName) line += "  \"" + *info.productName + "\"";
+  if (info.openError) line += "  cannot open: " + *info.openError;
   if (info.IsJoystick()) line += "  <- joystick";
   return line;
 }

@@ -6,10 +6,15 @@
 #include <string_view>
 #include <vector>
 
+#include "app/instance/instance_lock.h"
 #include "cli/commands.h"
 #include "common/clock.h"
 #include "hid/system_hid_platform.h"
 #include "settings/program_folder.h"
+#include "settings/settings_place.h"
+#ifdef __linux__
+#include "hid/linux/udev_access.h"
+#endif
 
 namespace {
 
@@ -38,6 +43,15 @@ void InstallStopHandlers() {
 #endif
 }
 
+std::string AccessFix() {
+#ifdef __linux__
+  return trivexa::hid::UdevAccessFix(trivexa::settings::ExecutableFolder(),
+                                     trivexa::hid::UdevRuleFolders());
+#else
+  return {};
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -52,11 +66,14 @@ int main(int argc, char* argv[]) {
       clock,
       std::cout,
       std::cerr,
-      /*windowRunning=*/{},
+      // When it cannot be told, the device will show whether another
+      // program talks to it.
+      [] { return app::ProbeInstance() == app::InstanceState::kRunning; },
       [] { return stopSignalled.load(); },
-      settings::ExecutableFolder,
-      /*diagnose=*/{},
-      /*openFailureReason=*/{},
+      // The same place as the window's: beside the program, or the user's
+      // config folder for an installed copy.
+      [] { return settings::SettingsFolder(); },
+      AccessFix,
   };
   return cli::RunCommandLine(arguments, environment);
 }

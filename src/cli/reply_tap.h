@@ -48,6 +48,10 @@ class ReplyTap final : public hid::HidPlatform {
   hid::WaitResult WaitForRead(hid::Handle event, std::uint32_t timeoutMs) override {
     return inner_.WaitForRead(event, timeoutMs);
   }
+  hid::SystemError LastError() const override { return inner_.LastError(); }
+  std::optional<hid::DeviceAttributes> IdentifyUnopened(const std::string& path) override {
+    return inner_.IdentifyUnopened(path);
+  }
 
  private:
   hid::HidPlatform& inner_;

@@ -1,17 +1,26 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 
+#ifdef __linux__
+#include <string>
+
+#include "hid/linux/udev_access.h"
+#endif
+
 #ifndef TRIVEXA_VERSION
 #define TRIVEXA_VERSION "unknown"
 #endif
 
 namespace trivexa::cli {
 
-std::string_view UdevRule() {
-  return "# Trivexa joystick (USB 0079:0026): the logged-in user may open its hidraw node.\n"
-         "SUBSYSTEM==\"hidraw\", ACTION!=\"remove\", ATTRS{idVendor}==\"0079\", "
-         "ATTRS{idProduct}==\"0026\", TAG+=\"uaccess\"\n";
+#ifdef __linux__
+std::string UdevRule() {
+  return "# Trivexa: lets the user at the seat open the joystick (USB 0079:0026).\n"
+         "# Save as /etc/udev/rules.d/" +
+         std::string(hid::kUdevRuleName) + ", then run:\n# " +
+         std::string(hid::kUdevReloadCommand) + "\n" + std::string(hid::kUdevRule) + "\n";
 }
+#endif
 
 int Run(const Invocation& invocation, Environment& environment) {
   switch (invocation.kind) {
@@ -30,12 +39,12 @@ int Run(const Invocation& invocation, Environment& environment) {
     case CommandKind::kWatch:
       return RunWatch(invocation, environment);
     case CommandKind::kUdevRule:
-#ifdef _WIN32
-      environment.err << "trivexactl: udev rules exist on Linux only.\n";
-      return kExitUsage;
-#else
+#ifdef __linux__
       environment.out << UdevRule();
       return kExitOk;
+#else
+      environment.err << "trivexactl: udev rules exist on Linux only.\n";
+      return kExitUsage;
 #endif
   }
   return kExitUsage;

@@ -70,11 +70,9 @@ int RunWatch(const Invocation& invocation, Environment& environment) {
     } else {
       // As the window's not-connected tick: blank, then search again.
       session.ForgetReplies();
-      if (!session.Connect() && !problemReported && environment.diagnose) {
-        if (const auto problem = environment.diagnose(environment.platform)) {
-          environment.err << "trivexactl: found the joystick at " << problem->path
-                          << " but cannot open it: " << problem->reason << "\n"
-                          << problem->fix << "\n";
+      if (!session.Connect() && !problemReported) {
+        if (const auto problem = JoystickOpenProblem(environment.platform, environment.accessFix)) {
+          environment.err << "trivexactl: " << *problem << "\n";
           problemReported = true;
         }
       }

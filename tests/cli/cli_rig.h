@@ -25,7 +25,6 @@ struct CliRig {
   fakes::TempDir dir;
   std::filesystem::path settingsFolder = dir.path();
   bool windowRunning = false;
-  std::optional<OpenProblem> problem;
   // Asked at every stop check; may change the scene as time passes.
   std::function<bool()> stopWhen = [] { return false; };
 
@@ -37,8 +36,7 @@ struct CliRig {
       [this] { return windowRunning; },
       [this] { return stopWhen(); },
       [this] { return settingsFolder; },
-      [this](hid::HidPlatform&) { return problem; },
-      [](const std::string&) { return std::string("Permission denied"); },
+      [] { return std::string("the fix"); },
   };
 
   int Run(std::vector<std::string_view> arguments) {

@@ -17,7 +17,7 @@ TEST(ListCommandTest, ShowsEveryInterfaceAndMarksTheJoystick) {
   EXPECT_EQ(rig.out.str(),
             "/dev/hidraw0  046d:c52b  in 20 out 20  \"USB Receiver\"\n"
             "/dev/hidraw1  0079:0026  in 9 out 65  \"Generic USB Joystick\"  <- joystick\n"
-            "/dev/hidraw2  cannot open: Permission denied\n");
+            "/dev/hidraw2  1234:0001  cannot open: open /dev/hidraw2: Permission denied\n");
   // Every probe handle is closed again, and nothing is sent to the joystick.
   EXPECT_EQ(rig.platform.OpenHandleCount(), 0);
   EXPECT_TRUE(rig.Writes().empty());
@@ -28,7 +28,9 @@ TEST(ListCommandTest, JsonHoldsTheSameWithNullsForWhatIsUnknown) {
   fakes::FakeInterface& odd = rig.platform.AddOther(0x0079, 0x0006, u"Pad \"2\"");
   odd.capsFail = true;
   rig.platform.AddJoystick().product.reset();
-  rig.platform.AddOther(1, 2).openable = false;
+  fakes::FakeInterface& locked = rig.platform.AddJoystick();
+  locked.openable = false;
+  locked.identifiable = false;
 
   EXPECT_EQ(rig.Run({"list", "--json"}), kExitOk);
   EXPECT_EQ(
@@ -39,10 +41,24 @@ TEST(ListCommandTest, JsonHoldsTheSameWithNullsForWhatIsUnknown) {
       R"("outputReportLength":null},)"
       R"({"path":"/dev/hidraw1","joystick":true,"opened":true,"error":null,"vendorId":"0079",)"
       R"("productId":"0026","productName":null,"inputReportLength":9,"outputReportLength":65},)"
-      R"({"path":"/dev/hidraw2","joystick":false,"opened":false,"error":"Permission denied",)"
+      R"({"path":"/dev/hidraw2","joystick":false,"opened":false,)"
+      R"("error":"open /dev/hidraw2: Permission denied",)"
       R"("vendorId":null,"productId":null,"productName":null,"inputReportLength":null,)"
       R"("outputReportLength":null}]})"
       "\n");
+}
+
+TEST(ListCommandTest, AJoystickThatCannotBeOpenedIsStillMarked) {
+  CliRig rig;
+  rig.platform.AddJoystick().openable = false;
+  EXPECT_EQ(rig.Run({"list"}), kExitOk);
+  EXPECT_EQ(rig.out.str(),
+            "/dev/hidraw0  0079:0026  cannot open: open /dev/hidraw0: Permission denied  <- "
+            "joystick\n");
+  CliRig json;
+  json.platform.AddJoystick().openable = false;
+  EXPECT_EQ(json.Run({"list", "--json"}), kExitOk);
+  EXPECT_NE(json.out.str().find(R"("joystick":true,"opened":false)"), std::string::npos);
 }
 
 TEST(ListCommandTest, NoInterfaces) {

@@ -80,12 +80,32 @@ TEST(StatusCommandTest, ExitCodesOfTheFailures) {
   {
     SCOPED_TRACE("cannot be opened");
     CliRig rig;
+    rig.platform.AddOther(1, 2);
     rig.platform.AddJoystick().openable = false;
-    rig.problem = OpenProblem{"/dev/hidraw0", "Permission denied", "Run: trivexactl udev-rule"};
     EXPECT_EQ(rig.Run({"status"}), kExitCannotOpen);
     EXPECT_EQ(rig.err.str(),
-              "trivexactl: found the joystick at /dev/hidraw0 but cannot open it: Permission "
-              "denied\nRun: trivexactl udev-rule\n");
+              "trivexactl: the joystick at /dev/hidraw1 cannot be opened (open /dev/hidraw1: "
+              "Permission denied); to fix: the fix\n");
+    EXPECT_TRUE(rig.Writes().empty());
+  }
+  {
+    SCOPED_TRACE("cannot be opened for another reason than access");
+    CliRig rig;
+    fakes::FakeInterface& joystick = rig.platform.AddJoystick();
+    joystick.openable = false;
+    joystick.openFailure = {"Device or resource busy", false};
+    EXPECT_EQ(rig.Run({"status"}), kExitCannotOpen);
+    EXPECT_EQ(rig.err.str(),
+              "trivexactl: the joystick at /dev/hidraw0 cannot be opened (open /dev/hidraw0: "
+              "Device or resource busy); to fix: unplug the joystick and plug it in again\n");
+  }
+  {
+    SCOPED_TRACE("an unopenable interface the system does not identify");
+    CliRig rig;
+    fakes::FakeInterface& joystick = rig.platform.AddJoystick();
+    joystick.openable = false;
+    joystick.identifiable = false;
+    EXPECT_EQ(rig.Run({"status"}), kExitNotFound);
   }
   {
     SCOPED_TRACE("silent");

@@ -82,14 +82,14 @@ TEST(WatchCommandTest, JsonLinesCarryTheWholeState) {
 TEST(WatchCommandTest, WithoutTheJoystickItKeepsSearchingAndSendsNothing) {
   CliRig rig;
   rig.platform.AddOther(1, 2);
-  rig.problem = OpenProblem{"/dev/hidraw9", "Permission denied", "the fix"};
+  rig.platform.AddJoystick().openable = false;
   rig.stopWhen = [&] { return rig.clock.NowMs() >= 3500; };
   EXPECT_EQ(rig.Run({"watch"}), kExitOk);
   EXPECT_EQ(rig.out.str(), "Joystick unconnected\n");
   // Told once, not every second.
   EXPECT_EQ(rig.err.str(),
-            "trivexactl: found the joystick at /dev/hidraw9 but cannot open it: Permission "
-            "denied\nthe fix\n");
+            "trivexactl: the joystick at /dev/hidraw1 cannot be opened (open /dev/hidraw1: "
+            "Permission denied); to fix: the fix\n");
   EXPECT_GE(rig.platform.listCalls, 3);
   EXPECT_TRUE(rig.Writes().empty());
 }

@@ -1,0 +1,29 @@
+#include "cli/diagnosis.h"
+
+#include "hid/discovery.h"
+#include "hid/reporting_hid_platform.h"
+
+namespace trivexa::cli {
+
+std::optional<std::string> JoystickOpenProblem(hid::HidPlatform& platform,
+                                               const AccessFix& accessFix) {
+  for (const std::string& path : platform.ListInterfaces()) {
+    const auto ids = platform.IdentifyUnopened(path);
+    if (!ids || ids->vendorId != hid::kJoystickVendorId ||
+        ids->productId != hid::kJoystickProductId) {
+      continue;
+    }
+    const hid::Handle handle = platform.Open(path, /*overlapped=*/false);
+    if (hid::IsOpen(handle)) {
+      platform.Close(handle);
+      continue;
+    }
+    hid::SystemError error = platform.LastError();
+    if (error.text.empty()) error.text = "open " + path + ": reason unknown";
+    const std::string fix = error.accessDenied && accessFix ? accessFix() : std::string();
+    return hid::OpenFailureNotice(path, error, fix);
+  }
+  return std::nullopt;
+}
+
+}  // namespace trivexa::cli
