@@ -56,6 +56,19 @@ TEST(FixtureSysfsTest, ShowsEachInterfaceWhereUdevAndTheKernelPutIt) {
   EXPECT_NE(result.Answer(11).find("idVendor"), std::string::npos);
 }
 
+// What Wine's HID bus does in its direct hidraw mode: list /dev for hidraw
+// nodes and ask libudev about each by its device number.
+TEST(FixtureSysfsTest, ListsTheNodesInDevAndAnswersLibudevLikeUdev) {
+  const ProbeResult result = RunProbe(kTwoInterfaces + "unplug 0 at=0\n",
+                                      {"sleep 100", "ls /dev hidraw", "udev 241:1", "udev 241:0"});
+  ASSERT_EQ(result.status, 0);
+  EXPECT_EQ(result.Answer(1), "hidraw1");
+  EXPECT_EQ(result.Answer(2),
+            "/sys/devices/vjoy/usb1/1-2/1-2:1.0/0003:0079:0026.0002/hidraw/hidraw1 /dev/hidraw1 "
+            "0003:00000079:00000026 USB Joystick 0079 0026 USB Joystick");
+  EXPECT_EQ(result.Answer(3).rfind("err=", 0), 0u) << result.Answer(3);
+}
+
 TEST(FixtureNodeTest, AnswersTheHidrawIoctlsAsTheKernelDoes) {
   const ProbeResult result =
       RunProbe(kTwoInterfaces, {"open 0 /dev/hidraw1", "info 0", "name 0", "name 0 5", "desc 0",

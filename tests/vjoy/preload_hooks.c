@@ -12,6 +12,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <linux/magic.h>
 #include <poll.h>
 #include <stdarg.h>
 #include <stdio.h>
@@ -19,6 +20,8 @@
 #include <string.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include "vjoy_core.h"
@@ -27,19 +30,45 @@
   static __typeof__(type) real_##name; \
   if (!real_##name) real_##name = (type)dlsym(RTLD_NEXT, #name)
 
-/* Rewrites `path` when it is one of the fixture's sysfs paths. */
-#define MAP_PATH(path)                                               \
-  char mapped_[PATH_MAX];                                            \
-  unsigned node_ = 0;                                                \
-  enum vjoy_path_kind kind_ = VJOY_PATH_OTHER;                       \
-  if (vjoy_active() && (path) && (path)[0] == '/')                   \
-    kind_ = vjoy_classify((path), mapped_, sizeof(mapped_), &node_); \
+/* `path` itself when absolute; else the folder of `dirfd` joined with it,
+   when that folder is under /sys (the only place taken over by folder);
+   else NULL. libudev walks sysfs one component at a time from a descriptor
+   of "/", so the step from the real /sys into the fixture's part is only
+   seen with the folder's path. */
+static const char* absolute_at(int dirfd, const char* path, char* out, size_t size) {
+  if (path[0] == '/') return path;
+  if (dirfd == AT_FDCWD || path[0] == '\0') return NULL;
+  char link[64];
+  snprintf(link, sizeof(link), "/proc/self/fd/%d", dirfd);
+  const long length = syscall(SYS_readlinkat, AT_FDCWD, link, out, size - 1);
+  if (length <= 0 || (size_t)length >= size - 1) return NULL;
+  out[length] = '\0';
+  if (strncmp(out, "/sys", 4) != 0 || (out[4] != '/' && out[4] != '\0')) return NULL;
+  if ((size_t)length + 1 + strlen(path) + 1 > size) return NULL;
+  strcat(out, "/");
+  strcat(out, path);
+  return out;
+}
+
+/* Rewrites `path` (relative to `dirfd`) when it is one of the fixture's
+   sysfs paths; says in kind_ whether it is one, or a node. */
+#define MAP_PATH_AT(dirfd, path)                                                 \
+  char mapped_[PATH_MAX];                                                        \
+  unsigned node_ = 0;                                                            \
+  enum vjoy_path_kind kind_ = VJOY_PATH_OTHER;                                   \
+  if (vjoy_active() && (path)) {                                                 \
+    char joined_[PATH_MAX];                                                      \
+    const char* whole_ = absolute_at((dirfd), (path), joined_, sizeof(joined_)); \
+    if (whole_) kind_ = vjoy_classify(whole_, mapped_, sizeof(mapped_), &node_); \
+  }                                                                              \
   if (kind_ == VJOY_PATH_SYSFS) (path) = mapped_
+
+#define MAP_PATH(path) MAP_PATH_AT(AT_FDCWD, path)
 
 static int mode_wanted(int flags) { return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE; }
 
 static int open_common(const char* name, int dirfd, const char* path, int flags, mode_t mode) {
-  MAP_PATH(path);
+  MAP_PATH_AT(dirfd, path);
   if (kind_ == VJOY_PATH_NODE) return vjoy_open_node(node_, path, flags);
   typedef int (*openat_fn)(int, const char*, int, ...);
   static openat_fn real_openat;
@@ -126,10 +155,74 @@ static FILE* fopen_common(const char* path, const char* mode, int large) {
 FILE* fopen(const char* path, const char* mode) { return fopen_common(path, mode, 0); }
 FILE* fopen64(const char* path, const char* mode) { return fopen_common(path, mode, 1); }
 
+/* A listing of /dev shows the present nodes after the real entries: Wine's
+   HID bus looks for hidraw nodes by listing /dev. */
+#define MAX_LISTINGS 16
+static struct listing {
+  DIR* dir;
+  unsigned nodes[256];
+  int count;
+  int next;
+  struct dirent64 entry;
+} listings[MAX_LISTINGS];
+
 DIR* opendir(const char* path) {
   MAP_PATH(path);
   REAL(opendir, DIR * (*)(const char*));
-  return real_opendir(path);
+  DIR* dir = real_opendir(path);
+  if (dir && vjoy_active() && (strcmp(path, "/dev") == 0 || strcmp(path, "/dev/") == 0)) {
+    for (int i = 0; i < MAX_LISTINGS; ++i) {
+      DIR* none = NULL;
+      if (__atomic_compare_exchange_n(&listings[i].dir, &none, dir, 0, __ATOMIC_ACQ_REL,
+                                      __ATOMIC_ACQUIRE)) {
+        listings[i].count = vjoy_present_nodes(listings[i].nodes, 256);
+        listings[i].next = 0;
+        break;
+      }
+    }
+  }
+  return dir;
+}
+
+static struct listing* listing_of(DIR* dir) {
+  for (int i = 0; dir && i < MAX_LISTINGS; ++i) {
+    if (__atomic_load_n(&listings[i].dir, __ATOMIC_ACQUIRE) == dir) return &listings[i];
+  }
+  return NULL;
+}
+
+/* The next made-up entry of a /dev listing, or NULL at its end. */
+static struct dirent64* next_node_entry(DIR* dir) {
+  struct listing* listing = listing_of(dir);
+  if (!listing || listing->next >= listing->count) return NULL;
+  struct dirent64* entry = &listing->entry;
+  memset(entry, 0, sizeof(*entry));
+  const unsigned node = listing->nodes[listing->next++];
+  entry->d_ino = 100000 + node;
+  entry->d_type = DT_CHR;
+  entry->d_reclen = sizeof(*entry);
+  snprintf(entry->d_name, sizeof(entry->d_name), "hidraw%u", node);
+  return entry;
+}
+
+/* On 64-bit Linux struct dirent and struct dirent64 are the same record. */
+struct dirent* readdir(DIR* dir) {
+  REAL(readdir, struct dirent * (*)(DIR*));
+  struct dirent* entry = real_readdir(dir);
+  return entry ? entry : (struct dirent*)next_node_entry(dir);
+}
+
+struct dirent64* readdir64(DIR* dir) {
+  REAL(readdir64, struct dirent64 * (*)(DIR*));
+  struct dirent64* entry = real_readdir64(dir);
+  return entry ? entry : next_node_entry(dir);
+}
+
+int closedir(DIR* dir) {
+  struct listing* listing = listing_of(dir);
+  if (listing) __atomic_store_n(&listing->dir, NULL, __ATOMIC_RELEASE);
+  REAL(closedir, int (*)(DIR*));
+  return real_closedir(dir);
 }
 
 /* --- stat family ------------------------------------------------------ */
@@ -163,7 +256,7 @@ int fstatat(int dirfd, const char* path, struct stat* out, int flags) {
   if ((flags & AT_EMPTY_PATH) && path && path[0] == '\0' && vjoy_is_node_fd(dirfd)) {
     return vjoy_fd_stat(dirfd, out);
   }
-  MAP_PATH(path);
+  MAP_PATH_AT(dirfd, path);
   if (kind_ == VJOY_PATH_NODE) return vjoy_node_stat(node_, out);
   REAL(fstatat, int (*)(int, const char*, struct stat*, int));
   return real_fstatat(dirfd, path, out, flags);
@@ -210,7 +303,7 @@ int statx(int dirfd, const char* path, int flags, unsigned mask, struct statx* o
   if ((flags & AT_EMPTY_PATH) && path && path[0] == '\0' && vjoy_is_node_fd(dirfd)) {
     return vjoy_fd_statx(dirfd, out);
   }
-  MAP_PATH(path);
+  MAP_PATH_AT(dirfd, path);
   if (kind_ == VJOY_PATH_NODE) return vjoy_node_statx(node_, out);
   REAL(statx, int (*)(int, const char*, int, unsigned, struct statx*));
   return real_statx(dirfd, path, flags, mask, out);
@@ -224,7 +317,7 @@ int access(const char* path, int mode) {
 }
 
 int faccessat(int dirfd, const char* path, int mode, int flags) {
-  MAP_PATH(path);
+  MAP_PATH_AT(dirfd, path);
   if (kind_ == VJOY_PATH_NODE) return vjoy_node_access(node_, mode);
   REAL(faccessat, int (*)(int, const char*, int, int));
   return real_faccessat(dirfd, path, mode, flags);
@@ -237,7 +330,7 @@ ssize_t readlink(const char* path, char* out, size_t size) {
 }
 
 ssize_t readlinkat(int dirfd, const char* path, char* out, size_t size) {
-  MAP_PATH(path);
+  MAP_PATH_AT(dirfd, path);
   REAL(readlinkat, ssize_t(*)(int, const char*, char*, size_t));
   return real_readlinkat(dirfd, path, out, size);
 }
@@ -255,6 +348,34 @@ char* realpath(const char* path, char* out) {
 }
 
 char* canonicalize_file_name(const char* path) { return realpath(path, NULL); }
+
+/* libudev makes sure a device folder lies on sysfs before it trusts it. */
+static int in_tree(int fd) {
+  char link[64];
+  char path[PATH_MAX];
+  snprintf(link, sizeof(link), "/proc/self/fd/%d", fd);
+  const long length = syscall(SYS_readlinkat, AT_FDCWD, link, path, sizeof(path) - 1);
+  if (length <= 0) return 0;
+  path[length] = '\0';
+  return vjoy_in_tree(path);
+}
+
+int fstatfs(int fd, struct statfs* out) {
+  REAL(fstatfs, int (*)(int, struct statfs*));
+  const int result = real_fstatfs(fd, out);
+  if (result == 0 && vjoy_active() && in_tree(fd)) out->f_type = SYSFS_MAGIC;
+  return result;
+}
+int fstatfs64(int fd, struct statfs64* out) { return fstatfs(fd, (struct statfs*)out); }
+
+int statfs(const char* path, struct statfs* out) {
+  MAP_PATH(path);
+  REAL(statfs, int (*)(const char*, struct statfs*));
+  const int result = real_statfs(path, out);
+  if (result == 0 && kind_ == VJOY_PATH_SYSFS) out->f_type = SYSFS_MAGIC;
+  return result;
+}
+int statfs64(const char* path, struct statfs64* out) { return statfs(path, (struct statfs*)out); }
 
 /* --- descriptors of /dev/hidrawN --------------------------------------- */
 

@@ -483,6 +483,16 @@ enum vjoy_path_kind vjoy_classify(const char* path, char* out, size_t outSize, u
   return VJOY_PATH_SYSFS;
 }
 
+int vjoy_in_tree(const char* path) {
+  if (g_state == nullptr) return 0;
+  std::lock_guard lock(g_state->mutex);
+  const std::string& root = g_state->sysRoot;
+  return g_state->treeMade && std::strncmp(path, root.c_str(), root.size()) == 0 &&
+                 (path[root.size()] == '/' || path[root.size()] == '\0')
+             ? 1
+             : 0;
+}
+
 void vjoy_unmap(char* path) {
   if (g_state == nullptr || !g_state->treeMade) return;
   const std::string& base = g_state->base;
@@ -491,6 +501,15 @@ void vjoy_unmap(char* path) {
 }
 
 int vjoy_is_node_fd(int fd) { return FileOf(fd) != nullptr ? 1 : 0; }
+
+int vjoy_present_nodes(unsigned* out, int max) {
+  std::lock_guard lock(g_state->mutex);
+  int count = 0;
+  for (const Device& device : g_state->devices) {
+    if (device.present && count < max) out[count++] = device.spec.number;
+  }
+  return count;
+}
 
 int vjoy_open_node(unsigned number, const char* path, int flags) {
   std::unique_lock lock(g_state->mutex);

@@ -30,11 +30,17 @@ int vjoy_active(void);
    VJOY_PATH_NODE the node number goes to `node`. */
 enum vjoy_path_kind vjoy_classify(const char* path, char* out, size_t out_size, unsigned* node);
 
+/* Nonzero for a path inside the fixture's sysfs tree. */
+int vjoy_in_tree(const char* path);
+
 /* Maps a path inside the fixture's tree back to the /sys path it stands for,
    in place. */
 void vjoy_unmap(char* path);
 
 int vjoy_is_node_fd(int fd);
+
+/* The numbers of the nodes present now, at most `max`; gives the count. */
+int vjoy_present_nodes(unsigned* out, int max);
 
 /* What the kernel does for an open, stat or access of /dev/hidrawN. Each
    returns -1 with errno set on failure. */

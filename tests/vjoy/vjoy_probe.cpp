@@ -2,6 +2,7 @@
 // prints one line per call, for the fixture's own tests:
 //   vjoy_probe "ls /sys/class/hidraw" "open 0 /dev/hidraw1 nb" "info 0" ...
 #include <dirent.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/hidraw.h>
 #include <poll.h>
@@ -79,6 +80,45 @@ std::string Kind(mode_t mode, dev_t rdev) {
   return "other";
 }
 
+// What Wine's HID bus asks libudev about a node: the device of a device
+// number, its node, and its hid and usb parents' properties and attributes.
+// libudev is loaded at run time, so the probe builds without its headers.
+std::string Udev(const std::string& devnum) {
+  void* library = ::dlopen("libudev.so.1", RTLD_NOW);
+  if (library == nullptr) return "no libudev";
+  auto symbol = [&](const char* name) { return ::dlsym(library, name); };
+  using New = void* (*)();
+  using FromDevnum = void* (*)(void*, char, dev_t);
+  using Text = const char* (*)(void*);
+  using Parent = void* (*)(void*, const char*, const char*);
+  using Value = const char* (*)(void*, const char*);
+  const auto udevNew = reinterpret_cast<New>(symbol("udev_new"));
+  const auto fromDevnum = reinterpret_cast<FromDevnum>(symbol("udev_device_new_from_devnum"));
+  const auto syspath = reinterpret_cast<Text>(symbol("udev_device_get_syspath"));
+  const auto devnode = reinterpret_cast<Text>(symbol("udev_device_get_devnode"));
+  const auto parent =
+      reinterpret_cast<Parent>(symbol("udev_device_get_parent_with_subsystem_devtype"));
+  const auto property = reinterpret_cast<Value>(symbol("udev_device_get_property_value"));
+  const auto sysattr = reinterpret_cast<Value>(symbol("udev_device_get_sysattr_value"));
+  const std::size_t colon = devnum.find(':');
+  const auto major = static_cast<unsigned>(std::stoul(devnum.substr(0, colon)));
+  const auto minor = static_cast<unsigned>(std::stoul(devnum.substr(colon + 1)));
+  void* device = fromDevnum(udevNew(), 'c', makedev(major, minor));
+  if (device == nullptr) return Err();
+  auto text = [](const char* value) { return std::string(value != nullptr ? value : "(null)"); };
+  std::string answer = text(syspath(device)) + " " + text(devnode(device));
+  void* hid = parent(device, "hid", nullptr);
+  answer += hid == nullptr
+                ? " no-hid"
+                : " " + text(property(hid, "HID_ID")) + " " + text(property(hid, "HID_NAME"));
+  void* usb = parent(device, "usb", "usb_device");
+  answer += usb == nullptr
+                ? " no-usb"
+                : " " + text(sysattr(usb, "idVendor")) + " " + text(sysattr(usb, "idProduct")) +
+                      " " + text(sysattr(usb, "product"));
+  return answer;
+}
+
 std::string Run(const std::vector<std::string>& words, std::map<int, int>& slots) {
   const std::string& verb = words[0];
   auto arg = [&](std::size_t i) { return i < words.size() ? words[i] : std::string(); };
@@ -87,8 +127,11 @@ std::string Run(const std::vector<std::string>& words, std::map<int, int>& slots
     DIR* dir = ::opendir(arg(1).c_str());
     if (dir == nullptr) return Err();
     std::vector<std::string> names;
+    // An optional second word keeps only the names that start with it.
+    const std::string prefix = arg(2);
     while (const dirent* entry = ::readdir(dir)) {
-      if (entry->d_name[0] != '.') names.emplace_back(entry->d_name);
+      const std::string name = entry->d_name;
+      if (name[0] != '.' && name.rfind(prefix, 0) == 0) names.push_back(name);
     }
     ::closedir(dir);
     std::sort(names.begin(), names.end());
@@ -203,6 +246,7 @@ std::string Run(const std::vector<std::string>& words, std::map<int, int>& slots
     }
     return std::to_string(count);
   }
+  if (verb == "udev") return Udev(arg(1));
   if (verb == "sleep") {
     std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(arg(1))));
     return "ok";
