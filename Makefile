@@ -5,7 +5,7 @@
 
 PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev libgl1-mesa-dev \
             libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth fonts-arphic-uming \
-            g++-mingw-w64-x86-64-posix googletest wine wine64 \
+            g++-mingw-w64-x86-64-posix googletest wine wine64 xdotool imagemagick x11-apps \
             dpkg-dev file desktop-file-utils appstream
 JOBS     ?= 2
 BUILD    ?= build

@@ -16,16 +16,11 @@ std::wstring Widen(std::string_view text) {
   return wide;
 }
 
-std::string Narrow(std::wstring_view text) {
-  if (text.empty() || text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
-    return {};
-  }
-  const int size = static_cast<int>(text.size());
-  const int length =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), size, narrow.data(), length, nullptr, nullptr);
-  return narrow;
+void ShowNow(HWND label) {
+  // The handlers keep the message loop waiting for seconds at a time (a
+  // scan pauses 100 ms per interface): a label repaints at once rather than
+  // standing blank until the handler ends.
+  UpdateWindow(label);
 }
 
 void ConnectionLabel::Show(bool connected) {
@@ -43,6 +38,7 @@ void ConnectionLabel::Show(bool connected) {
   SetWindowPos(label_, nullptr, 0, 0, extent.cx, extent.cy,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   InvalidateRect(label_, nullptr, TRUE);
+  ShowNow(label_);
 }
 
 void Win32WindowOps::AppendLog(std::string_view line) {
@@ -69,10 +65,12 @@ void Win32WindowOps::SetConnectionLabel(bool connected) { connection_.Show(conne
 
 void Win32WindowOps::SetStatusText(std::string_view text) {
   SetWindowTextW(status_, Widen(text).c_str());
+  ShowNow(status_);
 }
 
 void Win32WindowOps::SetPositionText(std::string_view text) {
   SetWindowTextW(position_, Widen(text).c_str());
+  ShowNow(position_);
 }
 
 void ComboChoiceList::Clear() { SendMessageW(combo_, CB_RESETCONTENT, 0, 0); }

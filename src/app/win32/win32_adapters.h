@@ -25,7 +25,10 @@ inline constexpr COLORREF kUnconnectedColour = RGB(255, 0, 0);
 // The tool's texts are UTF-8; the controls take UTF-16. Bytes that are no
 // UTF-8 become U+FFFD rather than being dropped.
 std::wstring Widen(std::string_view text);
-std::string Narrow(std::wstring_view text);
+
+// Paints a label whose text has just changed without waiting for the
+// message loop.
+void ShowNow(HWND label);
 
 // The connection label: its colour, which the window paints it in, and its
 // size, which follows its text.
