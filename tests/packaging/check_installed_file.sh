@@ -72,7 +72,12 @@ check_udev_rule() {
 }
 
 check_man_page() {
-  [ -s "$1" ] || fail "$1 is empty"
+  [ -s "$1" ] || fail "$1 is empty" || return 1
+  if command -v groff >/dev/null; then
+    local warnings
+    warnings=$(groff -man -Tutf8 -ww -z "$1" 2>&1)
+    [ -z "$warnings" ] || fail "groff warns about $1: $warnings"
+  fi
 }
 
 # $1 a path below $2 (DESTDIR + prefix), relative as "bin/trivexa".
@@ -92,6 +97,8 @@ check_installed_file() {
 
 # Every file the program needs installed, relative to the prefix.
 REQUIRED_FILES="bin/trivexa
+bin/trivexactl
+share/man/man1/trivexactl.1
 share/applications/$APP_ID.desktop
 share/metainfo/$APP_ID.metainfo.xml
 share/icons/hicolor/32x32/apps/$APP_ID.png
