@@ -1,0 +1,57 @@
+#!/bin/sh
+# The real trivexactl.exe under Wine, as a script on Windows meets it: its
+# version, help and exit statuses, a refused value, no joystick present,
+# and an .exe that needs nothing but Windows' own DLLs.
+#
+#   trivexactl_exe_test.sh WINE-RUN WINE PREFIX TRIVEXACTL-EXE OBJDUMP
+set -u
+wine_run=$1 wine=$2 prefix=$3 exe=$4 objdump=$5
+
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+status_file=$(mktemp)
+trap 'rm -f "$status_file"' EXIT
+# Runs the program; its output (carriage returns dropped) in $out, its exit
+# status in $status.
+run() {
+  out=$( ("$wine_run" "$wine" "$prefix" "$exe" "$@" 2>&1; echo $? >"$status_file") | tr -d '\r')
+  status=$(cat "$status_file")
+}
+expect() {  # what status text-it-contains
+  if [ "$status" != "$2" ]; then
+    fail "$1: exit status $status, not $2; output: $out"
+  elif ! printf '%s' "$out" | grep -qF -- "$3"; then
+    fail "$1: output lacks '$3': $out"
+  else
+    echo "ok: $1"
+  fi
+}
+
+run --version
+expect "--version" 0 "trivexactl "
+run --help
+expect "--help lists the exit statuses" 0 "5  the Trivexa window is running"
+run write --interval 15ms
+expect "a value not in the list" 2 "choose one of 10ms 20ms 30ms 40ms 50ms"
+run udev-rule
+expect "udev-rule is Linux only" 2 "Linux only"
+run list --json
+expect "list --json" 0 '{"interfaces":['
+# Wine shows no HID interface of the joystick.
+run status
+expect "status without the joystick" 1 "joystick not found"
+
+imports=$("$objdump" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z')
+[ -n "$imports" ] || fail "no import table read from $exe"
+for dll in $imports; do
+  case " advapi32.dll hid.dll kernel32.dll msvcrt.dll setupapi.dll " in
+    *" $dll "*) echo "ok: imports $dll" ;;
+    *) fail "$dll is not a Windows system DLL" ;;
+  esac
+done
+
+[ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
+echo "all checks passed"
