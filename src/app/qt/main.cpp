@@ -5,7 +5,9 @@
 #include <string_view>
 
 #include "app/instance/instance_lock.h"
+#include "app/qt/close_at_exit.h"
 #include "app/qt/mainfrm.h"
+#include "app/qt/stop_signals.h"
 #include "common/clock.h"
 #include "hid/reporting_hid_platform.h"
 #include "hid/system_hid_platform.h"
@@ -49,5 +51,10 @@ int main(int argc, char* argv[]) {
   window.Load();
   // A second copy ends inside the load handler, before anything is shown.
   if (window.ProgramEnded()) return 0;
+  // Log-out, Ctrl+C and a closed terminal close the window as its close box
+  // does: the device hears the close command, and the exit status is 0.
+  trivexa::app::StopSignals stopSignals([&window](int) { window.close(); });
+  // A lost display ends the process from inside Qt: the device is still told.
+  trivexa::app::CloseAtExit closeAtExit([&window] { window.Unload(); });
   return QApplication::exec();
 }

@@ -237,8 +237,12 @@ void Mainfrm::EndProgram() {
 }
 
 void Mainfrm::closeEvent(QCloseEvent* event) {
-  if (!ended_) logic_->Form_Unload();
+  Unload();
   event->accept();
+}
+
+void Mainfrm::Unload() {
+  if (!ended_) logic_->Form_Unload();
 }
 
 }  // namespace trivexa::app

@@ -38,6 +38,9 @@ class Mainfrm final : public QWidget, private ProgramControl {
   // True once the handlers have ended the program; main() must not enter
   // (or must leave) the message loop.
   bool ProgramEnded() const { return ended_; }
+  // Runs the unload handler as the close box does, but leaves the window
+  // alone: for a process that ends without it (the display has gone).
+  void Unload();
 
   MainfrmLogic& Logic() { return *logic_; }
   WindowOps& Window() { return *windowOps_; }

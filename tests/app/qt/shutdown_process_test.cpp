@@ -1,0 +1,151 @@
+// The real program under the virtual joystick: what the device hears when
+// the program is ended by a signal or loses its display.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fakes/temp_dir.h"
+#include "vjoy/harness.h"
+
+namespace trivexa::app {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using vjoy::testing::LogEntry;
+using vjoy::testing::Only;
+using vjoy::testing::VjoyRun;
+
+constexpr char kJoystick[] =
+    "hidraw 0 vendor=0x0079 product=0x0026 name=\"USB Joystick\" firmware delay=2\n";
+
+int Commands(const std::vector<LogEntry>& log, std::uint8_t code) {
+  int count = 0;
+  for (const LogEntry& write : Only(log, "write")) {
+    if (!write.Failed() && write.Command() == code) ++count;
+  }
+  return count;
+}
+
+bool Polled(const std::vector<LogEntry>& log) { return Commands(log, 0x6A) > 0; }
+
+// A copy of the program in a folder of its own, which is also its runtime
+// folder: its own lock and its own settings file.
+class Program {
+ public:
+  using Environment = std::vector<std::pair<std::string, std::string>>;
+  explicit Program(Environment environment) {
+    const fs::path executable = folder_.path() / "trivexa";
+    fs::copy_file(TRIVEXA_EXECUTABLE, executable);
+    environment.emplace_back("XDG_RUNTIME_DIR", folder_.path().string());
+    environment.emplace_back("XDG_CONFIG_HOME", folder_.path().string());
+    run_ = std::make_unique<VjoyRun>(std::vector<std::string>{executable.string()}, kJoystick,
+                                     vjoy::testing::RunOptions{environment, {}});
+  }
+  VjoyRun& Run() { return *run_; }
+
+ private:
+  fakes::TempDir folder_;
+  std::unique_ptr<VjoyRun> run_;
+};
+
+class StopSignal : public ::testing::TestWithParam<int> {};
+
+TEST_P(StopSignal, ActsAsTheCloseBox) {
+  Program program(Program::Environment{{"QT_QPA_PLATFORM", "offscreen"}});
+  VjoyRun& run = program.Run();
+  ASSERT_TRUE(run.WaitForLog(Polled, 20s)) << run.Output();
+
+  run.Signal(GetParam());
+  EXPECT_EQ(run.Wait(20s), 0) << run.Output();
+  const std::vector<LogEntry> log = run.Log();
+  EXPECT_EQ(Commands(log, 0xAA), 1);
+  // Both handles are released after the close command.
+  const std::vector<LogEntry> writes = Only(log, "write");
+  ASSERT_FALSE(writes.empty());
+  EXPECT_EQ(writes.back().Command(), 0xAA);
+  int closesAfter = 0;
+  for (const LogEntry& close : Only(log, "close", "hidraw0")) {
+    if (close.ms > writes.back().ms) ++closesAfter;
+  }
+  EXPECT_EQ(closesAfter, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(LogOutCtrlCHangUp, StopSignal, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
+                         [](const ::testing::TestParamInfo<int>& signal) {
+                           return std::string(sigabbrev_np(signal.param));
+                         });
+
+// A virtual X server of the test's own.
+class XServer {
+ public:
+  XServer() {
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    const std::string fd = std::to_string(fds[1]);
+    std::vector<std::string> args = {"Xvfb", "-displayfd", fd,          "-screen",
+                                     "0",    "640x480x24", "-nolisten", "tcp"};
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    const int error = ::posix_spawnp(&pid_, "Xvfb", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    if (error != 0) {
+      pid_ = -1;
+      ::close(fds[0]);
+      return;
+    }
+    std::string number;
+    char c = 0;
+    while (::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    ::close(fds[0]);
+    if (!number.empty()) display_ = ":" + number;
+  }
+  ~XServer() { Kill(); }
+  XServer(const XServer&) = delete;
+  XServer& operator=(const XServer&) = delete;
+
+  const std::optional<std::string>& Display() const { return display_; }
+  void Kill() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  std::optional<std::string> display_;
+};
+
+TEST(LostDisplay, TheDeviceStillHearsTheCloseCommand) {
+  XServer server;
+  if (!server.Display()) GTEST_SKIP() << "no Xvfb";
+  Program program(Program::Environment{{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", *server.Display()}});
+  VjoyRun& run = program.Run();
+  ASSERT_TRUE(run.WaitForLog(Polled, 20s)) << run.Output();
+
+  server.Kill();
+  // Qt ends the process itself, with status 1.
+  EXPECT_EQ(run.Wait(20s), 1) << run.Output();
+  EXPECT_EQ(Commands(run.Log(), 0xAA), 1);
+}
+
+}  // namespace
+}  // namespace trivexa::app
