@@ -13,8 +13,9 @@ bool IsFile(const std::filesystem::path& path) {
 }  // namespace
 
 std::vector<std::filesystem::path> UdevRuleFolders() {
-  return {"/etc/udev/rules.d", "/run/udev/rules.d", "/usr/local/lib/udev/rules.d",
-          "/usr/lib/udev/rules.d", "/lib/udev/rules.d"};
+  // Not /usr/local/lib/udev/rules.d, which not every udev reads: a rule
+  // installed there gets the advice to copy it to /etc.
+  return {"/etc/udev/rules.d", "/run/udev/rules.d", "/usr/lib/udev/rules.d", "/lib/udev/rules.d"};
 }
 
 std::string UdevAccessFix(const std::filesystem::path& programFolder,
