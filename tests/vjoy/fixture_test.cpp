@@ -206,6 +206,34 @@ TEST(FixturePlugTest, UnplugKillsOpenFilesAndReplugBringsTheNodeBack) {
   EXPECT_EQ(Only(result.log, "close", "hidraw1").size(), 2u);
 }
 
+TEST(FixturePlugTest, TheDeviceKeepsItsEepromAndItsSysfsEntriesGoWhileAway) {
+  const ProbeResult result = RunProbe(
+      "hidraw 0 vendor=0x79 product=0x26 firmware\n"
+      "unplug 0 after=0x3a*1+0\nreplug 0 after=unplug+300\n",
+      {"open 0 /dev/hidraw0 nb", "write 0 003a080a0504 65", "sleep 100",
+       "cat /sys/class/hidraw/hidraw0/device/uevent", "stat /dev/hidraw0", "ls /dev hidraw",
+       "sleep 600", "open 1 /dev/hidraw0 nb", "write 1 005a 65", "read 1 64"});
+  EXPECT_EQ(result.Answer(3), "err=ENOENT");
+  EXPECT_EQ(result.Answer(4), "err=ENOENT");
+  EXPECT_EQ(result.Answer(5), "");
+  EXPECT_EQ(result.Answer(9), "807f005a080a0504");
+  const auto firmware = Only(result.log, "firmware");
+  ASSERT_EQ(firmware.size(), 1u);
+  EXPECT_EQ(firmware[0].detail, "eeprom=8,10,5,4");
+}
+
+// As usbhid: only a zero report ID stays off the wire, so a report written
+// without one reaches an unnumbered device whole.
+TEST(FixtureNodeTest, OnlyAZeroReportIdIsDroppedOnTheWayToTheDevice) {
+  const ProbeResult result = RunProbe(
+      "hidraw 0 vendor=0x79 product=0x26 firmware\n",
+      {"open 0 /dev/hidraw0 nb", "write 0 5a 64", "read 0 64", "write 0 6a5a 64", "read 0 64"});
+  EXPECT_EQ(result.Answer(1), "64");
+  EXPECT_EQ(result.Answer(2), "807f005a04050001");
+  // The device saw 6A first, not the 5A behind it.
+  EXPECT_EQ(result.Answer(4), "0000006ad4fe1900");
+}
+
 TEST(FixtureLogTest, LogsEveryCallOnANodeWithItsDescriptor) {
   const ProbeResult result = RunProbe(
       kTwoInterfaces, {"open 0 /dev/hidraw1 nb", "info 0", Command("5a"), "read 0 64", "close 0"});
