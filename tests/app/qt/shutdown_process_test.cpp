@@ -17,6 +17,7 @@
 
 #include "fakes/temp_dir.h"
 #include "vjoy/harness.h"
+#include "x_server.h"
 
 namespace trivexa::app {
 namespace {
@@ -87,55 +88,8 @@ INSTANTIATE_TEST_SUITE_P(LogOutCtrlCHangUp, StopSignal, ::testing::Values(SIGTER
                            return std::string(sigabbrev_np(signal.param));
                          });
 
-// A virtual X server of the test's own.
-class XServer {
- public:
-  XServer() {
-    int fds[2];
-    if (::pipe(fds) != 0) return;
-    const std::string fd = std::to_string(fds[1]);
-    std::vector<std::string> args = {"Xvfb", "-displayfd", fd,          "-screen",
-                                     "0",    "640x480x24", "-nolisten", "tcp"};
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    const int error = ::posix_spawnp(&pid_, "Xvfb", &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-    if (error != 0) {
-      pid_ = -1;
-      ::close(fds[0]);
-      return;
-    }
-    std::string number;
-    char c = 0;
-    while (::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    ::close(fds[0]);
-    if (!number.empty()) display_ = ":" + number;
-  }
-  ~XServer() { Kill(); }
-  XServer(const XServer&) = delete;
-  XServer& operator=(const XServer&) = delete;
-
-  const std::optional<std::string>& Display() const { return display_; }
-  void Kill() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-  std::optional<std::string> display_;
-};
-
 TEST(LostDisplay, TheDeviceStillHearsTheCloseCommand) {
-  XServer server;
+  testing::XServer server;
   if (!server.Display()) GTEST_SKIP() << "no Xvfb";
   Program program(Program::Environment{{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", *server.Display()}});
   VjoyRun& run = program.Run();
