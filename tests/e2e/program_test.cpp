@@ -204,9 +204,7 @@ TEST(ProgramE2eTest, UnplugClosesEveryNodeOnceAndReplugConnectsAgain) {
 }
 
 // SIGTERM ends the program as its close box does: one close command.
-// Disabled until the program handles SIGTERM; today it dies at once and the
-// joystick is never told (the close command is missing).
-TEST(ProgramE2eTest, DISABLED_SigtermSendsTheCloseCommandOnceAndClosesBothNodes) {
+TEST(ProgramE2eTest, SigtermSendsTheCloseCommandOnceAndClosesBothNodes) {
   ProgramCopy program;
   VjoyRun run({program.Executable()},
               "hidraw 0 vendor=0x0079 product=0x0026 name=\"USB Joystick\" firmware\n",
