@@ -61,8 +61,6 @@ class DeviceSession {
   // Forgets the replies seen, as the window blanks its labels when the
   // device goes.
   void ForgetReplies();
-  // Discovery's log of the latest scan.
-  const std::vector<std::string>& Log() const { return window_.log; }
 
  private:
   hid::LinkContext Context() { return {link_, tap_, window_, clock_}; }
