@@ -11,8 +11,8 @@
 #include <string>
 
 #include "app/qt/mainfrm.h"
-#include "common/clock.h"
 #include "hid/system_hid_platform.h"
+#include "host/clock.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 
 #include "cli/arguments.h"
 #include "cli/diagnosis.h"
-#include "common/clock.h"
 #include "hid/hid_platform.h"
+#include "host/clock.h"
 #include "settings/settings_store.h"
 
 namespace trivexa::cli {

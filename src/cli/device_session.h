@@ -6,10 +6,10 @@
 
 #include "cli/quiet_window.h"
 #include "cli/reply_tap.h"
-#include "common/clock.h"
 #include "hid/device_link.h"
 #include "hid/hid_platform.h"
 #include "hid/link_context.h"
+#include "host/clock.h"
 #include "settings/joystick_settings.h"
 
 namespace trivexa::cli {

@@ -8,8 +8,8 @@
 
 #include "app/instance/instance_lock.h"
 #include "cli/commands.h"
-#include "common/clock.h"
 #include "hid/system_hid_platform.h"
+#include "host/clock.h"
 #include "settings/program_folder.h"
 #include "settings/settings_place.h"
 #ifdef __linux__

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "common/window_ops.h"
+#include "host/window_ops.h"
 
 namespace trivexa::cli {
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "common/clock.h"
-#include "common/window_ops.h"
 #include "hid/device_link.h"
 #include "hid/hid_platform.h"
+#include "host/clock.h"
+#include "host/window_ops.h"
 
 namespace trivexa::hid {
 

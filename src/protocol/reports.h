@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "common/number_text.h"
 #include "protocol/commands.h"
 #include "settings/joystick_settings.h"
+#include "settings/number_text.h"
 
 namespace trivexa::protocol {
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "common/choice_list.h"
+#include "settings/choice_list.h"
 #include "settings/joystick_settings.h"
 
 namespace trivexa::settings {

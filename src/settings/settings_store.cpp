@@ -3,9 +3,9 @@
 #include <array>
 #include <string>
 
-#include "common/number_text.h"
 #include "settings/ini_file.h"
 #include "settings/number_reader.h"
+#include "settings/number_text.h"
 
 namespace trivexa::settings {
 namespace {

@@ -15,8 +15,8 @@
 
 #include "app/instance/instance_lock.h"
 #include "app/qt/mainfrm.h"
-#include "common/clock.h"
 #include "hid/system_hid_platform.h"
+#include "host/clock.h"
 
 namespace trivexa::e2e {
 namespace {

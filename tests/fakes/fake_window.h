@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "app/logic/mainfrm_logic.h"
-#include "common/choice_list.h"
-#include "common/poll_timer.h"
-#include "common/window_ops.h"
+#include "app/logic/poll_timer.h"
 #include "fakes/timeline.h"
+#include "host/window_ops.h"
+#include "settings/choice_list.h"
 
 namespace trivexa::fakes {
 

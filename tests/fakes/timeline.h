@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/clock.h"
+#include "host/clock.h"
 
 namespace trivexa::fakes {
 

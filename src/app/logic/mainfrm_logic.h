@@ -3,12 +3,12 @@
 #include <string_view>
 
 #include "app/logic/instance_guard.h"
-#include "common/clock.h"
-#include "common/poll_timer.h"
-#include "common/window_ops.h"
+#include "app/logic/poll_timer.h"
 #include "hid/device_link.h"
 #include "hid/hid_platform.h"
 #include "hid/link_context.h"
+#include "host/clock.h"
+#include "host/window_ops.h"
 #include "settings/choice_lists.h"
 #include "settings/joystick_settings.h"
 #include "settings/settings_store.h"

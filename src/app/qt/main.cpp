@@ -8,9 +8,9 @@
 #include "app/qt/close_at_exit.h"
 #include "app/qt/mainfrm.h"
 #include "app/qt/stop_signals.h"
-#include "common/clock.h"
 #include "hid/reporting_hid_platform.h"
 #include "hid/system_hid_platform.h"
+#include "host/clock.h"
 #include "settings/program_folder.h"
 #include "settings/settings_place.h"
 #ifdef __linux__

@@ -7,8 +7,9 @@
 #include "app/logic/mainfrm_logic.h"
 #include "app/qt/qt_adapters.h"
 #include "app/qt/qt_poll_timer.h"
-#include "common/clock.h"
+#include "host/clock.h"
 #include "hid/hid_platform.h"
+#include "host/clock.h"
 #include "settings/settings_store.h"
 
 class QCloseEvent;

@@ -5,8 +5,8 @@
 #include <QLabel>
 #include <QListWidget>
 
-#include "common/choice_list.h"
-#include "common/window_ops.h"
+#include "host/window_ops.h"
+#include "settings/choice_list.h"
 
 namespace trivexa::app {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "common/poll_timer.h"
+#include "app/logic/poll_timer.h"
 
 namespace trivexa::app {
 

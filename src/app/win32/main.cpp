@@ -10,8 +10,8 @@
 
 #include "app/instance/instance_lock.h"
 #include "app/win32/mainfrm_window.h"
-#include "common/clock.h"
 #include "hid/system_hid_platform.h"
+#include "host/clock.h"
 #include "settings/program_folder.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {

@@ -13,8 +13,8 @@
 
 #include "app/logic/mainfrm_logic.h"
 #include "app/win32/win32_adapters.h"
-#include "common/clock.h"
 #include "hid/hid_platform.h"
+#include "host/clock.h"
 #include "settings/settings_store.h"
 
 namespace trivexa::app::win32 {

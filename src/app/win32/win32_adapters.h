@@ -13,9 +13,9 @@
 #include <string_view>
 
 #include "app/logic/mainfrm_logic.h"
-#include "common/choice_list.h"
-#include "common/poll_timer.h"
-#include "common/window_ops.h"
+#include "app/logic/poll_timer.h"
+#include "host/window_ops.h"
+#include "settings/choice_list.h"
 
 namespace trivexa::app::win32 {
 

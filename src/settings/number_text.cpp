@@ -1,4 +1,4 @@
-#include "common/number_text.h"
+#include "settings/number_text.h"
 
 namespace trivexa {
 

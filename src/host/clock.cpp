@@ -1,4 +1,4 @@
-#include "common/clock.h"
+#include "host/clock.h"
 
 #include <chrono>
 #include <thread>

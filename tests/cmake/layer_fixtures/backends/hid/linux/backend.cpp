@@ -1,0 +1,1 @@
+#include "hid/windows/backend.h"

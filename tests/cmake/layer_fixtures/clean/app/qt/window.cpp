@@ -1,0 +1,3 @@
+#include "app/logic/handlers.h"
+#include "host/clock.h"
+#include "twips.h"

@@ -1,0 +1,3 @@
+#include "hid/linux/backend.h"
+
+#include "hid/link.h"

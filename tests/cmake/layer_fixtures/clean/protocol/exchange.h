@@ -1,0 +1,4 @@
+#pragma once
+
+#include "hid/link.h"
+#include "settings/store.h"

@@ -1,0 +1,1 @@
+#include "hid/link.h"
