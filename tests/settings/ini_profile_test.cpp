@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstddef>
 #include <optional>
 #include <random>
@@ -184,46 +183,33 @@ TEST(IniRobustnessTest, DegenerateTexts) {
   EXPECT_EQ(Get("[TRIVEXA]\n\xff\xfe=\x80\n", "\xff\xfe"), "\x80");
 }
 
-double SecondsFor(const auto& work) {
-  const auto start = std::chrono::steady_clock::now();
-  work();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
+// Far more than any settings file holds; how the time grows with the size
+// is measured in bench/settings_bench.cpp.
+constexpr std::size_t kOneMegabyte = 1u << 20;
 
-// Limits far above what a linear pass needs, even under the sanitizers, and
-// far below what a quadratic one would take on 10 MB.
-constexpr double kGenerousSeconds = 2.0;
-constexpr std::size_t kTenMegabytes = 10u << 20;
-
-TEST(IniRobustnessTest, TenMegabytesTakeLinearTime) {
-  const std::string oneLine = "[TRIVEXA]\nKey=" + std::string(kTenMegabytes, 'x');
-  std::optional<std::string> found;
-  std::string stored;
-  EXPECT_LT(SecondsFor([&] { found = Get(oneLine, "Key"); }), kGenerousSeconds);
-  EXPECT_LT(SecondsFor([&] { stored = Set(oneLine, "Key", "1"); }), kGenerousSeconds);
+TEST(IniRobustnessTest, HugeTextsAreReadAndEditedWhole) {
+  const std::string oneLine = "[TRIVEXA]\nKey=" + std::string(kOneMegabyte, 'x');
+  const std::optional<std::string> found = Get(oneLine, "Key");
   ASSERT_TRUE(found.has_value());
-  EXPECT_EQ(found->size(), kTenMegabytes);
-  EXPECT_EQ(stored, "[TRIVEXA]\nKey=1");
+  EXPECT_EQ(found->size(), kOneMegabyte);
+  EXPECT_EQ(Set(oneLine, "Key", "1"), "[TRIVEXA]\nKey=1");
 
-  const std::string blankLines(kTenMegabytes, '\n');
+  const std::string blankLines(kOneMegabyte, '\n');
   const std::string manyLines = "[TRIVEXA]\nKey=2\n" + blankLines + "[LAST]\nZ=9\n";
-  EXPECT_LT(SecondsFor([&] { found = Get(manyLines, "Z", "LAST"); }), kGenerousSeconds);
-  EXPECT_EQ(found, "9");
-  EXPECT_LT(SecondsFor([&] { stored = Set(manyLines, "Other", "3"); }), kGenerousSeconds);
-  EXPECT_EQ(stored, "[TRIVEXA]\nKey=2\nOther=3\n" + blankLines + "[LAST]\nZ=9\n");
+  EXPECT_EQ(Get(manyLines, "Z", "LAST"), "9");
+  EXPECT_EQ(Set(manyLines, "Other", "3"),
+            "[TRIVEXA]\nKey=2\nOther=3\n" + blankLines + "[LAST]\nZ=9\n");
 
   std::mt19937 random(7u);
   std::uniform_int_distribution<int> anyByte(0, 255);
-  std::string garbage(kTenMegabytes, '\0');
+  std::string garbage(kOneMegabyte, '\0');
   for (char& c : garbage) c = static_cast<char>(anyByte(random));
-  EXPECT_LT(SecondsFor([&] { found = Get(garbage, "Key"); }), kGenerousSeconds);
-  EXPECT_LT(SecondsFor([&] { stored = Set(garbage, "Key", "4"); }), kGenerousSeconds);
+  const std::string stored = Set(garbage, "Key", "4");
   EXPECT_EQ(Get(stored, "Key"), "4");
   EXPECT_EQ(stored.compare(0, garbage.size(), garbage), 0) << "the new section goes at the end";
 
-  const std::string brackets(kTenMegabytes, '[');
-  EXPECT_LT(SecondsFor([&] { stored = Set(brackets, "Key", "5"); }), kGenerousSeconds);
-  EXPECT_EQ(stored, brackets + "\n[TRIVEXA]\nKey=5\n");
+  const std::string brackets(kOneMegabyte, '[');
+  EXPECT_EQ(Set(brackets, "Key", "5"), brackets + "\n[TRIVEXA]\nKey=5\n");
 }
 
 }  // namespace
