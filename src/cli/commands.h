@@ -43,9 +43,4 @@ int RunStatus(const Invocation& invocation, Environment& environment);
 int RunWrite(const Invocation& invocation, Environment& environment);
 int RunWatch(const Invocation& invocation, Environment& environment);
 
-#ifdef __linux__
-// What `udev-rule` prints: the rule, with where it goes as comments.
-std::string UdevRule();
-#endif
-
 }  // namespace trivexa::cli

@@ -12,9 +12,6 @@
 #include "host/clock.h"
 #include "settings/program_folder.h"
 #include "settings/settings_place.h"
-#ifdef __linux__
-#include "hid/linux/udev_access.h"
-#endif
 
 namespace {
 
@@ -44,12 +41,7 @@ void InstallStopHandlers() {
 }
 
 std::string AccessFix() {
-#ifdef __linux__
-  return trivexa::hid::UdevAccessFix(trivexa::settings::ExecutableFolder(),
-                                     trivexa::hid::UdevRuleFolders());
-#else
-  return {};
-#endif
+  return trivexa::hid::SystemAccessFix(trivexa::settings::ExecutableFolder());
 }
 
 }  // namespace

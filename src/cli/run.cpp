@@ -1,26 +1,14 @@
-#include "cli/commands.h"
-#include "cli/exit_codes.h"
-
-#ifdef __linux__
 #include <string>
 
-#include "hid/linux/udev_access.h"
-#endif
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "hid/system_hid_platform.h"
 
 #ifndef TRIVEXA_VERSION
 #define TRIVEXA_VERSION "unknown"
 #endif
 
 namespace trivexa::cli {
-
-#ifdef __linux__
-std::string UdevRule() {
-  return "# Trivexa: lets the user at the seat open the joystick (USB 0079:0026).\n"
-         "# Save as /etc/udev/rules.d/" +
-         std::string(hid::kUdevRuleName) + ", then run:\n# " +
-         std::string(hid::kUdevReloadCommand) + "\n" + std::string(hid::kUdevRule) + "\n";
-}
-#endif
 
 int Run(const Invocation& invocation, Environment& environment) {
   switch (invocation.kind) {
@@ -38,14 +26,15 @@ int Run(const Invocation& invocation, Environment& environment) {
       return RunWrite(invocation, environment);
     case CommandKind::kWatch:
       return RunWatch(invocation, environment);
-    case CommandKind::kUdevRule:
-#ifdef __linux__
-      environment.out << UdevRule();
+    case CommandKind::kUdevRule: {
+      const std::string rule = hid::SystemAccessRule();
+      if (rule.empty()) {
+        environment.err << "trivexactl: udev rules exist on Linux only.\n";
+        return kExitUsage;
+      }
+      environment.out << rule;
       return kExitOk;
-#else
-      environment.err << "trivexactl: udev rules exist on Linux only.\n";
-      return kExitUsage;
-#endif
+    }
   }
   return kExitUsage;
 }

@@ -2,6 +2,8 @@
 
 #include <system_error>
 
+#include "hid/system_hid_platform.h"
+
 namespace trivexa::hid {
 namespace {
 
@@ -36,6 +38,17 @@ std::string UdevAccessFix(const std::filesystem::path& programFolder,
   }
   return "install the udev rule: echo '" + std::string(kUdevRule) +
          "' | sudo tee /etc/udev/rules.d/" + std::string(kUdevRuleName) + " && " + reload;
+}
+
+std::string SystemAccessFix(const std::filesystem::path& programFolder) {
+  return UdevAccessFix(programFolder, UdevRuleFolders());
+}
+
+std::string SystemAccessRule() {
+  return "# Trivexa: lets the user at the seat open the joystick (USB 0079:0026).\n"
+         "# Save as /etc/udev/rules.d/" +
+         std::string(kUdevRuleName) + ", then run:\n# " + std::string(kUdevReloadCommand) + "\n" +
+         std::string(kUdevRule) + "\n";
 }
 
 }  // namespace trivexa::hid

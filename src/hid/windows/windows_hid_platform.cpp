@@ -303,4 +303,8 @@ std::unique_ptr<HidPlatform> MakeSystemHidPlatform() {
   return std::make_unique<WindowsHidPlatform>();
 }
 
+// Windows opens HID interfaces to every user; there is no rule to install.
+std::string SystemAccessFix(const std::filesystem::path&) { return {}; }
+std::string SystemAccessRule() { return {}; }
+
 }  // namespace trivexa::hid
