@@ -1,6 +1,7 @@
 #include "app/qt/close_at_exit.h"
 
 #include <cstdlib>
+#include <thread>
 #include <utility>
 
 namespace trivexa::app {
@@ -8,13 +9,21 @@ namespace {
 
 // Cleared when the object goes, before main()'s locals are gone for good,
 // so the hook never reaches a window that no longer exists.
-std::function<void()>& Pending() {
-  static auto* pending = new std::function<void()>();
+struct PendingExit {
+  std::function<void()> onExit;
+  std::thread::id thread;
+};
+
+PendingExit& Pending() {
+  static auto* pending = new PendingExit();
   return *pending;
 }
 
 extern "C" void RunPending() {
-  std::function<void()> onExit = std::exchange(Pending(), nullptr);
+  // Only on the window's own thread: from any other, the window's objects
+  // may be in use at this very moment.
+  if (Pending().thread != std::this_thread::get_id()) return;
+  std::function<void()> onExit = std::exchange(Pending().onExit, nullptr);
   if (onExit) onExit();
 }
 
@@ -22,9 +31,9 @@ extern "C" void RunPending() {
 
 CloseAtExit::CloseAtExit(std::function<void()> onExit) {
   static const bool registered = std::atexit(RunPending) == 0;
-  if (registered) Pending() = std::move(onExit);
+  if (registered) Pending() = {std::move(onExit), std::this_thread::get_id()};
 }
 
-CloseAtExit::~CloseAtExit() { Pending() = nullptr; }
+CloseAtExit::~CloseAtExit() { Pending() = {}; }
 
 }  // namespace trivexa::app

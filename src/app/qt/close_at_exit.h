@@ -4,7 +4,8 @@
 
 namespace trivexa::app {
 
-// Runs `onExit` if the process ends through exit() while this object lives.
+// Runs `onExit` if the process ends through exit() while this object lives,
+// called on the thread that made the object.
 // Qt ends the process that way, from inside its event loop, when the
 // connection to the X display breaks; nothing of the window's own closing
 // runs then. One object at a time.
