@@ -5,19 +5,20 @@
 #include "hid/discovery.h"
 #include "protocol/commands.h"
 #include "protocol/exchange.h"
+#include "protocol/pauses.h"
 
 namespace trivexa::app {
 namespace {
 
-constexpr int kTimerIntervalMs = 1000;
-constexpr std::uint32_t kReplyPauseMs = 30;
-constexpr std::uint32_t kBeforeWriteConfigMs = 50;
-constexpr std::uint32_t kAfterWriteConfigMs = 30;
-constexpr std::uint32_t kBeforeCloseMs = 100;
-constexpr std::uint32_t kAfterCloseMs = 200;
-// A device that queues reports faster than they are read must not hold the
-// window in the connection sequence for ever.
-constexpr int kMaxDrainReads = 64;
+// The pauses are shared with the command-line tool, so the device sees one
+// timing whichever front-end talks to it.
+using protocol::kAfterCloseMs;
+using protocol::kAfterWriteConfigMs;
+using protocol::kBeforeCloseMs;
+using protocol::kBeforeWriteConfigMs;
+using protocol::kMaxDrainReads;
+using protocol::kReplyPauseMs;
+constexpr int kTimerIntervalMs = protocol::kPollIntervalMs;
 
 }  // namespace
 
