@@ -12,73 +12,94 @@
 #include <QStringList>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
+#include <string_view>
 #include <utility>
+#include <vector>
 
+#include "app/logic/mainfrm_definition.h"
 #include "app/qt/twips.h"
 #include "app/qt/window_icon.h"
 
 namespace trivexa::app {
 namespace {
 
-const QColor kWindowBackground{255, 255, 192};
+QColor ToQColor(Rgb colour) { return QColor(colour.red, colour.green, colour.blue); }
 
-// Graphical buttons: the light pink must show in every style, so the
+QString ToQString(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Graphical buttons: the background must show in every style, so the
 // buttons draw themselves from a style sheet rather than the platform look.
-const char* const kButtonStyle =
-    "QPushButton { background-color: rgb(255, 192, 255); padding: 0px; border: 2px solid;"
-    " border-color: rgb(255, 255, 255) rgb(112, 112, 112) rgb(112, 112, 112) rgb(255, 255, 255); }"
-    "QPushButton:focus { border-color: rgb(0, 0, 0); }"
-    "QPushButton:pressed { background-color: rgb(240, 176, 240);"
-    " border-color: rgb(112, 112, 112) rgb(255, 255, 255) rgb(255, 255, 255) rgb(112, 112, 112); }";
+QString ButtonStyle(Rgb background) {
+  const QColor colour = ToQColor(background);
+  return QStringLiteral(
+             "QPushButton { background-color: %1; padding: 0px; border: 2px solid;"
+             " border-color: rgb(255, 255, 255) rgb(112, 112, 112) rgb(112, 112, 112)"
+             " rgb(255, 255, 255); }"
+             "QPushButton:focus { border-color: rgb(0, 0, 0); }"
+             "QPushButton:pressed { background-color: %2;"
+             " border-color: rgb(112, 112, 112) rgb(255, 255, 255) rgb(255, 255, 255)"
+             " rgb(112, 112, 112); }")
+      .arg(colour.name(), colour.darker(106).name());
+}
 
-constexpr int kTimerIntervalMs = 1000;
-
-// SimSun where it is installed; elsewhere a font of the same size that has
-// the same Latin and Chinese glyphs.
-QFont WindowFont(qreal points) {
+// The named face where it is installed; elsewhere a font of the same size
+// that has the same Latin and Chinese glyphs.
+QFont ToQFont(const FontDefinition& definition) {
   QFont font;
-  font.setFamilies({QStringLiteral(u"宋体"), QStringLiteral("SimSun"), QStringLiteral("NSimSun"),
+  font.setFamilies({ToQString(definition.face), QStringLiteral("SimSun"), QStringLiteral("NSimSun"),
                     QStringLiteral("AR PL UMing CN"), QStringLiteral("WenQuanYi Micro Hei")});
-  font.setPointSizeF(points);
-  font.setWeight(QFont::Normal);
-  font.setItalic(false);
-  font.setUnderline(false);
-  font.setStrikeOut(false);
+  font.setPointSizeF(definition.points);
+  font.setWeight(static_cast<QFont::Weight>(definition.weight));
+  font.setItalic(definition.italic);
+  font.setUnderline(definition.underline);
+  font.setStrikeOut(definition.strikeOut);
   return font;
 }
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text) {
-  auto* label = new QLabel(text, parent);
-  label->setObjectName(QString::fromLatin1(name));
+QPalette::ColorRole SystemRole(SystemColour colour) {
+  return colour == SystemColour::kWindowText ? QPalette::WindowText : QPalette::ButtonText;
+}
+
+QWidget* MakeLabel(QWidget* parent, const ControlDefinition& control) {
+  auto* label = new QLabel(ToQString(control.text), parent);
   // Device texts are shown as they are, never as markup.
   label->setTextFormat(Qt::PlainText);
   label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   label->setFocusPolicy(Qt::NoFocus);
   QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, QApplication::palette().color(QPalette::ButtonText));
+  palette.setColor(QPalette::WindowText,
+                   QApplication::palette().color(SystemRole(control.textColour)));
   label->setPalette(palette);
-  SetLabelBackground(*label, kWindowBackground);
+  if (control.background) SetLabelBackground(*label, ToQColor(*control.background));
   return label;
 }
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text) {
-  auto* button = new QPushButton(text, parent);
-  button->setObjectName(QString::fromLatin1(name));
+QWidget* MakeButton(QWidget* parent, const ControlDefinition& control) {
+  auto* button = new QPushButton(ToQString(control.text), parent);
   button->setAutoDefault(false);
   button->setDefault(false);
-  button->setStyleSheet(QString::fromLatin1(kButtonStyle));
+  if (control.background) button->setStyleSheet(ButtonStyle(*control.background));
   return button;
 }
 
-QComboBox* MakeCombo(QWidget* parent, const char* name) {
+QWidget* MakeCombo(QWidget* parent) {
   auto* combo = new QComboBox(parent);
-  combo->setObjectName(QString::fromLatin1(name));
   combo->setEditable(true);
   // Typed text never becomes an entry, and is not completed to one.
   combo->setInsertPolicy(QComboBox::NoInsert);
   combo->setCompleter(nullptr);
   combo->setDuplicatesEnabled(true);
   return combo;
+}
+
+QWidget* MakeListBox(QWidget* parent) {
+  auto* list = new QListWidget(parent);
+  list->setSelectionMode(QAbstractItemView::SingleSelection);
+  list->setSortingEnabled(false);
+  return list;
 }
 
 }  // namespace
@@ -93,11 +114,14 @@ Mainfrm::Mainfrm(hid::HidPlatform& platform, Clock& clock, InstanceGuard& instan
   }
   BuildControls();
 
-  windowOps_ =
-      std::make_unique<QtWindowOps>(*lstResults_, *labelUsbConnect_, *labelJoyState_, *labelXy_);
-  choiceLists_ = {
-      std::make_unique<ComboChoiceList>(*combo1_), std::make_unique<ComboChoiceList>(*combo2_),
-      std::make_unique<ComboChoiceList>(*combo3_), std::make_unique<ComboChoiceList>(*combo4_)};
+  windowOps_ = std::make_unique<QtWindowOps>(
+      *Control<QListWidget>("lstResults"), *Control<QLabel>("Label_USBConnect"),
+      *Control<QLabel>("Label_JoyState"), *Control<QLabel>("Label_XY"));
+  choiceLists_ = {std::make_unique<ComboChoiceList>(*Control<QComboBox>("Combo1")),
+                  std::make_unique<ComboChoiceList>(*Control<QComboBox>("Combo2")),
+                  std::make_unique<ComboChoiceList>(*Control<QComboBox>("Combo3")),
+                  std::make_unique<ComboChoiceList>(*Control<QComboBox>("Combo4"))};
+  timer1_ = Control<QTimer>("Timer1");
   pollTimer_ = std::make_unique<QtPollTimer>(*timer1_, [this] { logic_->Timer1_Timer(); });
   logic_ = std::make_unique<MainfrmLogic>(MainfrmParts{
       *windowOps_,
@@ -110,106 +134,85 @@ Mainfrm::Mainfrm(hid::HidPlatform& platform, Clock& clock, InstanceGuard& instan
       std::move(programFolder)});
 
   BindEvents();
-  timer1_->start();  // enabled from the start: the first tick comes a second from now
 }
 
 Mainfrm::~Mainfrm() = default;
 
+template <typename T>
+T* Mainfrm::Control(const char* name) const {
+  T* control = findChild<T*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
+  Q_ASSERT(control != nullptr);
+  return control;
+}
+
 int Mainfrm::X(int twips) const { return TwipsToPixels(twips, dpiX_); }
 int Mainfrm::Y(int twips) const { return TwipsToPixels(twips, dpiY_); }
 
-void Mainfrm::Place(QWidget& widget, int left, int top, int width, int height) const {
-  widget.setGeometry(X(left), Y(top), X(width), Y(height));
-}
-
 void Mainfrm::BuildControls() {
-  setWindowTitle(QStringLiteral("Trivexa"));
+  setWindowTitle(ToQString(kMainfrmWindow.caption));
   setWindowIcon(MakeWindowIcon());
-  setFont(WindowFont(10.5));
+  setFont(ToQFont(kMainfrmWindow.font));
   QPalette palette = this->palette();
-  palette.setColor(QPalette::Window, kWindowBackground);
+  palette.setColor(QPalette::Window, ToQColor(kMainfrmWindow.background));
   setPalette(palette);
   setAutoFillBackground(true);
-  setFixedSize(X(8460), Y(3975));
+  setFixedSize(X(kMainfrmWindow.clientWidth), Y(kMainfrmWindow.clientHeight));
 
-  // In the order of the window definition.
-  combo4_ = MakeCombo(this, "Combo4");
-  Place(*combo4_, 3480, 2280, 1455, 330);
-  combo3_ = MakeCombo(this, "Combo3");
-  Place(*combo3_, 3480, 1680, 1455, 330);
-  combo2_ = MakeCombo(this, "Combo2");
-  Place(*combo2_, 3480, 1080, 1455, 330);
-  combo1_ = MakeCombo(this, "Combo1");
-  Place(*combo1_, 3480, 480, 1455, 330);
-
-  cmdWriteEeprom_ = MakeButton(this, "Cmd_WriteEEPROM", QStringLiteral("Write EEPROM"));
-  Place(*cmdWriteEeprom_, 6120, 960, 1590, 645);
-
-  timer1_ = new QTimer(this);
-  timer1_->setObjectName(QStringLiteral("Timer1"));
-  timer1_->setInterval(kTimerIntervalMs);
-
-  clear_ = MakeButton(this, "Clear", QStringLiteral("Clear Log"));
-  Place(*clear_, 6000, 3960, 1350, 405);
-  clear_->hide();
-
-  lstResults_ = new QListWidget(this);
-  lstResults_->setObjectName(QStringLiteral("lstResults"));
-  lstResults_->setSelectionMode(QAbstractItemView::SingleSelection);
-  lstResults_->setSortingEnabled(false);
-  Place(*lstResults_, 120, 4440, 8175, 900);
-  lstResults_->hide();
-
-  cmdExit_ = MakeButton(this, "Cmd_Exit", QStringLiteral("EXIT"));
-  Place(*cmdExit_, 6120, 2160, 1590, 525);
-
-  labelXy_ = MakeLabel(this, "Label_XY", QString());
-  Place(*labelXy_, 720, 3720, 2175, 255);
-  labelXy_->hide();
-  label5_ =
-      MakeLabel(this, "Label5",
-                QStringLiteral("Please keep the joystick on center point before write EEPROM."));
-  Place(*label5_, 360, 4200, 7335, 255);
-  label5_->hide();
-  label4_ = MakeLabel(this, "Label4", QStringLiteral("Transmission interval :"));
-  Place(*label4_, 840, 2280, 2535, 255);
-  label3_ = MakeLabel(this, "Label3", QStringLiteral("Movement threshold :"));
-  Place(*label3_, 840, 1680, 2535, 255);
-  label2_ = MakeLabel(this, "Label2", QStringLiteral("Maximum angle offset :"));
-  Place(*label2_, 840, 1080, 2535, 255);
-  label1_ = MakeLabel(this, "Label1", QStringLiteral("Dead zone angle :"));
-  Place(*label1_, 840, 480, 2535, 255);
-  labelJoyState_ = MakeLabel(this, "Label_JoyState", QString());
-  Place(*labelJoyState_, 720, 3240, 6495, 255);
-
-  labelUsbConnect_ = MakeLabel(this, "Label_USBConnect", QStringLiteral("Joystick unconnected"));
-  labelUsbConnect_->setFont(WindowFont(12.0));
-  QPalette usbPalette = labelUsbConnect_->palette();
-  usbPalette.setColor(QPalette::WindowText, QApplication::palette().color(QPalette::WindowText));
-  labelUsbConnect_->setPalette(usbPalette);
-  SetLabelBackground(*labelUsbConnect_, kUnconnectedColour);
-  Place(*labelUsbConnect_, 5760, 360, 2400, 240);
-  // It sizes itself to its text from the start, so its state at load is
-  // exactly its "not connected" state.
-  labelUsbConnect_->adjustSize();
+  std::vector<std::pair<int, QWidget*>> tabOrder;
+  for (const ControlDefinition& control : kMainfrmControls) {
+    const QString name = ToQString(control.name);
+    if (control.kind == ControlKind::kTimer) {
+      auto* timer = new QTimer(this);
+      timer->setObjectName(name);
+      timer->setInterval(control.timerIntervalMs);
+      // Enabled from the start: the first tick comes one interval from now.
+      if (control.timerEnabled) timer->start();
+      continue;
+    }
+    QWidget* widget = nullptr;
+    switch (control.kind) {
+      case ControlKind::kDropDownCombo:
+        widget = MakeCombo(this);
+        break;
+      case ControlKind::kButton:
+        widget = MakeButton(this, control);
+        break;
+      case ControlKind::kListBox:
+        widget = MakeListBox(this);
+        break;
+      case ControlKind::kLabel:
+      case ControlKind::kTimer:
+        widget = MakeLabel(this, control);
+        break;
+    }
+    widget->setObjectName(name);
+    if (control.font) widget->setFont(ToQFont(*control.font));
+    const TwipsRect& place = control.place;
+    widget->setGeometry(X(place.left), Y(place.top), X(place.width), Y(place.height));
+    // Sized to its text from the start, so its state at load is exactly the
+    // one its text changes give it later.
+    if (control.sizesToText) widget->adjustSize();
+    if (!control.shown) widget->hide();
+    if (control.kind != ControlKind::kLabel) tabOrder.emplace_back(control.tabIndex, widget);
+  }
 
   // Keyboard order by tab index; labels take no focus and hidden controls
   // are passed over.
-  QWidget::setTabOrder(cmdWriteEeprom_, lstResults_);
-  QWidget::setTabOrder(lstResults_, clear_);
-  QWidget::setTabOrder(clear_, cmdExit_);
-  QWidget::setTabOrder(cmdExit_, combo1_);
-  QWidget::setTabOrder(combo1_, combo2_);
-  QWidget::setTabOrder(combo2_, combo3_);
-  QWidget::setTabOrder(combo3_, combo4_);
-  cmdWriteEeprom_->setFocus();
+  std::sort(tabOrder.begin(), tabOrder.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (std::size_t i = 1; i < tabOrder.size(); ++i) {
+    QWidget::setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
+  }
+  if (!tabOrder.empty()) tabOrder.front().second->setFocus();
 }
 
 void Mainfrm::BindEvents() {
-  connect(cmdWriteEeprom_, &QPushButton::clicked, this,
+  connect(Control<QPushButton>("Cmd_WriteEEPROM"), &QPushButton::clicked, this,
           [this] { logic_->Cmd_WriteEEPROM_Click(); });
-  connect(cmdExit_, &QPushButton::clicked, this, [this] { logic_->Cmd_Exit_Click(); });
-  connect(clear_, &QPushButton::clicked, this, [this] { logic_->Clear_Click(); });
+  connect(Control<QPushButton>("Cmd_Exit"), &QPushButton::clicked, this,
+          [this] { logic_->Cmd_Exit_Click(); });
+  connect(Control<QPushButton>("Clear"), &QPushButton::clicked, this,
+          [this] { logic_->Clear_Click(); });
 }
 
 void Mainfrm::Load() { logic_->Form_Load(); }
@@ -222,7 +225,7 @@ void Mainfrm::ShowWindow() {
       const QRect area = target->availableGeometry();
       move(area.topLeft() + QPoint((area.width() - width()) / 2, (area.height() - height()) / 2));
     }
-    cmdWriteEeprom_->setFocus();
+    Control<QWidget>("Cmd_WriteEEPROM")->setFocus();
   }
   show();
 }

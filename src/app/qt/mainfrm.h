@@ -7,16 +7,11 @@
 #include "app/logic/mainfrm_logic.h"
 #include "app/qt/qt_adapters.h"
 #include "app/qt/qt_poll_timer.h"
-#include "host/clock.h"
 #include "hid/hid_platform.h"
 #include "host/clock.h"
 #include "settings/settings_store.h"
 
 class QCloseEvent;
-class QComboBox;
-class QLabel;
-class QListWidget;
-class QPushButton;
 class QTimer;
 
 namespace trivexa::app {
@@ -43,11 +38,6 @@ class Mainfrm final : public QWidget, private ProgramControl {
   // alone: for a process that ends without it (the display has gone).
   void Unload();
 
-  MainfrmLogic& Logic() { return *logic_; }
-  WindowOps& Window() { return *windowOps_; }
-  ChoiceList& Choice(std::size_t index) { return *choiceLists_[index]; }
-  PollTimer& Timer() { return *pollTimer_; }
-
  protected:
   void closeEvent(QCloseEvent* event) override;
 
@@ -56,29 +46,16 @@ class Mainfrm final : public QWidget, private ProgramControl {
   void ShowWindow() override;
   void EndProgram() override;
 
+  // Builds the widgets by walking the window's control table.
   void BuildControls();
   void BindEvents();
+  // The control of that name in the table, as the widget it was built as.
+  template <typename T>
+  T* Control(const char* name) const;
   int X(int twips) const;
   int Y(int twips) const;
-  void Place(QWidget& widget, int left, int top, int width, int height) const;
 
-  QComboBox* combo1_ = nullptr;
-  QComboBox* combo2_ = nullptr;
-  QComboBox* combo3_ = nullptr;
-  QComboBox* combo4_ = nullptr;
-  QPushButton* cmdWriteEeprom_ = nullptr;
   QTimer* timer1_ = nullptr;
-  QPushButton* clear_ = nullptr;
-  QListWidget* lstResults_ = nullptr;
-  QPushButton* cmdExit_ = nullptr;
-  QLabel* labelXy_ = nullptr;
-  QLabel* label5_ = nullptr;
-  QLabel* label4_ = nullptr;
-  QLabel* label3_ = nullptr;
-  QLabel* label2_ = nullptr;
-  QLabel* label1_ = nullptr;
-  QLabel* labelJoyState_ = nullptr;
-  QLabel* labelUsbConnect_ = nullptr;
 
   std::unique_ptr<QtWindowOps> windowOps_;
   std::array<std::unique_ptr<ComboChoiceList>, 4> choiceLists_;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "app/logic/mainfrm_definition.h"
 #include "app/qt/device_log.h"
 
 namespace trivexa::app {
@@ -45,9 +46,10 @@ std::int16_t QtWindowOps::LogLineCount() const {
 
 void QtWindowOps::SetConnectionLabel(bool connected) {
   // Colour before text, then the label takes the size of its new text.
-  SetLabelBackground(connection_, connected ? kConnectedColour : kUnconnectedColour);
-  connection_.setText(connected ? QStringLiteral("Joystick connected")
-                                : QStringLiteral("Joystick unconnected"));
+  const ConnectionLook& look = connected ? kConnectedLook : kUnconnectedLook;
+  SetLabelBackground(connection_,
+                     QColor(look.background.red, look.background.green, look.background.blue));
+  connection_.setText(ToQString(look.text));
   connection_.adjustSize();
 }
 

@@ -10,9 +10,6 @@
 
 namespace trivexa::app {
 
-inline const QColor kConnectedColour{0, 255, 0};
-inline const QColor kUnconnectedColour{255, 0, 0};
-
 // Paints a label's background in `colour` and keeps its text colour.
 void SetLabelBackground(QLabel& label, const QColor& colour);
 

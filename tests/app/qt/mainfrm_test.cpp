@@ -16,7 +16,9 @@
 #include <optional>
 #include <vector>
 
+#include "app/logic/mainfrm_definition.h"
 #include "app/logic/mainfrm_logic.h"
+#include "app/qt/qt_adapters.h"
 #include "settings/joystick_settings.h"
 #include "settings/settings_store.h"
 #include "window_test_support.h"
@@ -27,63 +29,28 @@ namespace {
 using testing::DominantColour;
 using testing::WindowRig;
 
-enum class Kind { kCombo, kButton, kList, kLabel };
+const QColor kRed = QColor(255, 0, 0);
+const QColor kGreen = QColor(0, 255, 0);
 
-struct ControlRow {
-  const char* name;
-  Kind kind;
-  const char* text;
-  int left, top, width, height;
-  int tabIndex;
-  bool shown;
-  std::optional<QColor> background;
-};
-
-const QColor kYellow{255, 255, 192};
-const QColor kPink{255, 192, 255};
-const QColor kRed{255, 0, 0};
-const QColor kGreen{0, 255, 0};
-
-// The window as it must look at load, before the load handler runs.
-const std::vector<ControlRow>& ControlTable() {
-  static const std::vector<ControlRow> rows = {
-      {"Combo4", Kind::kCombo, "", 3480, 2280, 1455, 330, 12, true, std::nullopt},
-      {"Combo3", Kind::kCombo, "", 3480, 1680, 1455, 330, 10, true, std::nullopt},
-      {"Combo2", Kind::kCombo, "", 3480, 1080, 1455, 330, 8, true, std::nullopt},
-      {"Combo1", Kind::kCombo, "", 3480, 480, 1455, 330, 6, true, std::nullopt},
-      {"Cmd_WriteEEPROM", Kind::kButton, "Write EEPROM", 6120, 960, 1590, 645, 0, true, kPink},
-      {"Clear", Kind::kButton, "Clear Log", 6000, 3960, 1350, 405, 3, false, kPink},
-      {"lstResults", Kind::kList, "", 120, 4440, 8175, 900, 2, false, std::nullopt},
-      {"Cmd_Exit", Kind::kButton, "EXIT", 6120, 2160, 1590, 525, 4, true, kPink},
-      {"Label_XY", Kind::kLabel, "", 720, 3720, 2175, 255, 15, false, kYellow},
-      {"Label5", Kind::kLabel, "Please keep the joystick on center point before write EEPROM.", 360,
-       4200, 7335, 255, 14, false, kYellow},
-      {"Label4", Kind::kLabel, "Transmission interval :", 840, 2280, 2535, 255, 13, true, kYellow},
-      {"Label3", Kind::kLabel, "Movement threshold :", 840, 1680, 2535, 255, 11, true, kYellow},
-      {"Label2", Kind::kLabel, "Maximum angle offset :", 840, 1080, 2535, 255, 9, true, kYellow},
-      {"Label1", Kind::kLabel, "Dead zone angle :", 840, 480, 2535, 255, 7, true, kYellow},
-      {"Label_JoyState", Kind::kLabel, "", 720, 3240, 6495, 255, 5, true, kYellow},
-      {"Label_USBConnect", Kind::kLabel, "Joystick unconnected", 5760, 360, 2400, 240, 1, true,
-       kRed},
-  };
-  return rows;
-}
+QColor ToQColor(Rgb colour) { return QColor(colour.red, colour.green, colour.blue); }
+QString Name(const ControlDefinition& control) { return QString::fromUtf8(control.name.data()); }
 
 qreal DpiX() { return QGuiApplication::primaryScreen()->logicalDotsPerInchX(); }
 qreal DpiY() { return QGuiApplication::primaryScreen()->logicalDotsPerInchY(); }
 int Px(int twips, qreal dpi) { return qRound(twips * dpi / 1440.0); }
 
-QRect TableRect(const ControlRow& row) {
-  return QRect(Px(row.left, DpiX()), Px(row.top, DpiY()), Px(row.width, DpiX()),
-               Px(row.height, DpiY()));
+QRect TableRect(const ControlDefinition& control) {
+  const TwipsRect& place = control.place;
+  return QRect(Px(place.left, DpiX()), Px(place.top, DpiY()), Px(place.width, DpiX()),
+               Px(place.height, DpiY()));
 }
 
 // The table control that owns `widget` (a combo's line edit belongs to its
 // combo), or an empty name.
 QString ControlOf(QWidget* widget) {
   for (; widget != nullptr; widget = widget->parentWidget()) {
-    for (const ControlRow& row : ControlTable()) {
-      if (widget->objectName() == QLatin1String(row.name)) return widget->objectName();
+    for (const ControlDefinition& control : kMainfrmControls) {
+      if (widget->objectName() == Name(control)) return widget->objectName();
     }
   }
   return {};
@@ -96,23 +63,31 @@ void ShowAndActivate(Mainfrm& window) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
 }
 
-TEST(MainfrmWindow, ControlsMatchTheWindowDefinition) {
+// The widgets are what the window's control table says they are.
+TEST(MainfrmWindow, ControlsAreBuiltFromTheControlTable) {
   WindowRig rig;
   Mainfrm& window = *rig.window;
   const QFont windowFont = window.font();
-  EXPECT_DOUBLE_EQ(windowFont.pointSizeF(), 10.5);
+  EXPECT_DOUBLE_EQ(windowFont.pointSizeF(), kMainfrmWindow.font.points);
   ASSERT_FALSE(windowFont.families().isEmpty());
   EXPECT_EQ(windowFont.families().first(), QStringLiteral(u"宋体"));
 
   // Texts and places at load, before the load handler fills anything.
-  for (const ControlRow& row : ControlTable()) {
-    SCOPED_TRACE(row.name);
-    QWidget* widget = rig.Find<QWidget>(row.name);
+  for (const ControlDefinition& control : kMainfrmControls) {
+    SCOPED_TRACE(control.name);
+    if (control.kind == ControlKind::kTimer) {
+      auto* timer = rig.Find<QTimer>(control.name.data());
+      ASSERT_NE(timer, nullptr);
+      EXPECT_EQ(timer->interval(), control.timerIntervalMs);
+      EXPECT_EQ(timer->isActive(), control.timerEnabled);
+      continue;
+    }
+    QWidget* widget = rig.Find<QWidget>(control.name.data());
     ASSERT_NE(widget, nullptr);
     EXPECT_EQ(widget->parentWidget(), &window);
-    const QString text = QString::fromUtf8(row.text);
-    switch (row.kind) {
-      case Kind::kCombo: {
+    const QString text = QString::fromUtf8(control.text.data(), qsizetype(control.text.size()));
+    switch (control.kind) {
+      case ControlKind::kDropDownCombo: {
         auto* combo = qobject_cast<QComboBox*>(widget);
         ASSERT_NE(combo, nullptr);
         EXPECT_TRUE(combo->isEditable());
@@ -121,7 +96,7 @@ TEST(MainfrmWindow, ControlsMatchTheWindowDefinition) {
         EXPECT_EQ(combo->currentText(), text);
         break;
       }
-      case Kind::kButton: {
+      case ControlKind::kButton: {
         auto* button = qobject_cast<QPushButton*>(widget);
         ASSERT_NE(button, nullptr);
         EXPECT_EQ(button->text(), text);
@@ -129,7 +104,7 @@ TEST(MainfrmWindow, ControlsMatchTheWindowDefinition) {
         EXPECT_FALSE(button->autoDefault());
         break;
       }
-      case Kind::kList: {
+      case ControlKind::kListBox: {
         auto* list = qobject_cast<QListWidget*>(widget);
         ASSERT_NE(list, nullptr);
         EXPECT_EQ(list->count(), 0);
@@ -137,56 +112,64 @@ TEST(MainfrmWindow, ControlsMatchTheWindowDefinition) {
         EXPECT_FALSE(list->isSortingEnabled());
         break;
       }
-      case Kind::kLabel: {
+      case ControlKind::kLabel: {
         auto* label = qobject_cast<QLabel*>(widget);
         ASSERT_NE(label, nullptr);
         EXPECT_EQ(label->text(), text);
         EXPECT_EQ(label->focusPolicy(), Qt::NoFocus);
-        const bool connection = QLatin1String(row.name) == QLatin1String("Label_USBConnect");
-        const QPalette::ColorRole systemRole =
-            connection ? QPalette::WindowText : QPalette::ButtonText;
+        const QPalette::ColorRole systemRole = control.textColour == SystemColour::kWindowText
+                                                   ? QPalette::WindowText
+                                                   : QPalette::ButtonText;
         EXPECT_EQ(label->palette().color(QPalette::WindowText),
                   QApplication::palette().color(systemRole));
-        EXPECT_EQ(label->palette().color(QPalette::Window), *row.background);
+        ASSERT_TRUE(control.background.has_value());
+        EXPECT_EQ(label->palette().color(QPalette::Window), ToQColor(*control.background));
         break;
       }
+      case ControlKind::kTimer:
+        break;
     }
-    if (QLatin1String(row.name) == QLatin1String("Label_USBConnect")) {
-      // It sizes itself to its text: its corner is the table's, its size
-      // that of the text in its own 12 point font.
-      EXPECT_DOUBLE_EQ(widget->font().pointSizeF(), 12.0);
+    if (control.font) {
+      EXPECT_DOUBLE_EQ(widget->font().pointSizeF(), control.font->points);
+    } else {
+      EXPECT_EQ(widget->font(), windowFont);
+    }
+    if (control.sizesToText) {
+      // Its corner is the table's, its size that of the text in its font.
       const QFontMetrics metrics(widget->font());
-      EXPECT_EQ(widget->pos(), TableRect(row).topLeft());
+      EXPECT_EQ(widget->pos(), TableRect(control).topLeft());
       EXPECT_NEAR(widget->width(), metrics.horizontalAdvance(text), 1);
       EXPECT_EQ(widget->height(), metrics.height());
     } else {
-      EXPECT_EQ(widget->geometry(), TableRect(row));
-      EXPECT_EQ(widget->font(), windowFont);
+      EXPECT_EQ(widget->geometry(), TableRect(control));
     }
   }
 
   // Visibility and colours as the window is first shown.
   window.Load();
-  for (const ControlRow& row : ControlTable()) {
-    SCOPED_TRACE(row.name);
-    QWidget* widget = rig.Find<QWidget>(row.name);
-    EXPECT_EQ(widget->isVisible(), row.shown);
-    if (row.shown && row.background) {
-      EXPECT_EQ(DominantColour(*widget), *row.background);
+  for (const ControlDefinition& control : kMainfrmControls) {
+    if (control.kind == ControlKind::kTimer) continue;
+    SCOPED_TRACE(control.name);
+    QWidget* widget = rig.Find<QWidget>(control.name.data());
+    EXPECT_EQ(widget->isVisible(), control.shown);
+    if (control.shown && control.background) {
+      EXPECT_EQ(DominantColour(*widget), ToQColor(*control.background));
     }
   }
-  EXPECT_EQ(DominantColour(window), kYellow);
+  EXPECT_EQ(DominantColour(window), ToQColor(kMainfrmWindow.background));
 
   // Tab indexes: the focus chain runs through the controls that take the
   // focus in the order of their indexes.
-  std::vector<ControlRow> focusable;
-  for (const ControlRow& row : ControlTable()) {
-    if (row.kind != Kind::kLabel) focusable.push_back(row);
+  std::vector<const ControlDefinition*> focusable;
+  for (const ControlDefinition& control : kMainfrmControls) {
+    if (control.kind != ControlKind::kLabel && control.kind != ControlKind::kTimer) {
+      focusable.push_back(&control);
+    }
   }
   std::sort(focusable.begin(), focusable.end(),
-            [](const ControlRow& a, const ControlRow& b) { return a.tabIndex < b.tabIndex; });
+            [](const auto* a, const auto* b) { return a->tabIndex < b->tabIndex; });
   QStringList expectedChain;
-  for (const ControlRow& row : focusable) expectedChain << QString::fromLatin1(row.name);
+  for (const ControlDefinition* control : focusable) expectedChain << Name(*control);
   QStringList chain;
   QWidget* start = rig.Find<QWidget>("Cmd_WriteEEPROM");
   QWidget* step = start;
@@ -251,12 +234,14 @@ TEST(MainfrmWindow, TabKeyVisitsButtonsThenListsAndWrapsAround) {
 
 TEST(MainfrmWindow, HiddenControlsNeverShowButKeepTheirContents) {
   WindowRig rig;
+  rig.platform.AddOther(0x046D, 0xC077, u"Mouse");
+  rig.platform.AddJoystick();
   Mainfrm& window = *rig.window;
   window.Load();
-  window.Window().AppendLog("  USB device not found!");
-  window.Window().AppendLog("  ProductName: Other");
-  window.Window().SelectLastLog();
-  window.Window().SetPositionText(" X=-300,Y= 25");
+  // The first tick finds the joystick and logs the scan; the second shows
+  // its position in the hidden position label.
+  rig.Tick();
+  rig.Tick();
   QApplication::processEvents();
 
   const char* hidden[] = {"lstResults", "Clear", "Label_XY", "Label5"};
@@ -266,26 +251,26 @@ TEST(MainfrmWindow, HiddenControlsNeverShowButKeepTheirContents) {
     EXPECT_FALSE(rig.Find<QWidget>(name)->isVisibleTo(&window));
   }
   auto* log = rig.Find<QListWidget>("lstResults");
-  EXPECT_EQ(log->count(), 2);
-  EXPECT_EQ(log->currentRow(), 1);
-  EXPECT_EQ(rig.Find<QLabel>("Label_XY")->text(), QStringLiteral(" X=-300,Y= 25"));
+  ASSERT_GT(log->count(), 1);
+  EXPECT_EQ(log->currentRow(), log->count() - 1);
+  EXPECT_EQ(rig.Find<QLabel>("Label_XY")->text(), QStringLiteral(" x=-300,y= 25"));
 
   // The hidden clear button still clears the log.
   rig.Find<QPushButton>("Clear")->click();
   EXPECT_EQ(log->count(), 0);
-  EXPECT_EQ(window.Window().LogLineCount(), 0);
   for (const char* name : hidden) EXPECT_FALSE(rig.Find<QWidget>(name)->isVisible()) << name;
 }
 
 TEST(MainfrmWindow, ConnectionLabelChangesColourAndFitsItsText) {
   WindowRig rig;
+  rig.platform.AddJoystick();
   Mainfrm& window = *rig.window;
   window.Load();
   auto* label = rig.Find<QLabel>("Label_USBConnect");
   const QRect atLoad = label->geometry();
   const QFontMetrics metrics(label->font());
 
-  window.Window().SetConnectionLabel(true);
+  rig.Tick();
   EXPECT_EQ(label->text(), QStringLiteral("Joystick connected"));
   EXPECT_EQ(DominantColour(*label), kGreen);
   EXPECT_EQ(label->pos(), atLoad.topLeft());
@@ -293,7 +278,11 @@ TEST(MainfrmWindow, ConnectionLabelChangesColourAndFitsItsText) {
   EXPECT_NEAR(label->width(), metrics.horizontalAdvance(label->text()), 1);
   EXPECT_EQ(label->height(), atLoad.height());
 
-  window.Window().SetConnectionLabel(false);
+  // Unplugged: one tick finds the device lost, the next shows it.
+  rig.platform.Unplug(0);
+  for (int tick = 0; tick < 3 && label->text() != QStringLiteral("Joystick unconnected"); ++tick) {
+    rig.Tick();
+  }
   EXPECT_EQ(label->text(), QStringLiteral("Joystick unconnected"));
   EXPECT_EQ(DominantColour(*label), kRed);
   EXPECT_EQ(label->geometry(), atLoad);
@@ -309,10 +298,13 @@ TEST(MainfrmWindow, StatusAndPositionLabelsKeepTheirSize) {
   const QRect statusRect = status->geometry();
   const QRect positionRect = position->geometry();
 
+  // Through adapters over the window's own labels.
+  QtWindowOps ops(*rig.Find<QListWidget>("lstResults"), *rig.Find<QLabel>("Label_USBConnect"),
+                  *status, *position);
   const std::string longText =
       "Current Status: <b>4.5deg</b>, +5 , 6 , 50ms, X= 128,Y= 127 and more";
-  window.Window().SetStatusText(longText);
-  window.Window().SetPositionText("x");
+  ops.SetStatusText(longText);
+  ops.SetPositionText("x");
   EXPECT_EQ(status->text().toStdString(), longText);
   EXPECT_EQ(position->text(), QStringLiteral("x"));
   EXPECT_EQ(status->geometry(), statusRect);
@@ -339,7 +331,7 @@ TEST(MainfrmWindow, SecondCopyEndsInLoadWithoutShowingOrTouchingAnything) {
   rig.window->Load();
   EXPECT_TRUE(rig.window->ProgramEnded());
   EXPECT_FALSE(rig.window->isVisible());
-  EXPECT_FALSE(rig.window->Timer().Enabled());
+  EXPECT_FALSE(rig.Find<QTimer>("Timer1")->isActive());
   EXPECT_FALSE(std::filesystem::exists(rig.IniPath()));
   EXPECT_EQ(rig.platform.listCalls, 0);
   EXPECT_EQ(rig.platform.opens, 0);
@@ -356,8 +348,9 @@ TEST(MainfrmWindow, TimerAndButtonsDriveTheDevice) {
 
   // The first tick, about a second after creation, finds the joystick.
   EXPECT_EQ(connection->text(), QStringLiteral("Joystick unconnected"));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return window.Logic().Link().deviceConnected; }, 3000));
-  EXPECT_EQ(connection->text(), QStringLiteral("Joystick connected"));
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return connection->text() == QStringLiteral("Joystick connected"); }, 3000));
+  EXPECT_EQ(DominantColour(*connection), kGreen);
   EXPECT_TRUE(rig.Find<QTimer>("Timer1")->isActive());
 
   // Choose entries with the keyboard and the lists, then write.
@@ -369,8 +362,10 @@ TEST(MainfrmWindow, TimerAndButtonsDriveTheDevice) {
   // Typed text names no entry: the stored value stays and is shown again.
   combo4->lineEdit()->selectAll();
   QTest::keyClicks(combo4->lineEdit(), QStringLiteral("25ms"));
-  ASSERT_EQ(window.Choice(3).SelectedIndex(), -1);
-  const std::uint8_t storedInterval = window.Logic().Settings().intervalIndex;
+  ASSERT_EQ(ComboChoiceList(*combo4).SelectedIndex(), -1);
+  settings::JoystickSettings stored;
+  settings::LoadSettings(stored, [&] { return rig.folder.path().toStdString(); });
+  const std::uint8_t storedInterval = stored.intervalIndex;
 
   QTest::mouseClick(rig.Find<QPushButton>("Cmd_WriteEEPROM"), Qt::LeftButton);
   const settings::JoystickSettings expected{2, 0, 5, storedInterval};
@@ -399,8 +394,8 @@ TEST(MainfrmWindow, CloseBoxRunsTheUnloadHandlerOnce) {
   Mainfrm& window = *rig.window;
   window.Load();
   // Deliver the first tick at once instead of waiting for it.
-  QMetaObject::invokeMethod(rig.Find<QTimer>("Timer1"), "timeout");
-  ASSERT_TRUE(window.Logic().Link().deviceConnected);
+  rig.Tick();
+  ASSERT_EQ(rig.Find<QLabel>("Label_USBConnect")->text(), QStringLiteral("Joystick connected"));
   EXPECT_TRUE(window.close());
   EXPECT_EQ(rig.platform.Joystick(0).closeCommands, 1);
   EXPECT_FALSE(rig.Find<QTimer>("Timer1")->isActive());

@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QImage>
 #include <QPixmap>
+#include <QTimer>
 
 namespace trivexa::app::testing {
 
@@ -29,6 +30,8 @@ WindowRig::WindowRig() {
 }
 
 WindowRig::~WindowRig() = default;
+
+void WindowRig::Tick() const { QMetaObject::invokeMethod(Find<QTimer>("Timer1"), "timeout"); }
 
 std::string WindowRig::IniPath() const { return folder.filePath("JOYSTICK.INI").toStdString(); }
 

@@ -27,6 +27,8 @@ struct WindowRig {
     return window->findChild<T*>(QString::fromLatin1(name));
   }
   std::string IniPath() const;
+  // Delivers one tick of Timer1 now instead of waiting for it.
+  void Tick() const;
 
   QTemporaryDir folder;
   fakes::Timeline timeline;
