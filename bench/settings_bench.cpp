@@ -6,7 +6,7 @@
 
 #include "fakes/temp_dir.h"
 #include "settings/file_io.h"
-#include "settings/ini_profile.h"
+#include "settings/ini_text.h"
 #include "settings/number_reader.h"
 #include "settings/settings_store.h"
 

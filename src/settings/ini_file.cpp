@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "settings/file_io.h"
-#include "settings/ini_profile.h"
+#include "settings/ini_text.h"
 
 namespace trivexa::settings {
 namespace {

@@ -8,7 +8,8 @@
 namespace trivexa::settings {
 
 // The settings file on disk: the three designed wrappers, and what the
-// settings store needs on top of them. The format itself is ini_profile's.
+// settings store needs on top of them: file I/O and atomic replace. The
+// text editing is ini_text's.
 // Only a regular file, reached without following a link at its last name
 // and at most kMaxSettingsFileBytes long, is read or replaced (file_io.h).
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "settings/ini_profile.h"
+#include "settings/ini_text.h"
 
 namespace trivexa::fakes {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "fakes/temp_dir.h"
-#include "settings/ini_profile.h"
+#include "settings/ini_text.h"
 
 namespace trivexa::settings {
 namespace {

@@ -6,7 +6,8 @@
 
 namespace trivexa::settings {
 
-// The INI profile format on text held in memory: no I/O here.
+// Text editing in the INI profile format, on text held in memory: reading
+// a key, storing one, and what can be stored. No I/O here (see ini_file.h).
 
 // Line ending of a file this tool creates: CRLF on Windows, LF elsewhere.
 #ifdef _WIN32

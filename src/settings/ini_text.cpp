@@ -1,4 +1,4 @@
-#include "settings/ini_profile.h"
+#include "settings/ini_text.h"
 
 #include <cstddef>
 #include <optional>
