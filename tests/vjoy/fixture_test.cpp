@@ -1,7 +1,10 @@
 // The fixture seen from a program: a probe makes the raw calls and the
 // answers are compared with what the kernel's hidraw driver gives.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -255,6 +258,29 @@ TEST(FixtureLogTest, LogsEveryCallOnANodeWithItsDescriptor) {
   for (std::size_t i = 1; i < result.log.size(); ++i) {
     EXPECT_GE(result.log[i].ms, result.log[i - 1].ms);
   }
+}
+
+TEST(FixtureLogTest, RemovesTheTreesOfKilledProcessesButNoneOfTheLiving) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("vjoy-trees-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder / "vjoy-999999999-dead00/sys");
+  const std::string living = "vjoy-" + std::to_string(::getpid()) + "-alive0";
+  std::filesystem::create_directories(folder / living / "sys");
+  std::filesystem::create_directories(folder / "vjoy-run-other0");
+  {
+    VjoyRun run({VJOY_PROBE, "ls /sys/class/hidraw"}, kTwoInterfaces,
+                {{{"VJOY_DIR", folder.string()}}, {}});
+    ASSERT_EQ(run.Wait(std::chrono::seconds(20)), 0);
+    EXPECT_EQ(run.Output(), "ls /sys/class/hidraw: hidraw0 hidraw1\n");
+  }
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    left.push_back(entry.path().filename().string());
+  }
+  std::sort(left.begin(), left.end());
+  // The probe's own tree went when it ended.
+  EXPECT_EQ(left, (std::vector<std::string>{living, "vjoy-run-other0"}));
+  std::filesystem::remove_all(folder);
 }
 
 TEST(FixtureLogTest, ABadScenarioStopsTheProgramWithTheReason) {

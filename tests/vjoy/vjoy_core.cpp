@@ -2,9 +2,11 @@
 // node, the firmware's timed replies, unplug and replug, and the log.
 #include "vjoy_core.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/hidraw.h>
 #include <pthread.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -15,6 +17,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
@@ -179,13 +182,34 @@ bool Alive(const OpenFile& file) {
   return file.device->present && file.device->generation == file.generation;
 }
 
+// A process that was killed (a test run's SIGKILL, a Wine helper ended by
+// wineserver) leaves its tree behind; the next one removes the trees of
+// processes that are gone. Trees are named vjoy-<pid>-XXXXXX.
+void RemoveStaleTrees(const std::string& parent) {
+  DIR* folder = ::opendir(parent.c_str());
+  if (folder == nullptr) return;
+  while (const dirent* entry = ::readdir(folder)) {
+    const std::string_view name = entry->d_name;
+    if (!name.starts_with("vjoy-")) continue;
+    const std::size_t dash = name.find('-', 5);
+    if (dash == std::string_view::npos || dash == 5) continue;
+    pid_t pid = 0;
+    const auto [end, error] = std::from_chars(name.data() + 5, name.data() + dash, pid);
+    if (error != std::errc() || end != name.data() + dash || pid <= 0) continue;
+    if (::kill(pid, 0) == 0 || errno != ESRCH) continue;
+    RemoveTree(parent + "/" + std::string(name));
+  }
+  ::closedir(folder);
+}
+
 void MakeTreeLocked() {
   if (g_state->treeMade) return;
   g_state->treeMade = true;
   const char* parent = std::getenv("VJOY_DIR");
   if (parent == nullptr || *parent == '\0') parent = std::getenv("TMPDIR");
   if (parent == nullptr || *parent == '\0') parent = "/tmp";
-  std::string pattern = std::string(parent) + "/vjoy-XXXXXX";
+  RemoveStaleTrees(parent);
+  std::string pattern = std::string(parent) + "/vjoy-" + std::to_string(::getpid()) + "-XXXXXX";
   if (::mkdtemp(pattern.data()) == nullptr) {
     std::fprintf(stderr, "vjoy: cannot make a folder in %s\n", parent);
     std::_Exit(97);
