@@ -1,5 +1,3 @@
-#include "settings/program_folder.h"
-
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,6 +6,7 @@
 #include <string>
 
 #include "fakes/temp_dir.h"
+#include "settings/program_folder.h"
 #include "settings/settings_store.h"
 
 namespace trivexa::settings {
