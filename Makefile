@@ -15,7 +15,7 @@ WINDOWS  ?= build-windows
 DEB      ?= build-deb
 WERROR   ?= $(if $(CI),ON,OFF)
 
-.PHONY: all deps build run test test-plain test-sanitized test-windows windows bench deb windows-check clean
+.PHONY: format-check all deps build run test test-plain test-sanitized test-windows windows bench deb windows-check clean
 
 all: build
 
@@ -93,3 +93,10 @@ windows-check:
 	cmake -S . -B build-windows-check -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
 	  -DTRIVEXA_BUILD_APP=OFF -DTRIVEXA_BUILD_TESTS=OFF -DTRIVEXA_WERROR=ON
 	cmake --build build-windows-check -j $(JOBS)
+
+# Fails on any C or C++ file that clang-format (with .clang-format) would change.
+format-check:
+	@command -v clang-format >/dev/null 2>&1 || \
+	  { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq clang-format; }
+	find src tests bench \( -name '*.h' -o -name '*.cpp' -o -name '*.c' \) -print0 | \
+	  xargs -0 clang-format --dry-run -Werror

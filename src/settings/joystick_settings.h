@@ -20,6 +20,7 @@ struct JoystickSettings {
   friend bool operator==(const JoystickSettings&, const JoystickSettings&) = default;
 };
 
+// clang-format off
 inline constexpr std::array<std::string_view, 9> kDeadZoneTexts = {
     " 1.0deg", " 1.5deg", " 2.0deg", " 2.5deg", " 3.0deg",
     " 3.5deg", " 4.0deg", " 4.5deg", " 5.0deg"};
@@ -29,6 +30,7 @@ inline constexpr std::array<std::string_view, 6> kMoveThresholdTexts = {" 1", " 
                                                                         " 4", " 5", " 6"};
 inline constexpr std::array<std::string_view, 5> kIntervalTexts = {" 10ms", " 20ms", " 30ms",
                                                                    " 40ms", " 50ms"};
+// clang-format on
 
 inline constexpr std::string_view kSettingsSection = "TRIVEXA";
 inline constexpr std::string_view kSettingsFileName = "JOYSTICK.INI";

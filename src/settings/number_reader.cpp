@@ -53,7 +53,7 @@ std::int64_t ReadLeadingNumber(std::string_view text) {
     while (IsDigit(cursor.Peek())) {
       const int digit = cursor.Peek() - '0';
       if (first) {
-        fraction = digit > 5   ? Fraction::kAboveHalf
+        fraction = digit > 5    ? Fraction::kAboveHalf
                    : digit == 5 ? Fraction::kHalf
                    : digit > 0  ? Fraction::kBelowHalf
                                 : Fraction::kZero;
@@ -67,8 +67,8 @@ std::int64_t ReadLeadingNumber(std::string_view text) {
     }
   }
 
-  const bool roundUp = fraction == Fraction::kAboveHalf ||
-                       (fraction == Fraction::kHalf && whole % 2 == 1);
+  const bool roundUp =
+      fraction == Fraction::kAboveHalf || (fraction == Fraction::kHalf && whole % 2 == 1);
   if (roundUp && whole < kNumberCap) ++whole;
   return negative ? -whole : whole;
 }

@@ -206,7 +206,8 @@ bool FakeHidPlatform::Write(hid::Handle handle, std::span<const std::uint8_t> re
   const std::int64_t readyAt = clock_.NowMs() + joystick.replyDelayMs;
   switch (report[1]) {
     case protocol::CMD_WRITE_CONFIG:
-      if (report.size() >= 6 && !joystick.ignoreWriteConfig) joystick.eeprom = {report[2], report[3], report[4], report[5]};
+      if (report.size() >= 6 && !joystick.ignoreWriteConfig)
+        joystick.eeprom = {report[2], report[3], report[4], report[5]};
       break;
     case protocol::CMD_QUERY_STATUS:
     case protocol::CMD_QUERY_POSITION:

@@ -24,11 +24,11 @@ struct SimJoystick {
   std::int16_t positionX = -300;
   std::int16_t positionY = 25;
   int replyDelayMs = 2;
-  bool silent = false;      // answers nothing
-  bool flood = false;       // always has a report waiting
-  bool failWrites = false;  // every write fails
-  int failNextWrites = 0;   // this many writes fail, then they work again
-  bool failWaits = false;   // every read wait fails
+  bool silent = false;             // answers nothing
+  bool flood = false;              // always has a report waiting
+  bool failWrites = false;         // every write fails
+  int failNextWrites = 0;          // this many writes fail, then they work again
+  bool failWaits = false;          // every read wait fails
   bool ignoreWriteConfig = false;  // takes a 0x3A write but keeps its EEPROM
 
   struct Queued {

@@ -12,6 +12,7 @@ TEST(ReadLeadingNumber, ReadsTheNumberAtTheStartAsStoredValuesHoldIt) {
     std::string text;
     std::int64_t expected;
   };
+  // clang-format off
   const Case cases[] = {
       {"3", 3},          {" 3", 3},         {"3 and more words", 3},
       {"1 2", 12},       {"\t1\n2", 12},    {"abc", 0},
@@ -24,6 +25,7 @@ TEST(ReadLeadingNumber, ReadsTheNumberAtTheStartAsStoredValuesHoldIt) {
       {"1e400", 1},      {"&HFF", 0},        {"5,5", 5},
       {"255", 255},      {"256", 256},
   };
+  // clang-format on
   for (const Case& c : cases) {
     EXPECT_EQ(ReadLeadingNumber(c.text), c.expected) << "text: \"" << c.text << "\"";
   }

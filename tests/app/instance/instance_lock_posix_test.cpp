@@ -1,5 +1,3 @@
-#include "app/instance/instance_lock.h"
-
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -14,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/instance/instance_lock.h"
 #include "fakes/temp_dir.h"
 
 namespace trivexa::app {
