@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -11,82 +12,76 @@ namespace trivexa::app::win32 {
 namespace {
 
 constexpr const wchar_t* kWindowClass = L"Trivexa.Mainfrm";
-constexpr COLORREF kWindowBackground = RGB(255, 255, 192);
-constexpr COLORREF kButtonFace = RGB(255, 192, 255);
-constexpr int kClientWidthTwips = 8460;
-constexpr int kClientHeightTwips = 3975;
-constexpr int kTimerIntervalMs = 1000;
 // Room for the open list of a drop-down combo, below its field.
 constexpr int kDropDownListPixels = 200;
 
-enum class Kind { kCombo, kButton, kListBox, kLabel };
-
-struct ControlSpec {
+// The control ids of the window definition's names.
+struct NamedId {
+  std::string_view name;
   ControlId id;
-  Kind kind;
-  const wchar_t* text;
-  int left, top, width, height;  // twips
-  int tabIndex;
-  bool shown;
+};
+constexpr NamedId kControlIds[] = {
+    {"Combo4", kCombo4},
+    {"Combo3", kCombo3},
+    {"Combo2", kCombo2},
+    {"Combo1", kCombo1},
+    {"Cmd_WriteEEPROM", kCmdWriteEeprom},
+    {"Clear", kClear},
+    {"lstResults", kLstResults},
+    {"Cmd_Exit", kCmdExit},
+    {"Label_XY", kLabelXy},
+    {"Label5", kLabel5},
+    {"Label4", kLabel4},
+    {"Label3", kLabel3},
+    {"Label2", kLabel2},
+    {"Label1", kLabel1},
+    {"Label_JoyState", kLabelJoyState},
+    {"Label_USBConnect", kLabelUsbConnect},
 };
 
-// The window definition, in its own order; the controls are created in tab
-// order, which is also the order the Tab key visits them in.
-constexpr ControlSpec kControls[] = {
-    {kCombo4, Kind::kCombo, L"", 3480, 2280, 1455, 330, 12, true},
-    {kCombo3, Kind::kCombo, L"", 3480, 1680, 1455, 330, 10, true},
-    {kCombo2, Kind::kCombo, L"", 3480, 1080, 1455, 330, 8, true},
-    {kCombo1, Kind::kCombo, L"", 3480, 480, 1455, 330, 6, true},
-    {kCmdWriteEeprom, Kind::kButton, L"Write EEPROM", 6120, 960, 1590, 645, 0, true},
-    {kClear, Kind::kButton, L"Clear Log", 6000, 3960, 1350, 405, 3, false},
-    {kLstResults, Kind::kListBox, L"", 120, 4440, 8175, 900, 2, false},
-    {kCmdExit, Kind::kButton, L"EXIT", 6120, 2160, 1590, 525, 4, true},
-    {kLabelXy, Kind::kLabel, L"", 720, 3720, 2175, 255, 15, false},
-    {kLabel5, Kind::kLabel, L"Please keep the joystick on center point before write EEPROM.", 360,
-     4200, 7335, 255, 14, false},
-    {kLabel4, Kind::kLabel, L"Transmission interval :", 840, 2280, 2535, 255, 13, true},
-    {kLabel3, Kind::kLabel, L"Movement threshold :", 840, 1680, 2535, 255, 11, true},
-    {kLabel2, Kind::kLabel, L"Maximum angle offset :", 840, 1080, 2535, 255, 9, true},
-    {kLabel1, Kind::kLabel, L"Dead zone angle :", 840, 480, 2535, 255, 7, true},
-    {kLabelJoyState, Kind::kLabel, L"", 720, 3240, 6495, 255, 5, true},
-    {kLabelUsbConnect, Kind::kLabel, L"Joystick unconnected", 5760, 360, 2400, 240, 1, true},
-};
-
-// "宋体" (SimSun) with the GB2312 character set; where it is missing the
-// font mapper picks a face of that character set, which has the same texts.
-HFONT MakeWindowFont(int tenthsOfPoints, int dpiY) {
-  return CreateFontW(-MulDiv(tenthsOfPoints, dpiY, 720), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                     GB2312_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                     DEFAULT_PITCH | FF_DONTCARE, L"\u5b8b\u4f53");
+constexpr int IdOf(std::string_view name) {
+  for (const NamedId& entry : kControlIds) {
+    if (entry.name == name) return entry.id;
+  }
+  return 0;
 }
 
-DWORD StyleOf(const ControlSpec& spec) {
-  DWORD style = WS_CHILD | (spec.shown ? WS_VISIBLE : 0);
-  switch (spec.kind) {
-    case Kind::kCombo:
+const ControlDefinition& TimerDefinition() { return *FindMainfrmControl("Timer1"); }
+
+COLORREF TextColour(SystemColour colour) {
+  return GetSysColor(colour == SystemColour::kWindowText ? COLOR_WINDOWTEXT : COLOR_BTNTEXT);
+}
+
+DWORD StyleOf(const ControlDefinition& control) {
+  const DWORD style = WS_CHILD | (control.shown ? WS_VISIBLE : 0);
+  switch (control.kind) {
+    case ControlKind::kDropDownCombo:
       return style | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL;
-    case Kind::kButton:
-      // Drawn by the window, so that the light pink shows in every theme.
+    case ControlKind::kButton:
+      // Drawn by the window, so that its colour shows in every theme.
       return style | WS_TABSTOP | BS_OWNERDRAW;
-    case Kind::kListBox:
+    case ControlKind::kListBox:
       return style | WS_TABSTOP | WS_VSCROLL | WS_BORDER | LBS_NOINTEGRALHEIGHT;
-    case Kind::kLabel:
+    case ControlKind::kLabel:
       // Device texts are shown as they are: no '&' mnemonics.
       return style | SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE;
+    case ControlKind::kTimer:
+      break;
   }
   return style;
 }
 
-const wchar_t* ClassOf(Kind kind) {
+const wchar_t* ClassOf(ControlKind kind) {
   switch (kind) {
-    case Kind::kCombo:
+    case ControlKind::kDropDownCombo:
       return L"COMBOBOX";
-    case Kind::kButton:
+    case ControlKind::kButton:
       return L"BUTTON";
-    case Kind::kListBox:
+    case ControlKind::kListBox:
       return L"LISTBOX";
-    case Kind::kLabel:
-      return L"STATIC";
+    case ControlKind::kLabel:
+    case ControlKind::kTimer:
+      break;
   }
   return L"STATIC";
 }
@@ -118,24 +113,21 @@ Mainfrm::Mainfrm(HINSTANCE instance, hid::HidPlatform& platform, Clock& clock, I
   dpiY_ = GetDeviceCaps(screen, LOGPIXELSY);
   ReleaseDC(nullptr, screen);
 
-  background_ = CreateSolidBrush(kWindowBackground);
-  buttonFace_ = CreateSolidBrush(kButtonFace);
-  connected_ = CreateSolidBrush(kConnectedColour);
-  unconnected_ = CreateSolidBrush(kUnconnectedColour);
-  windowFont_ = MakeWindowFont(105, dpiY_);
-  connectionFont_ = MakeWindowFont(120, dpiY_);
+  windowFont_ = MakeFont(kMainfrmWindow.font);
 
   window_ = CreateWindowShell();
   BuildControls();
 
-  connection_ = std::make_unique<ConnectionLabel>(Control(kLabelUsbConnect), connectionFont_);
+  const auto connectionFont =
+      reinterpret_cast<HFONT>(SendMessageW(Control(kLabelUsbConnect), WM_GETFONT, 0, 0));
+  connection_ = std::make_unique<ConnectionLabel>(Control(kLabelUsbConnect), connectionFont);
   windowOps_ = std::make_unique<Win32WindowOps>(Control(kLstResults), *connection_,
                                                 Control(kLabelJoyState), Control(kLabelXy));
   choiceLists_ = {std::make_unique<ComboChoiceList>(Control(kCombo1)),
                   std::make_unique<ComboChoiceList>(Control(kCombo2)),
                   std::make_unique<ComboChoiceList>(Control(kCombo3)),
                   std::make_unique<ComboChoiceList>(Control(kCombo4))};
-  timer_ = std::make_unique<Win32PollTimer>(window_, kTimer1Id, kTimerIntervalMs);
+  timer_ = std::make_unique<Win32PollTimer>(window_, kTimer1Id, TimerDefinition().timerIntervalMs);
   logic_ = std::make_unique<MainfrmLogic>(MainfrmParts{
       *windowOps_,
       {choiceLists_[0].get(), choiceLists_[1].get(), choiceLists_[2].get(), choiceLists_[3].get()},
@@ -151,7 +143,7 @@ Mainfrm::Mainfrm(HINSTANCE instance, hid::HidPlatform& platform, Clock& clock, I
   connection_->Show(false);
   // Enabled from the window definition: the first tick comes a second from
   // now, after start-up has ended.
-  timer_->SetEnabled(true);
+  timer_->SetEnabled(TimerDefinition().timerEnabled);
 }
 
 Mainfrm::~Mainfrm() {
@@ -160,16 +152,36 @@ Mainfrm::~Mainfrm() {
     ended_ = true;
     DestroyWindow(window_);
   }
-  DeleteObject(windowFont_);
-  DeleteObject(connectionFont_);
-  DeleteObject(background_);
-  DeleteObject(buttonFace_);
-  DeleteObject(connected_);
-  DeleteObject(unconnected_);
+  for (HFONT font : fonts_) DeleteObject(font);
+  for (const auto& [colour, brush] : brushes_) DeleteObject(brush);
 }
 
 int Mainfrm::X(int twips) const { return MulDiv(twips, dpiX_, 1440); }
 int Mainfrm::Y(int twips) const { return MulDiv(twips, dpiY_, 1440); }
+
+HBRUSH Mainfrm::Brush(COLORREF colour) {
+  auto [it, added] = brushes_.try_emplace(colour, nullptr);
+  if (added) it->second = CreateSolidBrush(colour);
+  return it->second;
+}
+
+// "宋体" (SimSun) with its character set; where the face is missing the font
+// mapper picks one of that character set, which shows the same texts.
+HFONT Mainfrm::MakeFont(const FontDefinition& font) {
+  const std::wstring face = Widen(font.face);
+  HFONT made =
+      CreateFontW(-MulDiv(static_cast<int>(font.points * 10 + 0.5), dpiY_, 720), 0, 0, 0,
+                  font.weight, font.italic, font.underline, font.strikeOut,
+                  static_cast<DWORD>(font.charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                  DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
+  fonts_.push_back(made);
+  return made;
+}
+
+const ControlDefinition* Mainfrm::DefinitionOf(HWND control) const {
+  const auto it = definitions_.find(GetDlgCtrlID(control));
+  return it == definitions_.end() ? nullptr : it->second;
+}
 
 HWND Mainfrm::CreateWindowShell() {
   WNDCLASSEXW windowClass{};
@@ -181,37 +193,47 @@ HWND Mainfrm::CreateWindowShell() {
                                                       IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                                       GetSystemMetrics(SM_CYSMICON), 0));
   windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-  windowClass.hbrBackground = background_;
+  windowClass.hbrBackground = Brush(ToColorRef(kMainfrmWindow.background));
   windowClass.lpszClassName = kWindowClass;
   RegisterClassExW(&windowClass);  // fails harmlessly when a second window registers it again
 
-  // A caption with the close box only: no minimize or maximize box, and a
+  // A caption with the close box only (as the definition has it), and a
   // fixed frame.
-  constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-  RECT frame{0, 0, X(kClientWidthTwips), Y(kClientHeightTwips)};
-  AdjustWindowRectEx(&frame, kStyle, FALSE, 0);
-  return CreateWindowExW(0, kWindowClass, L"Trivexa", kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                         frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                         instance_, this);
+  DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_CLIPCHILDREN;
+  if (kMainfrmWindow.closeBox) style |= WS_SYSMENU;
+  if (kMainfrmWindow.minimizeBox) style |= WS_MINIMIZEBOX;
+  if (kMainfrmWindow.maximizeBox) style |= WS_MAXIMIZEBOX;
+  RECT frame{0, 0, X(kMainfrmWindow.clientWidth), Y(kMainfrmWindow.clientHeight)};
+  AdjustWindowRectEx(&frame, style, FALSE, 0);
+  return CreateWindowExW(0, kWindowClass, Widen(kMainfrmWindow.caption).c_str(), style,
+                         CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
+                         frame.bottom - frame.top, nullptr, nullptr, instance_, this);
 }
 
 void Mainfrm::BuildControls() {
-  std::vector<const ControlSpec*> byTabIndex;
-  for (const ControlSpec& spec : kControls) byTabIndex.push_back(&spec);
+  // Created in tab order, which is the order the Tab key visits them in.
+  std::vector<const ControlDefinition*> byTabIndex;
+  for (const ControlDefinition& control : kMainfrmControls) {
+    if (control.kind != ControlKind::kTimer) byTabIndex.push_back(&control);
+  }
   std::sort(byTabIndex.begin(), byTabIndex.end(),
-            [](const ControlSpec* a, const ControlSpec* b) { return a->tabIndex < b->tabIndex; });
+            [](const ControlDefinition* a, const ControlDefinition* b) {
+              return a->tabIndex < b->tabIndex;
+            });
 
-  for (const ControlSpec* spec : byTabIndex) {
-    const int height = Y(spec->height) + (spec->kind == Kind::kCombo ? kDropDownListPixels : 0);
-    HWND control = CreateWindowExW(0, ClassOf(spec->kind), spec->text, StyleOf(*spec),
-                                   X(spec->left), Y(spec->top), X(spec->width), height, window_,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec->id)),
-                                   instance_, nullptr);
-    SendMessageW(
-        control, WM_SETFONT,
-        reinterpret_cast<WPARAM>(spec->id == kLabelUsbConnect ? connectionFont_ : windowFont_),
-        FALSE);
-    if (spec->kind == Kind::kCombo) FitComboField(control, Y(spec->height));
+  for (const ControlDefinition* control : byTabIndex) {
+    const int id = IdOf(control->name);
+    definitions_[id] = control;
+    const TwipsRect& place = control->place;
+    const int height =
+        Y(place.height) + (control->kind == ControlKind::kDropDownCombo ? kDropDownListPixels : 0);
+    HWND made =
+        CreateWindowExW(0, ClassOf(control->kind), Widen(control->text).c_str(), StyleOf(*control),
+                        X(place.left), Y(place.top), X(place.width), height, window_,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+    const HFONT font = control->font ? MakeFont(*control->font) : windowFont_;
+    SendMessageW(made, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (control->kind == ControlKind::kDropDownCombo) FitComboField(made, Y(place.height));
   }
 }
 
@@ -334,21 +356,23 @@ void Mainfrm::OnCommand(int id, int notification) {
 }
 
 LRESULT Mainfrm::OnLabelColour(HDC dc, HWND label) {
-  if (connection_ && label == Control(kLabelUsbConnect)) {
-    const COLORREF colour = connection_->Colour();
-    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-    SetBkColor(dc, colour);
-    return reinterpret_cast<LRESULT>(colour == kConnectedColour ? connected_ : unconnected_);
-  }
-  SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-  SetBkColor(dc, kWindowBackground);
-  return reinterpret_cast<LRESULT>(background_);
+  const ControlDefinition* control = DefinitionOf(label);
+  if (control == nullptr) return 0;
+  COLORREF background = ToColorRef(control->background.value_or(kMainfrmWindow.background));
+  // The connection label's colour follows the connection, not the table.
+  if (connection_ && label == Control(kLabelUsbConnect)) background = connection_->Colour();
+  SetTextColor(dc, TextColour(control->textColour));
+  SetBkColor(dc, background);
+  return reinterpret_cast<LRESULT>(Brush(background));
 }
 
 void Mainfrm::DrawButton(const DRAWITEMSTRUCT& item) {
   RECT area = item.rcItem;
   const bool pressed = (item.itemState & ODS_SELECTED) != 0;
-  FillRect(item.hDC, &area, buttonFace_);
+  const ControlDefinition* control = DefinitionOf(item.hwndItem);
+  const COLORREF face = control != nullptr && control->background ? ToColorRef(*control->background)
+                                                                  : GetSysColor(COLOR_BTNFACE);
+  FillRect(item.hDC, &area, Brush(face));
   DrawEdge(item.hDC, &area, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
 
   wchar_t text[64] = {};
@@ -356,7 +380,8 @@ void Mainfrm::DrawButton(const DRAWITEMSTRUCT& item) {
   RECT textArea = area;
   if (pressed) OffsetRect(&textArea, 1, 1);
   SetBkMode(item.hDC, TRANSPARENT);
-  SetTextColor(item.hDC, GetSysColor(COLOR_BTNTEXT));
+  SetTextColor(item.hDC,
+               TextColour(control != nullptr ? control->textColour : SystemColour::kButtonText));
   DrawTextW(item.hDC, text, -1, &textArea, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
 
   if ((item.itemState & ODS_FOCUS) != 0) {

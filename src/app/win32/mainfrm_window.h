@@ -9,7 +9,9 @@
 #include <windows.h>
 
 #include <array>
+#include <map>
 #include <memory>
+#include <vector>
 
 #include "app/logic/mainfrm_logic.h"
 #include "app/win32/win32_adapters.h"
@@ -84,16 +86,18 @@ class Mainfrm final : private ProgramControl {
   void BuildControls();
   int X(int twips) const;
   int Y(int twips) const;
+  // One brush per colour, made on first use and kept for the window's life.
+  HBRUSH Brush(COLORREF colour);
+  HFONT MakeFont(const FontDefinition& font);
+  const ControlDefinition* DefinitionOf(HWND control) const;
 
   HINSTANCE instance_;
   int dpiX_ = 96;
   int dpiY_ = 96;
-  HBRUSH background_ = nullptr;
-  HBRUSH buttonFace_ = nullptr;
-  HBRUSH connected_ = nullptr;
-  HBRUSH unconnected_ = nullptr;
+  std::map<COLORREF, HBRUSH> brushes_;
+  std::vector<HFONT> fonts_;
   HFONT windowFont_ = nullptr;
-  HFONT connectionFont_ = nullptr;
+  std::map<int, const ControlDefinition*> definitions_;  // by control id
   HWND window_ = nullptr;
   HWND focusBeforeDeactivation_ = nullptr;
 

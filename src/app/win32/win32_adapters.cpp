@@ -25,8 +25,10 @@ void ShowNow(HWND label) {
 
 void ConnectionLabel::Show(bool connected) {
   // Colour first, then the text, then the size the text needs.
-  colour_ = connected ? kConnectedColour : kUnconnectedColour;
-  const wchar_t* text = connected ? L"Joystick connected" : L"Joystick unconnected";
+  const ConnectionLook& look = connected ? kConnectedLook : kUnconnectedLook;
+  colour_ = ToColorRef(look.background);
+  const std::wstring wide = Widen(look.text);
+  const wchar_t* text = wide.c_str();
   SetWindowTextW(label_, text);
 
   HDC dc = GetDC(label_);

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/logic/mainfrm_definition.h"
 #include "app/logic/mainfrm_logic.h"
 #include "app/logic/poll_timer.h"
 #include "host/window_ops.h"
@@ -19,8 +20,8 @@
 
 namespace trivexa::app::win32 {
 
-inline constexpr COLORREF kConnectedColour = RGB(0, 255, 0);
-inline constexpr COLORREF kUnconnectedColour = RGB(255, 0, 0);
+// The platform's colour number of a colour of the window definition.
+constexpr COLORREF ToColorRef(Rgb colour) { return RGB(colour.red, colour.green, colour.blue); }
 
 // The tool's texts are UTF-8; the controls take UTF-16. Bytes that are no
 // UTF-8 become U+FFFD rather than being dropped.
@@ -42,7 +43,7 @@ class ConnectionLabel {
  private:
   HWND label_;
   HFONT font_;
-  COLORREF colour_ = kUnconnectedColour;
+  COLORREF colour_ = ToColorRef(kUnconnectedLook.background);
 };
 
 // The window operations on the window's controls, which outlive this object.
