@@ -15,11 +15,10 @@ namespace trivexa::protocol {
 // An input report as read: the bytes the read returned, no more.
 using InputReport = std::span<const std::uint8_t>;
 
-// Fragments of the status line, by the index the device reports. The
-// interval table names three more intervals than the window offers.
-inline constexpr std::array<std::string_view, 9> kDeadZoneFragments = {
-    " 1.0deg", " 1.5deg", " 2.0deg", " 2.5deg", " 3.0deg",
-    " 3.5deg", " 4.0deg", " 4.5deg", " 5.0deg"};
+// Fragments of the status line, by the index the device reports: the dead
+// zone reads as its list entry, the others follow a comma. The interval
+// table names three more intervals than the window offers.
+inline constexpr const auto& kDeadZoneFragments = settings::kDeadZoneTexts;
 inline constexpr std::array<std::string_view, 11> kAngleOffsetFragments = {
     ", -5", ", -4", ", -3", ", -2", ", -1", ", 0", ", +1", ", +2", ", +3", ", +4", ", +5"};
 inline constexpr std::array<std::string_view, 6> kMoveThresholdFragments = {", 1", ", 2", ", 3",

@@ -32,13 +32,6 @@ TEST(BuildOutputReport, CarriesTheSettingsOnlyForTheWriteCommand) {
   }
 }
 
-TEST(NumberText, SignPositionThenDigits) {
-  EXPECT_EQ(NumberText(0), " 0");
-  EXPECT_EQ(NumberText(255), " 255");
-  EXPECT_EQ(NumberText(-300), "-300");
-  EXPECT_EQ(NumberText(-32768), "-32768");
-}
-
 TEST(StatusLineFromReport, BuildsTheLineFromTheFragmentsThatExist) {
   EXPECT_EQ(
       StatusLineFromReport(Report({{1, 128}, {2, 127}, {4, 0x5A}, {5, 4}, {6, 5}, {7, 0}, {8, 1}})),

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string_view>
 
+#include "protocol/pauses.h"
+
 namespace trivexa::app {
 
 // The main window as plain data: every front-end builds its widgets by
@@ -112,7 +114,7 @@ inline constexpr std::array<ControlDefinition, 17> kMainfrmControls{{
        {3480,  480, 1455, 330},       6,  true},
     {"Cmd_WriteEEPROM",   ControlKind::kButton,         "Write EEPROM",
        {6120,  960, 1590, 645},       0,  true,  kLightPink},
-    {.name = "Timer1", .kind = ControlKind::kTimer, .timerIntervalMs = 1000,
+    {.name = "Timer1", .kind = ControlKind::kTimer, .timerIntervalMs = protocol::kPollIntervalMs,
      .timerEnabled = true},
     {"Clear",             ControlKind::kButton,         "Clear Log",
        {6000, 3960, 1350, 405},       3,  false, kLightPink},

@@ -18,7 +18,6 @@ using protocol::kBeforeCloseMs;
 using protocol::kBeforeWriteConfigMs;
 using protocol::kMaxDrainReads;
 using protocol::kReplyPauseMs;
-constexpr int kTimerIntervalMs = protocol::kPollIntervalMs;
 
 }  // namespace
 
@@ -52,7 +51,7 @@ void MainfrmLogic::Timer1_Timer() {
     return;
   }
 
-  parts_.timer.SetInterval(kTimerIntervalMs);
+  parts_.timer.SetInterval(protocol::kPollIntervalMs);
   if (hid::IsOpen(link_.writeHandle)) {
     hid::CloseIfOpen(parts_.platform, link_.writeHandle);
     hid::CloseIfOpen(parts_.platform, link_.readHandle);

@@ -31,8 +31,6 @@ namespace {
 
 // hidraw never hands out a report longer than the kernel's HID buffer.
 constexpr std::size_t kMaxHidrawReport = 16384;
-// Waiting this long means waiting without limit, as on Windows.
-constexpr std::uint32_t kInfinite = 0xFFFFFFFF;
 constexpr short kGoneEvents = POLLERR | POLLHUP | POLLNVAL;
 
 // "hidraw" followed by a decimal number as the kernel writes it: digits
@@ -416,7 +414,6 @@ WaitResult LinuxHidPlatform::WaitForRead(Handle event, std::uint32_t timeoutMs) 
   if (node == nullptr) return WaitResult::kFailed;
 
   using Clock = std::chrono::steady_clock;
-  const bool forever = timeoutMs == kInfinite;
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   auto fail = [&] {
     pending->second.failed = true;
@@ -424,12 +421,9 @@ WaitResult LinuxHidPlatform::WaitForRead(Handle event, std::uint32_t timeoutMs) 
   };
 
   for (;;) {
-    int waitMs = -1;
-    if (!forever) {
-      // Rounded up, so the wait never ends before the limit.
-      const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-      waitMs = static_cast<int>(std::clamp<std::int64_t>(left.count(), 0, INT_MAX));
-    }
+    // Rounded up, so the wait never ends before the limit.
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    const int waitMs = static_cast<int>(std::clamp<std::int64_t>(left.count(), 0, INT_MAX));
     pollfd poller{node->fd, POLLIN, 0};
     const int ready = ::poll(&poller, 1, waitMs);
     if (ready < 0) {

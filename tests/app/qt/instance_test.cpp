@@ -65,8 +65,8 @@ class ProgramCopies : public ::testing::Test {
     return QFileInfo(executable).dir().filePath("JOYSTICK.INI");
   }
 
-  // A copy that holds the lock creates its settings file, key by key; the
-  // last key is TimeInterval.
+  // A copy that holds the lock creates its settings file at start-up, whole
+  // in one replacement; TimeInterval is its last key.
   static bool WaitForIni(const QString& executable) {
     return QTest::qWaitFor(
         [&] {
