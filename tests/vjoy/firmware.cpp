@@ -15,14 +15,14 @@ std::uint8_t High(std::int16_t value) {
 
 }  // namespace
 
-JoystickFirmware::JoystickFirmware(const InterfaceSpec& spec)
-    : reportId_(spec.reportId),
-      silent_(spec.silent),
-      eeprom_(spec.eeprom),
-      statusX_(spec.statusX),
-      statusY_(spec.statusY),
-      positionX_(spec.positionX),
-      positionY_(spec.positionY) {}
+JoystickFirmware::JoystickFirmware(const InterfaceSpec& interfaceSpec)
+    : reportId_(interfaceSpec.reportId),
+      silent_(interfaceSpec.silent),
+      eeprom_(interfaceSpec.eeprom),
+      statusX_(interfaceSpec.statusX),
+      statusY_(interfaceSpec.statusY),
+      positionX_(interfaceSpec.positionX),
+      positionY_(interfaceSpec.positionY) {}
 
 std::vector<std::uint8_t> JoystickFirmware::Input(std::array<std::uint8_t, 8> data) const {
   std::vector<std::uint8_t> report;

@@ -90,13 +90,13 @@ std::vector<std::uint8_t> Output(std::uint8_t command, std::vector<std::uint8_t>
 }
 
 TEST(FirmwareTest, AnswersQueriesWithTheReportLayoutTheToolReads) {
-  InterfaceSpec spec;
-  spec.eeprom = {4, 5, 0, 1};
-  spec.statusX = 128;
-  spec.statusY = 127;
-  spec.positionX = -300;
-  spec.positionY = 25;
-  JoystickFirmware firmware(spec);
+  InterfaceSpec interfaceSpec;
+  interfaceSpec.eeprom = {4, 5, 0, 1};
+  interfaceSpec.statusX = 128;
+  interfaceSpec.statusY = 127;
+  interfaceSpec.positionX = -300;
+  interfaceSpec.positionY = 25;
+  JoystickFirmware firmware(interfaceSpec);
   // Without the report ID, the tool's offsets 1..8 are bytes 0..7.
   EXPECT_EQ(firmware.OnOutput(Output(0x5A)),
             (std::vector<std::uint8_t>{128, 127, 0, 0x5A, 4, 5, 0, 1}));
@@ -123,9 +123,9 @@ TEST(FirmwareTest, CountsCloseAndIgnoresUnknownCommands) {
 }
 
 TEST(FirmwareTest, SilentFirmwareStillStoresButNeverAnswers) {
-  InterfaceSpec spec;
-  spec.silent = true;
-  JoystickFirmware firmware(spec);
+  InterfaceSpec interfaceSpec;
+  interfaceSpec.silent = true;
+  JoystickFirmware firmware(interfaceSpec);
   EXPECT_EQ(firmware.OnOutput(Output(0x5A)), std::nullopt);
   EXPECT_EQ(firmware.OnOutput(Output(0x6A)), std::nullopt);
   firmware.OnOutput(Output(0x3A, {1, 1, 1, 1}));
@@ -133,9 +133,9 @@ TEST(FirmwareTest, SilentFirmwareStillStoresButNeverAnswers) {
 }
 
 TEST(FirmwareTest, NumberedReportsCarryTheirIdBothWays) {
-  InterfaceSpec spec;
-  spec.reportId = 7;
-  JoystickFirmware firmware(spec);
+  InterfaceSpec interfaceSpec;
+  interfaceSpec.reportId = 7;
+  JoystickFirmware firmware(interfaceSpec);
   std::vector<std::uint8_t> numbered{7, 0x6A};
   numbered.resize(65, 0);
   const auto reply = firmware.OnOutput(numbered);

@@ -100,9 +100,9 @@ bool ParseTrigger(std::string_view word, Trigger& trigger) {
          Number(what.substr(star + 1), trigger.count) && trigger.count > 0;
 }
 
-bool ParseInterface(const std::vector<std::string>& words, InterfaceSpec& spec,
+bool ParseInterface(const std::vector<std::string>& words, InterfaceSpec& interfaceSpec,
                     std::string& error) {
-  if (words.size() < 2 || !Number(std::string_view(words[1]), spec.number, 255u)) {
+  if (words.size() < 2 || !Number(std::string_view(words[1]), interfaceSpec.number, 255u)) {
     error = "hidraw needs a node number";
     return false;
   }
@@ -115,41 +115,41 @@ bool ParseInterface(const std::vector<std::string>& words, InterfaceSpec& spec,
         equals == std::string_view::npos ? std::string_view() : word.substr(equals + 1);
     bool ok = true;
     if (key == "vendor") {
-      ok = Number(value, spec.vendor);
+      ok = Number(value, interfaceSpec.vendor);
     } else if (key == "product") {
-      ok = Number(value, spec.product);
+      ok = Number(value, interfaceSpec.product);
     } else if (key == "bus") {
-      ok = Number(value, spec.bus);
+      ok = Number(value, interfaceSpec.bus);
     } else if (key == "name") {
-      spec.name = std::string(value);
+      interfaceSpec.name = std::string(value);
     } else if (key == "descriptor") {
       descriptor = std::string(value);
     } else if (key == "denied") {
-      spec.denied = true;
+      interfaceSpec.denied = true;
     } else if (key == "queue") {
-      ok = Number(value, spec.queueLimit) && spec.queueLimit > 0;
+      ok = Number(value, interfaceSpec.queueLimit) && interfaceSpec.queueLimit > 0;
     } else if (key == "firmware") {
-      spec.firmware = true;
+      interfaceSpec.firmware = true;
     } else if (key == "reportid") {
-      ok = Number(value, spec.reportId) && spec.reportId != 0;
+      ok = Number(value, interfaceSpec.reportId) && interfaceSpec.reportId != 0;
     } else if (key == "delay") {
-      ok = Number(value, spec.replyDelayMs);
+      ok = Number(value, interfaceSpec.replyDelayMs);
     } else if (key == "silent") {
-      spec.silent = true;
+      interfaceSpec.silent = true;
     } else if (key == "stream") {
-      ok = Number(value, spec.streamMs) && spec.streamMs > 0;
+      ok = Number(value, interfaceSpec.streamMs) && interfaceSpec.streamMs > 0;
     } else if (key == "eeprom") {
-      ok = NumberList(value, spec.eeprom);
+      ok = NumberList(value, interfaceSpec.eeprom);
     } else if (key == "status-xy") {
       std::array<std::uint8_t, 2> xy{};
       ok = NumberList(value, xy);
-      spec.statusX = xy[0];
-      spec.statusY = xy[1];
+      interfaceSpec.statusX = xy[0];
+      interfaceSpec.statusY = xy[1];
     } else if (key == "position") {
       std::array<std::int16_t, 2> xy{};
       ok = NumberList(value, xy);
-      spec.positionX = xy[0];
-      spec.positionY = xy[1];
+      interfaceSpec.positionX = xy[0];
+      interfaceSpec.positionY = xy[1];
     } else {
       error = "unknown word '" + std::string(word) + "'";
       return false;
@@ -166,21 +166,21 @@ bool ParseInterface(const std::vector<std::string>& words, InterfaceSpec& spec,
       error = "descriptor is neither a preset nor hex bytes";
       return false;
     }
-    spec.descriptor = std::move(*bytes);
-  } else if (spec.reportId != 0) {
-    spec.descriptor = NumberedJoystickDescriptor(spec.reportId);
+    interfaceSpec.descriptor = std::move(*bytes);
+  } else if (interfaceSpec.reportId != 0) {
+    interfaceSpec.descriptor = NumberedJoystickDescriptor(interfaceSpec.reportId);
   } else {
-    spec.descriptor = *PresetDescriptor(spec.firmware ? "joystick" : "mouse");
+    interfaceSpec.descriptor = *PresetDescriptor(interfaceSpec.firmware ? "joystick" : "mouse");
   }
-  if (spec.name.empty()) spec.name = "HID Device";
+  if (interfaceSpec.name.empty()) interfaceSpec.name = "HID Device";
   return true;
 }
 
 }  // namespace
 
 const InterfaceSpec* Scenario::Find(unsigned number) const {
-  for (const InterfaceSpec& spec : interfaces) {
-    if (spec.number == number) return &spec;
+  for (const InterfaceSpec& interfaceSpec : interfaces) {
+    if (interfaceSpec.number == number) return &interfaceSpec;
   }
   return nullptr;
 }
@@ -205,11 +205,11 @@ std::optional<Scenario> ParseScenario(std::string_view text, std::string& error)
     if (words->empty()) continue;
     const std::string& verb = words->front();
     if (verb == "hidraw") {
-      InterfaceSpec spec;
+      InterfaceSpec interfaceSpec;
       std::string why;
-      if (!ParseInterface(*words, spec, why)) return fail(why);
-      if (scenario.Find(spec.number) != nullptr) return fail("hidraw node listed twice");
-      scenario.interfaces.push_back(std::move(spec));
+      if (!ParseInterface(*words, interfaceSpec, why)) return fail(why);
+      if (scenario.Find(interfaceSpec.number) != nullptr) return fail("hidraw node listed twice");
+      scenario.interfaces.push_back(std::move(interfaceSpec));
     } else if (verb == "unplug" || verb == "replug") {
       PlugEvent event;
       event.replug = verb == "replug";

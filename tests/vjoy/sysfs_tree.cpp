@@ -25,17 +25,21 @@ std::string LowerHex(unsigned value, int digits) {
 }
 
 // The USB port the interface hangs on: 1-(N+1).
-std::string Port(const InterfaceSpec& spec) { return "1-" + std::to_string(spec.number + 1); }
-std::string UsbFolder(const InterfaceSpec& spec) { return "devices/vjoy/usb1/" + Port(spec); }
-std::string InterfaceFolder(const InterfaceSpec& spec) {
-  return UsbFolder(spec) + "/" + Port(spec) + ":1.0";
+std::string Port(const InterfaceSpec& interfaceSpec) {
+  return "1-" + std::to_string(interfaceSpec.number + 1);
 }
-std::string HidName(const InterfaceSpec& spec) {
-  return Hex(spec.bus, 4) + ":" + Hex(spec.vendor, 4) + ":" + Hex(spec.product, 4) + "." +
-         Hex(spec.number + 1, 4);
+std::string UsbFolder(const InterfaceSpec& interfaceSpec) {
+  return "devices/vjoy/usb1/" + Port(interfaceSpec);
 }
-std::string HidFolder(const InterfaceSpec& spec) {
-  return InterfaceFolder(spec) + "/" + HidName(spec);
+std::string InterfaceFolder(const InterfaceSpec& interfaceSpec) {
+  return UsbFolder(interfaceSpec) + "/" + Port(interfaceSpec) + ":1.0";
+}
+std::string HidName(const InterfaceSpec& interfaceSpec) {
+  return Hex(interfaceSpec.bus, 4) + ":" + Hex(interfaceSpec.vendor, 4) + ":" +
+         Hex(interfaceSpec.product, 4) + "." + Hex(interfaceSpec.number + 1, 4);
+}
+std::string HidFolder(const InterfaceSpec& interfaceSpec) {
+  return InterfaceFolder(interfaceSpec) + "/" + HidName(interfaceSpec);
 }
 
 // Raw system calls only: the open and write wrappers of the fixture must
@@ -80,18 +84,19 @@ int RemoveEntry(const char* path, const struct stat*, int type, struct FTW*) {
 
 }  // namespace
 
-std::string NodeFolder(const InterfaceSpec& spec) {
-  return HidFolder(spec) + "/hidraw/hidraw" + std::to_string(spec.number);
+std::string NodeFolder(const InterfaceSpec& interfaceSpec) {
+  return HidFolder(interfaceSpec) + "/hidraw/hidraw" + std::to_string(interfaceSpec.number);
 }
 
-bool AddInterface(const std::string& root, const InterfaceSpec& spec) {
+bool AddInterface(const std::string& root, const InterfaceSpec& interfaceSpec) {
   const std::string sys = root + "/";
-  const std::string n = std::to_string(spec.number);
-  const std::string k = std::to_string(spec.number + 1);
-  const std::string node = NodeFolder(spec);
-  const std::string vid = LowerHex(spec.vendor, 4);
-  const std::string pid = LowerHex(spec.product, 4);
-  const std::string ids = LowerHex(spec.vendor, 0) + "/" + LowerHex(spec.product, 0) + "/100";
+  const std::string n = std::to_string(interfaceSpec.number);
+  const std::string k = std::to_string(interfaceSpec.number + 1);
+  const std::string node = NodeFolder(interfaceSpec);
+  const std::string vid = LowerHex(interfaceSpec.vendor, 4);
+  const std::string pid = LowerHex(interfaceSpec.product, 4);
+  const std::string ids =
+      LowerHex(interfaceSpec.vendor, 0) + "/" + LowerHex(interfaceSpec.product, 0) + "/100";
   bool ok = true;
   for (const char* folder : {"class/hidraw", "dev/char", "bus/usb/drivers/usb",
                              "bus/usb/drivers/usbhid", "bus/hid/drivers/hid-generic"}) {
@@ -99,43 +104,44 @@ bool AddInterface(const std::string& root, const InterfaceSpec& spec) {
   }
   ok = MakeFolders(sys + node) && ok;
 
-  const std::string usb = UsbFolder(spec);
+  const std::string usb = UsbFolder(interfaceSpec);
   ok = Write(sys + usb + "/uevent",
-             "MAJOR=189\nMINOR=" + k + "\nDEVNAME=bus/usb/001/" + Hex(spec.number + 1, 3) +
+             "MAJOR=189\nMINOR=" + k + "\nDEVNAME=bus/usb/001/" + Hex(interfaceSpec.number + 1, 3) +
                  "\nDEVTYPE=usb_device\nDRIVER=usb\nPRODUCT=" + ids +
-                 "\nTYPE=0/0/0\nBUSNUM=001\nDEVNUM=" + Hex(spec.number + 1, 3) + "\n") &&
+                 "\nTYPE=0/0/0\nBUSNUM=001\nDEVNUM=" + Hex(interfaceSpec.number + 1, 3) + "\n") &&
        ok;
   ok = Write(sys + usb + "/idVendor", vid + "\n") && ok;
   ok = Write(sys + usb + "/idProduct", pid + "\n") && ok;
   ok = Write(sys + usb + "/bcdDevice", "0100\n") && ok;
-  ok = Write(sys + usb + "/product", spec.name + "\n") && ok;
+  ok = Write(sys + usb + "/product", interfaceSpec.name + "\n") && ok;
   ok = Write(sys + usb + "/manufacturer", "vjoy\n") && ok;
   ok = Write(sys + usb + "/busnum", "1\n") && ok;
   ok = Write(sys + usb + "/devnum", k + "\n") && ok;
   ok = Link(UpTo(usb) + "bus/usb", sys + usb + "/subsystem") && ok;
   ok = Link(UpTo(usb) + "bus/usb/drivers/usb", sys + usb + "/driver") && ok;
 
-  const std::string iface = InterfaceFolder(spec);
-  ok = Write(sys + iface + "/uevent", "DEVTYPE=usb_interface\nDRIVER=usbhid\nPRODUCT=" + ids +
-                                          "\nTYPE=0/0/0\nINTERFACE=3/0/0\nMODALIAS=usb:v" +
-                                          Hex(spec.vendor, 4) + "p" + Hex(spec.product, 4) +
-                                          "d0100dc00dsc00dp00ic03isc00ip00in00\n") &&
+  const std::string iface = InterfaceFolder(interfaceSpec);
+  ok = Write(sys + iface + "/uevent",
+             "DEVTYPE=usb_interface\nDRIVER=usbhid\nPRODUCT=" + ids +
+                 "\nTYPE=0/0/0\nINTERFACE=3/0/0\nMODALIAS=usb:v" + Hex(interfaceSpec.vendor, 4) +
+                 "p" + Hex(interfaceSpec.product, 4) + "d0100dc00dsc00dp00ic03isc00ip00in00\n") &&
        ok;
   ok = Write(sys + iface + "/bInterfaceNumber", "00\n") && ok;
   ok = Write(sys + iface + "/bInterfaceClass", "03\n") && ok;
   ok = Link(UpTo(iface) + "bus/usb", sys + iface + "/subsystem") && ok;
   ok = Link(UpTo(iface) + "bus/usb/drivers/usbhid", sys + iface + "/driver") && ok;
 
-  const std::string hid = HidFolder(spec);
+  const std::string hid = HidFolder(interfaceSpec);
   ok = Write(sys + hid + "/uevent",
-             "DRIVER=hid-generic\nHID_ID=" + Hex(spec.bus, 4) + ":" + Hex(spec.vendor, 8) + ":" +
-                 Hex(spec.product, 8) + "\nHID_NAME=" + spec.name + "\nHID_PHYS=usb-vjoy-" + k +
-                 "/input0\nHID_UNIQ=\nMODALIAS=hid:b" + Hex(spec.bus, 4) + "g0001v" +
-                 Hex(spec.vendor, 8) + "p" + Hex(spec.product, 8) + "\n") &&
+             "DRIVER=hid-generic\nHID_ID=" + Hex(interfaceSpec.bus, 4) + ":" +
+                 Hex(interfaceSpec.vendor, 8) + ":" + Hex(interfaceSpec.product, 8) +
+                 "\nHID_NAME=" + interfaceSpec.name + "\nHID_PHYS=usb-vjoy-" + k +
+                 "/input0\nHID_UNIQ=\nMODALIAS=hid:b" + Hex(interfaceSpec.bus, 4) + "g0001v" +
+                 Hex(interfaceSpec.vendor, 8) + "p" + Hex(interfaceSpec.product, 8) + "\n") &&
        ok;
   ok = Write(sys + hid + "/report_descriptor",
-             std::string_view(reinterpret_cast<const char*>(spec.descriptor.data()),
-                              spec.descriptor.size())) &&
+             std::string_view(reinterpret_cast<const char*>(interfaceSpec.descriptor.data()),
+                              interfaceSpec.descriptor.size())) &&
        ok;
   ok = Link(UpTo(hid) + "bus/hid", sys + hid + "/subsystem") && ok;
   ok = Link(UpTo(hid) + "bus/hid/drivers/hid-generic", sys + hid + "/driver") && ok;
@@ -145,19 +151,19 @@ bool AddInterface(const std::string& root, const InterfaceSpec& spec) {
        ok;
   ok = Write(sys + node + "/dev", std::to_string(kHidrawMajor) + ":" + n + "\n") && ok;
   ok = Link(UpTo(node) + "class/hidraw", sys + node + "/subsystem") && ok;
-  ok = Link("../../../" + HidName(spec), sys + node + "/device") && ok;
+  ok = Link("../../../" + HidName(interfaceSpec), sys + node + "/device") && ok;
 
   ok = Link("../../" + node, sys + "class/hidraw/hidraw" + n) && ok;
   ok = Link("../../" + node, sys + "dev/char/" + std::to_string(kHidrawMajor) + ":" + n) && ok;
   return ok;
 }
 
-void RemoveInterface(const std::string& root, const InterfaceSpec& spec) {
-  const std::string n = std::to_string(spec.number);
+void RemoveInterface(const std::string& root, const InterfaceSpec& interfaceSpec) {
+  const std::string n = std::to_string(interfaceSpec.number);
   ::syscall(SYS_unlinkat, AT_FDCWD, (root + "/class/hidraw/hidraw" + n).c_str(), 0);
   ::syscall(SYS_unlinkat, AT_FDCWD,
             (root + "/dev/char/" + std::to_string(kHidrawMajor) + ":" + n).c_str(), 0);
-  ::nftw((root + "/" + UsbFolder(spec)).c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+  ::nftw((root + "/" + UsbFolder(interfaceSpec)).c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
 void RemoveTree(const std::string& root) {

@@ -15,12 +15,12 @@ namespace vjoy {
 //   parents carry the USB interface and the USB device (idVendor,
 //   idProduct, product). Everything is made with raw system calls, so it
 //   never passes through the fixture's own wrappers.
-bool AddInterface(const std::string& root, const InterfaceSpec& spec);
+bool AddInterface(const std::string& root, const InterfaceSpec& interfaceSpec);
 // Takes the interface away as an unplug does: the links and the device
 // folders go.
-void RemoveInterface(const std::string& root, const InterfaceSpec& spec);
+void RemoveInterface(const std::string& root, const InterfaceSpec& interfaceSpec);
 // The folder of hidrawN below `root`, as class/hidraw/hidrawN resolves.
-std::string NodeFolder(const InterfaceSpec& spec);
+std::string NodeFolder(const InterfaceSpec& interfaceSpec);
 // Removes the whole tree.
 void RemoveTree(const std::string& root);
 

@@ -62,7 +62,7 @@ struct OpenFile {
 };
 
 struct Device {
-  InterfaceSpec spec;
+  InterfaceSpec interfaceSpec;
   std::unique_ptr<JoystickFirmware> firmware;
   bool present = true;
   unsigned generation = 0;
@@ -168,7 +168,7 @@ void Log(const char* format, ...) {
 
 Device* FindDevice(unsigned number) {
   for (Device& device : g_state->devices) {
-    if (device.spec.number == number) return &device;
+    if (device.interfaceSpec.number == number) return &device;
   }
   return nullptr;
 }
@@ -217,7 +217,7 @@ void MakeTreeLocked() {
   g_state->base = pattern;
   g_state->sysRoot = pattern + "/sys";
   for (const Device& device : g_state->devices) {
-    if (device.present) AddInterface(g_state->sysRoot, device.spec);
+    if (device.present) AddInterface(g_state->sysRoot, device.interfaceSpec);
   }
 }
 
@@ -229,8 +229,8 @@ void DeliverLocked(Device& device, const std::vector<std::uint8_t>& report) {
   unsigned taken = 0;
   for (OpenFile* file : device.files) {
     if (!Alive(*file)) continue;
-    if (file->queued.load() >= device.spec.queueLimit) {
-      Log("drop hidraw%u fd=%d", device.spec.number, file->fd);
+    if (file->queued.load() >= device.interfaceSpec.queueLimit) {
+      Log("drop hidraw%u fd=%d", device.interfaceSpec.number, file->fd);
       continue;
     }
     // Counted before it is sent: a reader may take it at once.
@@ -242,13 +242,13 @@ void DeliverLocked(Device& device, const std::vector<std::uint8_t>& report) {
       file->queued.fetch_sub(1);
     }
   }
-  Log("report hidraw%u to=%u bytes=%s", device.spec.number, taken,
+  Log("report hidraw%u to=%u bytes=%s", device.interfaceSpec.number, taken,
       Hex(report.data(), report.size()).c_str());
 }
 
 void FireTriggers(Device& device, Trigger::Kind kind, std::uint8_t command) {
   for (const PlugEvent& event : g_state->scenario.events) {
-    if (event.number != device.spec.number || event.trigger.kind != kind) continue;
+    if (event.number != device.interfaceSpec.number || event.trigger.kind != kind) continue;
     if (kind == Trigger::Kind::kAfterCommand &&
         (event.trigger.command != command ||
          device.commandCounts[command] != event.trigger.count)) {
@@ -267,11 +267,11 @@ void UnplugLocked(Device& device) {
   device.present = false;
   device.streaming = false;
   MakeTreeLocked();
-  RemoveInterface(g_state->sysRoot, device.spec);
+  RemoveInterface(g_state->sysRoot, device.interfaceSpec);
   // Open files stay open but dead: reads fail once their queue is empty,
   // poll says POLLERR|POLLHUP, writes and ioctls fail with ENODEV.
   for (OpenFile* file : device.files) ::shutdown(file->peer, SHUT_RDWR);
-  Log("unplug hidraw%u", device.spec.number);
+  Log("unplug hidraw%u", device.interfaceSpec.number);
   FireTriggers(device, Trigger::Kind::kAfterUnplug, 0);
 }
 
@@ -280,16 +280,16 @@ void ReplugLocked(Device& device) {
   device.present = true;
   ++device.generation;
   MakeTreeLocked();
-  AddInterface(g_state->sysRoot, device.spec);
-  Log("replug hidraw%u", device.spec.number);
+  AddInterface(g_state->sysRoot, device.interfaceSpec);
+  Log("replug hidraw%u", device.interfaceSpec.number);
 }
 
 void StartStreamLocked(Device& device) {
-  if (device.streaming || device.spec.streamMs == 0 || !device.firmware) return;
+  if (device.streaming || device.interfaceSpec.streamMs == 0 || !device.firmware) return;
   device.streaming = true;
   Action action;
   action.kind = Action::Kind::kStream;
-  action.atMs = NowMs() + device.spec.streamMs;
+  action.atMs = NowMs() + device.interfaceSpec.streamMs;
   action.device = &device;
   action.generation = device.generation;
   Schedule(std::move(action));
@@ -312,7 +312,7 @@ void PerformLocked(Action& action) {
     case Action::Kind::kStream:
       if (!device.present || device.generation != action.generation) break;
       DeliverLocked(device, device.firmware->PositionReport());
-      action.atMs += device.spec.streamMs;
+      action.atMs += device.interfaceSpec.streamMs;
       action.sequence = g_state->nextSequence++;
       g_state->actions.push(action);
       break;
@@ -386,13 +386,13 @@ void Start() {
 
   g_state = new State;
   g_state->scenario = std::move(*scenario);
-  for (const InterfaceSpec& spec : g_state->scenario.interfaces) {
+  for (const InterfaceSpec& interfaceSpec : g_state->scenario.interfaces) {
     Device& device = g_state->devices.emplace_back();
-    device.spec = spec;
-    if (spec.firmware) device.firmware = std::make_unique<JoystickFirmware>(spec);
+    device.interfaceSpec = interfaceSpec;
+    if (interfaceSpec.firmware) device.firmware = std::make_unique<JoystickFirmware>(interfaceSpec);
     // An interface whose first plug event is a replug starts unplugged.
     for (const PlugEvent& event : g_state->scenario.events) {
-      if (event.number != spec.number) continue;
+      if (event.number != interfaceSpec.number) continue;
       device.present = !event.replug;
       break;
     }
@@ -530,7 +530,7 @@ int vjoy_present_nodes(unsigned* out, int max) {
   std::lock_guard lock(g_state->mutex);
   int count = 0;
   for (const Device& device : g_state->devices) {
-    if (device.present && count < max) out[count++] = device.spec.number;
+    if (device.present && count < max) out[count++] = device.interfaceSpec.number;
   }
   return count;
 }
@@ -547,7 +547,7 @@ int vjoy_open_node(unsigned number, const char* path, int flags) {
     return Fail(error);
   };
   if (device == nullptr || !device->present) return refuse(ENOENT);
-  if (device->spec.denied) return refuse(EACCES);
+  if (device->interfaceSpec.denied) return refuse(EACCES);
 
   int ends[2];
   const int cloexec = (flags & O_CLOEXEC) != 0 ? SOCK_CLOEXEC : 0;
@@ -597,28 +597,28 @@ int vjoy_node_access(unsigned number, int mode) {
   std::lock_guard lock(g_state->mutex);
   const Device* device = FindDevice(number);
   if (device == nullptr || !device->present) return Fail(ENOENT);
-  if (device->spec.denied && (mode & (R_OK | W_OK)) != 0) return Fail(EACCES);
+  if (device->interfaceSpec.denied && (mode & (R_OK | W_OK)) != 0) return Fail(EACCES);
   return 0;
 }
 
 int vjoy_fd_stat(int fd, struct stat* out) {
   const OpenFile* file = FileOf(fd);
   if (file == nullptr) return Fail(EBADF);
-  FillNodeStat(file->device->spec.number, *out);
+  FillNodeStat(file->device->interfaceSpec.number, *out);
   return 0;
 }
 
 int vjoy_fd_statx(int fd, struct statx* out) {
   const OpenFile* file = FileOf(fd);
   if (file == nullptr) return Fail(EBADF);
-  FillNodeStatx(file->device->spec.number, *out);
+  FillNodeStatx(file->device->interfaceSpec.number, *out);
   return 0;
 }
 
 ssize_t vjoy_read(int fd, void* buffer, size_t count) {
   OpenFile* file = FileOf(fd);
   if (file == nullptr) return Fail(EBADF);
-  const unsigned number = file->device->spec.number;
+  const unsigned number = file->device->interfaceSpec.number;
   bool alive = false;
   {
     std::lock_guard lock(g_state->mutex);
@@ -645,7 +645,7 @@ ssize_t vjoy_write(int fd, const void* buffer, size_t count) {
   if (file == nullptr) return Fail(EBADF);
   std::lock_guard lock(g_state->mutex);
   Device& device = *file->device;
-  const unsigned number = device.spec.number;
+  const unsigned number = device.interfaceSpec.number;
   const std::string bytes = Hex(buffer, std::min(count, kMaxWrite));
   auto fail = [&](int error) {
     Log("write hidraw%u fd=%d len=%zu -> err=%s bytes=%s", number, fd, count, ErrorName(error),
@@ -671,12 +671,12 @@ ssize_t vjoy_write(int fd, const void* buffer, size_t count) {
           eeprom[3]);
     }
     if (reply) {
-      if (device.spec.replyDelayMs == 0) {
+      if (device.interfaceSpec.replyDelayMs == 0) {
         DeliverLocked(device, *reply);
       } else {
         Action action;
         action.kind = Action::Kind::kDeliver;
-        action.atMs = NowMs() + device.spec.replyDelayMs;
+        action.atMs = NowMs() + device.interfaceSpec.replyDelayMs;
         action.device = &device;
         action.generation = device.generation;
         action.report = std::move(*reply);
@@ -692,8 +692,8 @@ int vjoy_ioctl(int fd, unsigned long request, void* argument) {
   OpenFile* file = FileOf(fd);
   if (file == nullptr) return Fail(EBADF);
   std::lock_guard lock(g_state->mutex);
-  const InterfaceSpec& spec = file->device->spec;
-  const unsigned number = spec.number;
+  const InterfaceSpec& interfaceSpec = file->device->interfaceSpec;
+  const unsigned number = interfaceSpec.number;
   const char* name = "other";
   int result = 0;
   int error = 0;
@@ -711,7 +711,7 @@ int vjoy_ioctl(int fd, unsigned long request, void* argument) {
     switch (_IOC_NR(request)) {
       case _IOC_NR(HIDIOCGRDESCSIZE):
         name = "HIDIOCGRDESCSIZE";
-        *static_cast<int*>(argument) = static_cast<int>(spec.descriptor.size());
+        *static_cast<int*>(argument) = static_cast<int>(interfaceSpec.descriptor.size());
         break;
       case _IOC_NR(HIDIOCGRDESC): {
         name = "HIDIOCGRDESC";
@@ -720,21 +720,21 @@ int vjoy_ioctl(int fd, unsigned long request, void* argument) {
           error = EINVAL;
           break;
         }
-        std::memcpy(descriptor->value, spec.descriptor.data(),
-                    std::min<std::size_t>(descriptor->size, spec.descriptor.size()));
+        std::memcpy(descriptor->value, interfaceSpec.descriptor.data(),
+                    std::min<std::size_t>(descriptor->size, interfaceSpec.descriptor.size()));
         break;
       }
       case _IOC_NR(HIDIOCGRAWINFO): {
         name = "HIDIOCGRAWINFO";
         auto* info = static_cast<hidraw_devinfo*>(argument);
-        info->bustype = spec.bus;
-        info->vendor = static_cast<__s16>(spec.vendor);
-        info->product = static_cast<__s16>(spec.product);
+        info->bustype = interfaceSpec.bus;
+        info->vendor = static_cast<__s16>(interfaceSpec.vendor);
+        info->product = static_cast<__s16>(interfaceSpec.product);
         break;
       }
       case _IOC_NR(HIDIOCGRAWNAME(0)):
         name = "HIDIOCGRAWNAME";
-        result = copyText(spec.name);
+        result = copyText(interfaceSpec.name);
         break;
       case _IOC_NR(HIDIOCGRAWPHYS(0)):
         name = "HIDIOCGRAWPHYS";
@@ -762,7 +762,7 @@ int vjoy_close(int fd) {
     std::erase(file->device->files, file);
     g_files[fd].store(nullptr, std::memory_order_release);
     ::syscall(SYS_close, file->peer);
-    Log("close hidraw%u fd=%d", file->device->spec.number, fd);
+    Log("close hidraw%u fd=%d", file->device->interfaceSpec.number, fd);
   }
   delete file;
   return static_cast<int>(::syscall(SYS_close, fd));
