@@ -72,6 +72,17 @@ TEST(FixtureSysfsTest, ListsTheNodesInDevAndAnswersLibudevLikeUdev) {
   EXPECT_EQ(result.Answer(3).rfind("err=", 0), 0u) << result.Answer(3);
 }
 
+// Without udevd, Wine's HID bus learns of an unplug from an inotify watch
+// on /dev: the node must leave and come back there too.
+TEST(FixtureSysfsTest, AWatchOnDevSeesAnUnplugAndAReplug) {
+  const ProbeResult result =
+      RunProbe(kTwoInterfaces + "unplug 1 at=300\nreplug 1 after=unplug+200\n",
+               {"watchdev", "devevents 1500"});
+  ASSERT_EQ(result.status, 0);
+  EXPECT_EQ(result.Answer(0), "ok");
+  EXPECT_EQ(result.Answer(1), "delete hidraw1 create hidraw1");
+}
+
 TEST(FixtureNodeTest, AnswersTheHidrawIoctlsAsTheKernelDoes) {
   const ProbeResult result =
       RunProbe(kTwoInterfaces, {"open 0 /dev/hidraw1", "info 0", "name 0", "name 0 5", "desc 0",

@@ -18,6 +18,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -216,6 +217,18 @@ struct dirent64* readdir64(DIR* dir) {
   REAL(readdir64, struct dirent64 * (*)(DIR*));
   struct dirent64* entry = real_readdir64(dir);
   return entry ? entry : next_node_entry(dir);
+}
+
+/* A watch on /dev sees the fixture's nodes come and go (an unplug is an
+   IN_DELETE of hidrawN), as it would on devtmpfs. */
+int inotify_add_watch(int fd, const char* path, uint32_t mask) {
+  REAL(inotify_add_watch, int (*)(int, const char*, uint32_t));
+  char mirror[PATH_MAX];
+  if (path && vjoy_active() && (strcmp(path, "/dev") == 0 || strcmp(path, "/dev/") == 0) &&
+      vjoy_dev_mirror(mirror, sizeof(mirror)) == 0) {
+    return real_inotify_add_watch(fd, mirror, mask);
+  }
+  return real_inotify_add_watch(fd, path, mask);
 }
 
 int closedir(DIR* dir) {

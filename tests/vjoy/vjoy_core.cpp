@@ -202,6 +202,21 @@ void RemoveStaleTrees(const std::string& parent) {
   ::closedir(folder);
 }
 
+// A folder holding an empty file per present node. A watch on /dev is moved
+// onto it, so an unplug or replug reaches inotify watchers (Wine's winebus
+// without udevd) as the kernel's devtmpfs would report it.
+std::string DevMirrorLocked() { return g_state->base + "/dev"; }
+
+void MirrorNodeLocked(unsigned number, bool present) {
+  const std::string file = DevMirrorLocked() + "/hidraw" + std::to_string(number);
+  if (present) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd >= 0) ::close(fd);
+  } else {
+    ::unlink(file.c_str());
+  }
+}
+
 void MakeTreeLocked() {
   if (g_state->treeMade) return;
   g_state->treeMade = true;
@@ -216,8 +231,11 @@ void MakeTreeLocked() {
   }
   g_state->base = pattern;
   g_state->sysRoot = pattern + "/sys";
+  ::mkdir(DevMirrorLocked().c_str(), 0755);
   for (const Device& device : g_state->devices) {
-    if (device.present) AddInterface(g_state->sysRoot, device.interfaceSpec);
+    if (!device.present) continue;
+    AddInterface(g_state->sysRoot, device.interfaceSpec);
+    MirrorNodeLocked(device.interfaceSpec.number, true);
   }
 }
 
@@ -268,6 +286,7 @@ void UnplugLocked(Device& device) {
   device.streaming = false;
   MakeTreeLocked();
   RemoveInterface(g_state->sysRoot, device.interfaceSpec);
+  MirrorNodeLocked(device.interfaceSpec.number, false);
   // Open files stay open but dead: reads fail once their queue is empty,
   // poll says POLLERR|POLLHUP, writes and ioctls fail with ENODEV.
   for (OpenFile* file : device.files) ::shutdown(file->peer, SHUT_RDWR);
@@ -281,6 +300,7 @@ void ReplugLocked(Device& device) {
   ++device.generation;
   MakeTreeLocked();
   AddInterface(g_state->sysRoot, device.interfaceSpec);
+  MirrorNodeLocked(device.interfaceSpec.number, true);
   Log("replug hidraw%u", device.interfaceSpec.number);
 }
 
@@ -525,6 +545,15 @@ void vjoy_unmap(char* path) {
 }
 
 int vjoy_is_node_fd(int fd) { return FileOf(fd) != nullptr ? 1 : 0; }
+
+int vjoy_dev_mirror(char* out, size_t outSize) {
+  std::lock_guard lock(g_state->mutex);
+  MakeTreeLocked();
+  const std::string folder = DevMirrorLocked();
+  if (folder.size() + 1 > outSize) return -1;
+  std::memcpy(out, folder.c_str(), folder.size() + 1);
+  return 0;
+}
 
 int vjoy_present_nodes(unsigned* out, int max) {
   std::lock_guard lock(g_state->mutex);

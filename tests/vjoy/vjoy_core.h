@@ -39,6 +39,10 @@ void vjoy_unmap(char* path);
 
 int vjoy_is_node_fd(int fd);
 
+/* Writes the folder that mirrors the present nodes as empty files hidrawN,
+   which a watch on /dev is moved to. -1 when it does not fit. */
+int vjoy_dev_mirror(char* out, size_t out_size);
+
 /* The numbers of the nodes present now, at most `max`; gives the count. */
 int vjoy_present_nodes(unsigned* out, int max);
 

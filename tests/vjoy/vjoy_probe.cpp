@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <linux/hidraw.h>
 #include <poll.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -245,6 +246,31 @@ std::string Run(const std::vector<std::string>& words, std::map<int, int>& slots
       ++count;
     }
     return std::to_string(count);
+  }
+  if (verb == "watchdev") {  // an inotify watch on /dev, as Wine's HID bus keeps
+    static const int watcher = ::inotify_init1(IN_CLOEXEC);
+    slots[-1] = watcher;
+    return ::inotify_add_watch(watcher, "/dev", IN_CREATE | IN_DELETE) >= 0 ? "ok" : Err();
+  }
+  if (verb == "devevents") {  // what the watch saw within MS: "delete hidraw1 create ..."
+    std::string seen;
+    const auto end =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(std::stoi(arg(1)));
+    alignas(inotify_event) char buffer[4096];
+    for (auto now = std::chrono::steady_clock::now(); now < end;
+         now = std::chrono::steady_clock::now()) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - now);
+      pollfd poller{slots[-1], POLLIN, 0};
+      if (::poll(&poller, 1, static_cast<int>(left.count()) + 1) <= 0) continue;
+      const ssize_t got = ::read(slots[-1], buffer, sizeof(buffer));
+      for (ssize_t at = 0; got > 0 && at < got;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+        if (!seen.empty()) seen += ' ';
+        seen += std::string(event->mask & IN_DELETE ? "delete " : "create ") + event->name;
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+      }
+    }
+    return seen.empty() ? "none" : seen;
   }
   if (verb == "udev") return Udev(arg(1));
   if (verb == "sleep") {

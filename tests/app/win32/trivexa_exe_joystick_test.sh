@@ -134,10 +134,10 @@ fi
 check "close commands sent" 1 "$(grep -c 'write hidraw1 .* bytes=00aa' "$log")"
 check "close commands the firmware took" 1 "$(grep -c 'firmware hidraw1 close' "$log")"
 
-# Unplugged while polled: the failing exchange marks the link lost and the
-# label turns red. (Wine notices a removed node only through inotify on
-# /dev, which the fixture cannot raise, so winebus keeps the interface
-# listed and reads its dead node; the program is ended right after.)
+# Unplugged while polled: winebus sees hidrawN leave /dev (inotify, as
+# without udevd), drops the interface and closes the node; the failing
+# exchange marks the link lost, the label turns red and stays red, since no
+# search finds the joystick any more.
 WINEPREFIX="$prefix" wineserver -k 2>/dev/null
 log="$work/vjoy-unplug.log"
 cat >"$work/unplug.scenario" <<'SCENARIO'
@@ -159,6 +159,11 @@ wait_for 20 log_has 'unplug hidraw0' || fail "the scenario did not unplug"
 if wait_for 15 label_is 255,0,0; then echo "ok: unplugged, the label turned red"; else
   fail "the label stayed green after the unplug"
 fi
+wait_for 10 log_has 'close hidraw0' && echo "ok: winebus closed the unplugged node" ||
+  fail "winebus kept the unplugged node open"
+sleep 2.5
+label_is 255,0,0 && echo "ok: the label stays red two ticks later" ||
+  fail "the label turned green again without a joystick"
 shot unplugged
 kill "$app" 2>/dev/null
 app=
