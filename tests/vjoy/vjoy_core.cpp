@@ -125,29 +125,10 @@ std::string Hex(const void* data, std::size_t size) {
   return text;
 }
 
+// The errno's symbolic name, as the log and the tests spell it.
 const char* ErrorName(int error) {
-  switch (error) {
-    case ENOENT:
-      return "ENOENT";
-    case EACCES:
-      return "EACCES";
-    case ENODEV:
-      return "ENODEV";
-    case EIO:
-      return "EIO";
-    case EAGAIN:
-      return "EAGAIN";
-    case EINVAL:
-      return "EINVAL";
-    case EBADF:
-      return "EBADF";
-    case ENOTTY:
-      return "ENOTTY";
-    case EMFILE:
-      return "EMFILE";
-    default:
-      return "EOTHER";
-  }
+  const char* name = ::strerrorname_np(error);
+  return name != nullptr ? name : "EOTHER";
 }
 
 // One line per event, "<ms since start> <pid> <what...>", written with one

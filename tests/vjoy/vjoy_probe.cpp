@@ -30,26 +30,8 @@
 namespace {
 
 std::string ErrorName(int error) {
-  switch (error) {
-    case ENOENT:
-      return "ENOENT";
-    case EACCES:
-      return "EACCES";
-    case ENODEV:
-      return "ENODEV";
-    case EIO:
-      return "EIO";
-    case EAGAIN:
-      return "EAGAIN";
-    case EINVAL:
-      return "EINVAL";
-    case EBADF:
-      return "EBADF";
-    case ENOTTY:
-      return "ENOTTY";
-    default:
-      return "errno" + std::to_string(error);
-  }
+  const char* name = ::strerrorname_np(error);
+  return name != nullptr ? name : "errno" + std::to_string(error);
 }
 
 std::string Err() { return "err=" + ErrorName(errno); }
