@@ -11,17 +11,7 @@
 set -u
 wine_run=$1 wine=$2 prefix=$3 exe=$4 work=$5 vjoy_run=$6
 
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-check() {  # what expected actual
-  if [ "$2" = "$3" ]; then echo "ok: $1"; else fail "$1: expected '$2', got '$3'"; fi
-}
-pixel() {  # image x y -> r,g,b
-  convert "$1" -format '%[fx:int(255*p{'"$2,$3"'}.r)],%[fx:int(255*p{'"$2,$3"'}.g)],%[fx:int(255*p{'"$2,$3"'}.b)]' info:
-}
+. "$(dirname "$0")/wine_window_checks.sh"
 shot() {  # name
   xwd -id "$window" -silent 2>/dev/null | convert xwd:- "$work/$1.png" 2>/dev/null
 }
@@ -76,13 +66,7 @@ WINEPREFIX="$prefix" wineserver -w
 (cd "$folder" && exec "$vjoy_run" "$work/joystick.scenario" "$log" -- \
   "$wine_run" "$wine" "$prefix" ./trivexa.exe) &
 app=$!
-window=
-for _ in $(seq 240); do
-  window=$(xdotool search --name '^Trivexa$' 2>/dev/null | head -n 1)
-  [ -n "$window" ] && break
-  sleep 0.25
-done
-[ -n "$window" ] || { fail "no window within 60 s"; finish; }
+window=$(wait_for_window) || { fail "no window within 60 s"; finish; }
 
 if wait_for 30 label_is 0,255,0; then echo "ok: the connection label turned green"; else
   fail "the connection label did not turn green"
@@ -147,13 +131,7 @@ SCENARIO
 (cd "$folder" && exec "$vjoy_run" "$work/unplug.scenario" "$log" -- \
   "$wine_run" "$wine" "$prefix" ./trivexa.exe) &
 app=$!
-window=
-for _ in $(seq 240); do
-  window=$(xdotool search --name '^Trivexa$' 2>/dev/null | head -n 1)
-  [ -n "$window" ] && break
-  sleep 0.25
-done
-[ -n "$window" ] || { fail "no window within 60 s"; finish; }
+window=$(wait_for_window) || { fail "no window within 60 s"; finish; }
 wait_for 30 label_is 0,255,0 || fail "the joystick was not found"
 wait_for 20 log_has 'unplug hidraw0' || fail "the scenario did not unplug"
 if wait_for 15 label_is 255,0,0; then echo "ok: unplugged, the label turned red"; else

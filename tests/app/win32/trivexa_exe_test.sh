@@ -10,26 +10,7 @@
 set -u
 wine_run=$1 wine=$2 prefix=$3 exe=$4 work=$5
 
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-check() {  # what expected actual
-  if [ "$2" = "$3" ]; then echo "ok: $1"; else fail "$1: expected '$2', got '$3'"; fi
-}
-pixel() {  # image x y -> r,g,b
-  convert "$1" -format '%[fx:int(255*p{'"$2,$3"'}.r)],%[fx:int(255*p{'"$2,$3"'}.g)],%[fx:int(255*p{'"$2,$3"'}.b)]' info:
-}
-window_ids() { xdotool search --name '^Trivexa$' 2>/dev/null; }
-wait_for_window() {
-  for _ in $(seq 120); do
-    id=$(window_ids | head -n 1)
-    if [ -n "$id" ]; then echo "$id"; return 0; fi
-    sleep 0.5
-  done
-  return 1
-}
+. "$(dirname "$0")/wine_window_checks.sh"
 wait_for_exit() {  # pid seconds
   for _ in $(seq $(($2 * 4))); do
     kill -0 "$1" 2>/dev/null || return 0
