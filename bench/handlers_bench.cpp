@@ -56,7 +56,7 @@ BENCHMARK(BM_WriteCommand);
 void BM_LoadSettings(benchmark::State& state) {
   fakes::TempDir dir;
   const settings::ProgramFolder folder = [&] { return dir.path().string(); };
-  settings::SaveSettings({8, 10, 5, 4}, folder);
+  static_cast<void>(settings::SaveSettings({8, 10, 5, 4}, folder));
   settings::JoystickSettings loaded;
   for (auto _ : state) {
     settings::LoadSettings(loaded, folder);
@@ -68,7 +68,7 @@ BENCHMARK(BM_LoadSettings);
 void BM_SaveSettings(benchmark::State& state) {
   fakes::TempDir dir;
   const settings::ProgramFolder folder = [&] { return dir.path().string(); };
-  for (auto _ : state) settings::SaveSettings({8, 10, 5, 4}, folder);
+  for (auto _ : state) benchmark::DoNotOptimize(settings::SaveSettings({8, 10, 5, 4}, folder));
 }
 BENCHMARK(BM_SaveSettings);
 

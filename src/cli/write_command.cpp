@@ -56,9 +56,9 @@ int CheckKeptValues(const Invocation& invocation, const settings::JoystickSettin
 // Saves as the window does, then reads the file back: the settings writer
 // does not say whether it succeeded.
 bool SaveAndVerify(const settings::JoystickSettings& values, Environment& environment) {
-  settings::SaveSettings(values, environment.settingsFolder);
-  const std::filesystem::path path = settings::SettingsFilePath(environment.settingsFolder);
-  if (path.empty()) return false;
+  const settings::SaveResult saved = settings::SaveSettings(values, environment.settingsFolder);
+  if (!saved.saved) return false;
+  const std::filesystem::path& path = saved.path;
   for (const settings::SettingField& field : settings::kSettingFields) {
     const std::string stored =
         settings::ReadIniValue(path, settings::kSettingsSection, field.key, "-1");

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace trivexa::settings {
 
@@ -21,6 +22,18 @@ inline std::filesystem::path FolderOf(const std::filesystem::path& path) {
   return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
 }
 
+// Whether a write happened, and when not, the call that failed and the
+// system's own words for why (errno or GetLastError text, UTF-8).
+struct [[nodiscard]] WriteOutcome {
+  std::string failedCall;  // empty when the write happened
+  std::string reason;
+
+  bool ok() const { return failedCall.empty(); }
+  static WriteOutcome Failed(std::string call, std::string why) {
+    return {std::move(call), std::move(why)};
+  }
+};
+
 enum class FileRead {
   kRead,      // `content` holds the whole file
   kMissing,   // nothing has that name
@@ -28,8 +41,10 @@ enum class FileRead {
 };
 
 // Reads a regular file of at most kMaxSettingsFileBytes, reached without
-// following a link at its last name. Never blocks, also on a FIFO.
-FileRead ReadRegularFile(const std::filesystem::path& path, std::string& content);
+// following a link at its last name. Never blocks, also on a FIFO. For an
+// unusable file, `why` (when given) learns the reason.
+FileRead ReadRegularFile(const std::filesystem::path& path, std::string& content,
+                         std::string* why = nullptr);
 
 // True unless nothing has that name; a link counts as present, dangling or
 // not, and so does a name that cannot be checked.
@@ -37,12 +52,11 @@ bool NameExists(const std::filesystem::path& path);
 
 // Puts `content` in place of `path` in one step: written to a fresh file
 // beside it, flushed, then renamed over it, so a crash leaves the old file
-// or the new one. Refuses (false) when `path` is a link or not a regular
-// file, when this user may not write it, or when `content` is too large to
-// be read back. A new file has mode 0666 less the umask; a replaced file
-// keeps its read and write bits (never setuid, setgid, sticky or execute)
-// and, where the process may set them, its owner and group. Temporary files
-// that a killed save left behind are removed first.
-bool ReplaceFileAtomically(const std::filesystem::path& path, std::string_view content);
+// or the new one. The outcome keeps the call that failed. Refuses when `path` is a link or not a
+// regular file, when this user may not write it, or when `content` is too large to be read back. A
+// new file has mode 0666 less the umask; a replaced file keeps its read and write bits (never
+// setuid, setgid, sticky or execute) and, where the process may set them, its owner and group.
+// Temporary files that a killed save left behind are removed first.
+WriteOutcome ReplaceFileAtomically(const std::filesystem::path& path, std::string_view content);
 
 }  // namespace trivexa::settings

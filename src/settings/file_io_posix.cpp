@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "settings/file_io.h"
 
@@ -76,6 +77,13 @@ void RemoveLeftovers(const fs::path& folder, const std::string& prefix) {
   ::closedir(entries);
 }
 
+constexpr const char* kTooLarge = "it is larger than a settings file can be";
+
+std::string SystemText(int error) { return std::system_category().message(error); }
+
+// The failure of `call`, in the words of the errno it left.
+WriteOutcome Failure(const char* call) { return WriteOutcome::Failed(call, SystemText(errno)); }
+
 bool WriteAll(int fd, std::string_view content) {
   while (!content.empty()) {
     const ssize_t written = ::write(fd, content.data(), content.size());
@@ -83,7 +91,10 @@ bool WriteAll(int fd, std::string_view content) {
       if (errno == EINTR) continue;
       return false;
     }
-    if (written == 0) return false;
+    if (written == 0) {
+      errno = EIO;
+      return false;
+    }
     content.remove_prefix(static_cast<std::size_t>(written));
   }
   return true;
@@ -100,30 +111,46 @@ void KeepOwner(int fd, const struct stat& old) {
 
 }  // namespace
 
-FileRead ReadRegularFile(const fs::path& path, std::string& content) {
+FileRead ReadRegularFile(const fs::path& path, std::string& content, std::string* why) {
   content.clear();
+  std::string reason;
   // O_NOFOLLOW: a link is not followed, whatever it points at. O_NONBLOCK:
   // opening a FIFO returns at once instead of waiting for a writer.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? FileRead::kMissing : FileRead::kUnusable;
+  if (fd < 0) {
+    if (errno == ENOENT) return FileRead::kMissing;
+    if (why != nullptr) *why = errno == ELOOP ? "it is a symbolic link" : SystemText(errno);
+    return FileRead::kUnusable;
+  }
   FileRead result = FileRead::kRead;
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-      static_cast<std::uintmax_t>(info.st_size) > kMaxSettingsFileBytes) {
-    result = FileRead::kUnusable;
+  if (::fstat(fd, &info) != 0) {
+    reason = SystemText(errno);
+  } else if (!S_ISREG(info.st_mode)) {
+    reason = "it is not a regular file";
+  } else if (static_cast<std::uintmax_t>(info.st_size) > kMaxSettingsFileBytes) {
+    reason = kTooLarge;
   }
+  if (!reason.empty()) result = FileRead::kUnusable;
   // The size is checked again while reading: the file may grow meanwhile.
   char chunk[65536];
   while (result == FileRead::kRead) {
     const ssize_t got = ::read(fd, chunk, sizeof chunk);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) result = FileRead::kUnusable;
+    if (got < 0) {
+      reason = SystemText(errno);
+      result = FileRead::kUnusable;
+    }
     if (got <= 0) break;
     content.append(chunk, static_cast<std::size_t>(got));
-    if (content.size() > kMaxSettingsFileBytes) result = FileRead::kUnusable;
+    if (content.size() > kMaxSettingsFileBytes) {
+      reason = kTooLarge;
+      result = FileRead::kUnusable;
+    }
   }
   ::close(fd);
   if (result != FileRead::kRead) content.clear();
+  if (why != nullptr) *why = reason;
   return result;
 }
 
@@ -132,13 +159,18 @@ bool NameExists(const fs::path& path) {
   return ::lstat(path.c_str(), &info) == 0 || errno != ENOENT;
 }
 
-bool ReplaceFileAtomically(const fs::path& path, std::string_view content) {
-  if (path.empty() || content.size() > kMaxSettingsFileBytes) return false;
+WriteOutcome ReplaceFileAtomically(const fs::path& path, std::string_view content) {
+  if (path.empty()) return WriteOutcome::Failed("save", "the file has no name");
+  if (content.size() > kMaxSettingsFileBytes) return WriteOutcome::Failed("save", kTooLarge);
   struct stat old {};
   const bool existed = ::lstat(path.c_str(), &old) == 0;
-  if (!existed && errno != ENOENT) return false;
+  if (!existed && errno != ENOENT) return Failure("lstat");
+  if (existed && !S_ISREG(old.st_mode)) {
+    return WriteOutcome::Failed(
+        "lstat", S_ISLNK(old.st_mode) ? "it is a symbolic link" : "it is not a regular file");
+  }
   // A rename would get round a missing write permission; the file stays.
-  if (existed && (!S_ISREG(old.st_mode) || ::access(path.c_str(), W_OK) != 0)) return false;
+  if (existed && ::access(path.c_str(), W_OK) != 0) return Failure("access");
 
   const fs::path folder = FolderOf(path);
   const std::string prefix = TempPrefix(path);
@@ -152,23 +184,24 @@ bool ReplaceFileAtomically(const fs::path& path, std::string_view content) {
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     tempPath = folder / (prefix + std::to_string(::getpid()) + "." + UniqueText());
     fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return false;
+    if (fd < 0 && errno != EEXIST) return Failure("open");
   }
-  if (fd < 0) return false;
+  if (fd < 0) return Failure("open");
 
-  bool ok = true;
+  WriteOutcome outcome;
   if (existed) {
     KeepOwner(fd, old);
     // A settings file is plain data: the old read and write bits stay;
     // setuid, setgid, sticky and execute bits never carry over.
-    ok = ::fchmod(fd, old.st_mode & 0666) == 0;
+    if (::fchmod(fd, old.st_mode & 0666) != 0) outcome = Failure("fchmod");
   }
-  ok = ok && WriteAll(fd, content) && ::fsync(fd) == 0;
-  if (::close(fd) != 0) ok = false;
-  if (ok && ::rename(tempPath.c_str(), path.c_str()) != 0) ok = false;
-  if (!ok) {
+  if (outcome.ok() && !WriteAll(fd, content)) outcome = Failure("write");
+  if (outcome.ok() && ::fsync(fd) != 0) outcome = Failure("fsync");
+  if (::close(fd) != 0 && outcome.ok()) outcome = Failure("close");
+  if (outcome.ok() && ::rename(tempPath.c_str(), path.c_str()) != 0) outcome = Failure("rename");
+  if (!outcome.ok()) {
     ::unlink(tempPath.c_str());
-    return false;
+    return outcome;
   }
   // Make the rename itself durable; the data is already safe, so a failure
   // here does not undo the write.
@@ -177,7 +210,7 @@ bool ReplaceFileAtomically(const fs::path& path, std::string_view content) {
     ::fsync(folderFd);
     ::close(folderFd);
   }
-  return true;
+  return outcome;
 }
 
 }  // namespace trivexa::settings

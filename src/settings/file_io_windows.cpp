@@ -78,12 +78,44 @@ void RemoveLeftovers(const fs::path& folder, const std::wstring& prefix) {
   FindClose(search);
 }
 
+constexpr const char* kTooLarge = "it is larger than a settings file can be";
+
+// The system's own words for a GetLastError code, as UTF-8.
+std::string SystemText(DWORD error) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring wide = length > 0 && text != nullptr ? std::wstring(text, length) : std::wstring();
+  if (text != nullptr) LocalFree(text);
+  while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L' ' ||
+                           wide.back() == L'.')) {
+    wide.pop_back();
+  }
+  if (wide.empty()) return "system error " + std::to_string(error);
+  const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size,
+                      nullptr, nullptr);
+  return utf8;
+}
+
+// The failure of `call`, in the words of the error it left.
+WriteOutcome Failure(const char* call) {
+  return WriteOutcome::Failed(call, SystemText(GetLastError()));
+}
+
 bool WriteAll(HANDLE file, std::string_view content) {
   while (!content.empty()) {
     const DWORD chunk =
         content.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(content.size());
     DWORD written = 0;
-    if (!WriteFile(file, content.data(), chunk, &written, nullptr) || written == 0) return false;
+    if (!WriteFile(file, content.data(), chunk, &written, nullptr)) return false;
+    if (written == 0) {
+      SetLastError(ERROR_WRITE_FAULT);
+      return false;
+    }
     content.remove_prefix(written);
   }
   return true;
@@ -91,32 +123,46 @@ bool WriteAll(HANDLE file, std::string_view content) {
 
 }  // namespace
 
-FileRead ReadRegularFile(const fs::path& path, std::string& content) {
+FileRead ReadRegularFile(const fs::path& path, std::string& content, std::string* why) {
   content.clear();
+  std::string reason;
   // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself, which is then refused.
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    return GetLastError() == ERROR_FILE_NOT_FOUND ? FileRead::kMissing : FileRead::kUnusable;
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND) return FileRead::kMissing;
+    if (why != nullptr) *why = SystemText(error);
+    return FileRead::kUnusable;
   }
   FileRead result = FileRead::kRead;
   BY_HANDLE_FILE_INFORMATION info{};
   if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
-      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
-      ((std::uintmax_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow) > kMaxSettingsFileBytes) {
-    result = FileRead::kUnusable;
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+    reason = "it is a link, a folder or a device, not a regular file";
+  } else if (((std::uintmax_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow) >
+             kMaxSettingsFileBytes) {
+    reason = kTooLarge;
   }
+  if (!reason.empty()) result = FileRead::kUnusable;
   char chunk[65536];
   while (result == FileRead::kRead) {
     DWORD got = 0;
-    if (!ReadFile(file, chunk, sizeof chunk, &got, nullptr)) result = FileRead::kUnusable;
+    if (!ReadFile(file, chunk, sizeof chunk, &got, nullptr)) {
+      reason = SystemText(GetLastError());
+      result = FileRead::kUnusable;
+    }
     if (got == 0) break;
     content.append(chunk, got);
-    if (content.size() > kMaxSettingsFileBytes) result = FileRead::kUnusable;
+    if (content.size() > kMaxSettingsFileBytes) {
+      reason = kTooLarge;
+      result = FileRead::kUnusable;
+    }
   }
   CloseHandle(file);
   if (result != FileRead::kRead) content.clear();
+  if (why != nullptr) *why = reason;
   return result;
 }
 
@@ -125,16 +171,18 @@ bool NameExists(const fs::path& path) {
   return GetLastError() != ERROR_FILE_NOT_FOUND;
 }
 
-bool ReplaceFileAtomically(const fs::path& path, std::string_view content) {
-  if (path.empty() || content.size() > kMaxSettingsFileBytes) return false;
+WriteOutcome ReplaceFileAtomically(const fs::path& path, std::string_view content) {
+  if (path.empty()) return WriteOutcome::Failed("save", "the file has no name");
+  if (content.size() > kMaxSettingsFileBytes) return WriteOutcome::Failed("save", kTooLarge);
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
-    if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;
-  } else if ((attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY |
-                            FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
-    // A read-only file is refused, as the profile writer refuses it; a link
-    // or a folder is left alone.
-    return false;
+    if (GetLastError() != ERROR_FILE_NOT_FOUND) return Failure("GetFileAttributes");
+  } else if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    // A read-only file is refused, as the profile writer refuses it.
+    return WriteOutcome::Failed("GetFileAttributes", "the file is read-only");
+  } else if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+    // A link or a folder is left alone.
+    return WriteOutcome::Failed("GetFileAttributes", "it is a link or a folder, not a file");
   }
 
   const fs::path folder = FolderOf(path);
@@ -148,17 +196,21 @@ bool ReplaceFileAtomically(const fs::path& path, std::string_view content) {
     // No sharing: a leftover sweep of another process cannot delete it.
     file = CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return false;
+    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
+      return Failure("CreateFile");
+    }
   }
-  if (file == INVALID_HANDLE_VALUE) return false;
-  bool ok = WriteAll(file, content) && FlushFileBuffers(file) != 0;
-  if (!CloseHandle(file)) ok = false;
-  if (ok) {
-    ok = MoveFileExW(tempPath.c_str(), path.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  if (file == INVALID_HANDLE_VALUE) return Failure("CreateFile");
+  WriteOutcome outcome;
+  if (!WriteAll(file, content)) outcome = Failure("WriteFile");
+  if (outcome.ok() && FlushFileBuffers(file) == 0) outcome = Failure("FlushFileBuffers");
+  if (!CloseHandle(file) && outcome.ok()) outcome = Failure("CloseHandle");
+  if (outcome.ok() && MoveFileExW(tempPath.c_str(), path.c_str(),
+                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
+    outcome = Failure("MoveFileEx");
   }
-  if (!ok) DeleteFileW(tempPath.c_str());
-  return ok;
+  if (!outcome.ok()) DeleteFileW(tempPath.c_str());
+  return outcome;
 }
 
 }  // namespace trivexa::settings

@@ -46,16 +46,19 @@ std::string ReadIniValue(const std::filesystem::path& path, std::string_view sec
 std::string WriteIniValue(const std::filesystem::path& path, std::string_view section,
                           std::string_view key, std::string_view value) {
   const IniEntry entry{key, value};
-  return WriteIniValues(path, section, std::span(&entry, 1)) ? "1" : "0";
+  return WriteIniValues(path, section, std::span(&entry, 1)).ok() ? "1" : "0";
 }
 
-bool WriteIniValues(const std::filesystem::path& path, std::string_view section,
-                    std::span<const IniEntry> entries) {
-  if (path.empty()) return false;
+WriteOutcome WriteIniValues(const std::filesystem::path& path, std::string_view section,
+                            std::span<const IniEntry> entries) {
+  if (path.empty()) return WriteOutcome::Failed("save", "the file has no name");
   std::string content;
+  std::string why;
   // A file that is there but cannot be read (a link, a FIFO, one too large)
   // is kept, not overwritten.
-  if (ReadRegularFile(path, content) == FileRead::kUnusable) return false;
+  if (ReadRegularFile(path, content, &why) == FileRead::kUnusable) {
+    return WriteOutcome::Failed("read", why);
+  }
   bool allStorable = true;
   for (const IniEntry& entry : entries) {
     // A key that cannot be stored does not keep the others from the file.
@@ -65,7 +68,11 @@ bool WriteIniValues(const std::filesystem::path& path, std::string_view section,
     }
     content = IniStore(content, section, entry.key, entry.value);
   }
-  return ReplaceFileAtomically(path, content) && allStorable;
+  WriteOutcome outcome = ReplaceFileAtomically(path, content);
+  if (outcome.ok() && !allStorable) {
+    return WriteOutcome::Failed("save", "a key or value would change the file's lines");
+  }
+  return outcome;
 }
 
 }  // namespace trivexa::settings

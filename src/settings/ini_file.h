@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "settings/file_io.h"
+
 namespace trivexa::settings {
 
 // The settings file on disk: the three designed wrappers, and what the
@@ -47,8 +49,9 @@ struct IniEntry {
 
 // Stores several keys of one section in a single replacement of the file:
 // the same file as one WriteIniValue per key, in order, at the cost of one
-// write and one flush to disk. True when every key was stored.
-bool WriteIniValues(const std::filesystem::path& path, std::string_view section,
-                    std::span<const IniEntry> entries);
+// write and one flush to disk. Succeeds when every key was stored; when not,
+// says which call failed and why.
+WriteOutcome WriteIniValues(const std::filesystem::path& path, std::string_view section,
+                            std::span<const IniEntry> entries);
 
 }  // namespace trivexa::settings

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <string>
+#include <utility>
 
 #include "settings/ini_file.h"
 #include "settings/number_reader.h"
@@ -48,10 +49,19 @@ void LoadSettings(JoystickSettings& settings, const ProgramFolder& programFolder
     defaults[i] = {kSettingFields[i].key, kSettingFields[i].defaultText};
     settings.*kSettingFields[i].member = kSettingFields[i].defaultIndex;
   }
-  WriteIniValues(path, kSettingsSection, defaults);
+  // A start-up that cannot create the file goes on with the defaults; the
+  // first save says why the file cannot be written.
+  static_cast<void>(WriteIniValues(path, kSettingsSection, defaults));
 }
 
-void SaveSettings(const JoystickSettings& settings, const ProgramFolder& programFolder) {
+std::string SaveResult::Describe() const {
+  const std::u8string file = path.empty() ? u8"JOYSTICK.INI" : path.u8string();
+  std::string text(file.begin(), file.end());
+  if (saved) return text + ": saved";
+  return text + ": " + failedCall + ": " + reason;
+}
+
+SaveResult SaveSettings(const JoystickSettings& settings, const ProgramFolder& programFolder) {
   // All four keys go to disk in one replacement of the file: either the old
   // file or the new one, never a half-saved mix, and one flush, not four.
   std::array<std::string, kSettingFields.size()> texts;
@@ -60,7 +70,18 @@ void SaveSettings(const JoystickSettings& settings, const ProgramFolder& program
     texts[i] = NumberText(settings.*kSettingFields[i].member);
     entries[i] = {kSettingFields[i].key, texts[i]};
   }
-  WriteIniValues(SettingsFilePath(programFolder), kSettingsSection, entries);
+  SaveResult result;
+  result.path = SettingsFilePath(programFolder);
+  if (result.path.empty()) {
+    result.failedCall = "find the settings folder";
+    result.reason = "the program found no folder for it (is HOME set?)";
+    return result;
+  }
+  WriteOutcome outcome = WriteIniValues(result.path, kSettingsSection, entries);
+  result.saved = outcome.ok();
+  result.failedCall = std::move(outcome.failedCall);
+  result.reason = std::move(outcome.reason);
+  return result;
 }
 
 }  // namespace trivexa::settings

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <string>
 
 #include "settings/joystick_settings.h"
 
@@ -22,7 +23,19 @@ std::filesystem::path SettingsFilePath(const ProgramFolder& programFolder);
 // value that is no valid index of its table gives the key's default.
 void LoadSettings(JoystickSettings& settings, const ProgramFolder& programFolder);
 
-// Writes the four values to JOYSTICK.INI; failures stay silent.
-void SaveSettings(const JoystickSettings& settings, const ProgramFolder& programFolder);
+// What a save did: whether JOYSTICK.INI now holds the values and, when it
+// does not, the call that failed and the system's reason, for the user.
+struct [[nodiscard]] SaveResult {
+  std::filesystem::path path;  // the file; empty when it has no place
+  bool saved = false;
+  std::string failedCall;  // "open", "rename", ...
+  std::string reason;      // the system's words (errno or GetLastError text), UTF-8
+
+  // "FILE: CALL: REASON" in UTF-8, for a message or a line on stderr.
+  std::string Describe() const;
+};
+
+// Writes the four values to JOYSTICK.INI and says whether that worked.
+SaveResult SaveSettings(const JoystickSettings& settings, const ProgramFolder& programFolder);
 
 }  // namespace trivexa::settings

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <system_error>
 
 #include "fakes/child_process.h"
 #include "fakes/temp_dir.h"
@@ -88,7 +89,7 @@ class SettingsFileTest : public ::testing::Test {
                                 {"MaximumAngleOffset", texts[1]},
                                 {"MoveThreshold", texts[2]},
                                 {"TimeInterval", texts[3]}};
-    return WriteIniValues(Ini(), "TRIVEXA", entries);
+    return WriteIniValues(Ini(), "TRIVEXA", entries).ok();
   }
   static void SkipUnlessRoot() {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root, as in CI";
@@ -105,7 +106,9 @@ TEST_F(SettingsFileTest, ALinkIsNeitherFollowedNorReplacedNorCreatedThrough) {
   fs::create_symlink(secret, Ini());
 
   EXPECT_EQ(Load(), kDefaultSettings) << "read through the link";
-  SaveSettings({1, 2, 3, 4}, Folder());
+  const SaveResult refused = SaveSettings({1, 2, 3, 4}, Folder());
+  EXPECT_FALSE(refused.saved);
+  EXPECT_EQ(refused.reason, "it is a symbolic link");
   EXPECT_FALSE(Save({1, 2, 3, 4}));
   EXPECT_TRUE(fs::is_symlink(Ini()));
   EXPECT_EQ(fs::read_symlink(Ini()), secret);
@@ -200,11 +203,44 @@ TEST_F(SettingsFileTest, ARootSaveKeepsTheUsersOwnershipSoTheUserCanStillSave) {
   EXPECT_EQ(LinkStat(Ini()).st_uid, 0u);
 }
 
+TEST_F(SettingsFileTest, AFailedSaveKeepsTheFileAndNamesTheCallAndTheSystemsReason) {
+  WriteFile(Ini(), kStored);
+  // A full disk, as the file size limit makes one: the write fails.
+  EXPECT_EQ(InChild([&] {
+              std::signal(SIGXFSZ, SIG_IGN);
+              const rlimit limit{16, 16};
+              ::setrlimit(RLIMIT_FSIZE, &limit);
+              const SaveResult result = SaveSettings({1, 2, 3, 4}, Folder());
+              return !result.saved && result.failedCall == "write" &&
+                             result.reason == std::generic_category().message(EFBIG)
+                         ? 0
+                         : 1;
+            }),
+            0);
+  // A folder and file this user may not write.
+  SkipUnlessRoot();
+  fs::permissions(dir_.path(), fs::perms(0755));
+  EXPECT_EQ(InChildWithoutPrivileges([&] {
+              const SaveResult result = SaveSettings({1, 2, 3, 4}, Folder());
+              return result.Describe() ==
+                             Ini().string() + ": access: " + std::generic_category().message(EACCES)
+                         ? 0
+                         : 1;
+            }),
+            0);
+  fs::remove(Ini());
+  EXPECT_EQ(InChildWithoutPrivileges([&] {
+              return SaveSettings({1, 2, 3, 4}, Folder()).failedCall == "open" ? 0 : 1;
+            }),
+            0);
+  EXPECT_EQ(NamesIn(dir_.path()), std::set<std::string>{});
+}
+
 TEST_F(SettingsFileTest, ABareFileNameIsReplacedInTheCurrentFolder) {
   EXPECT_EQ(InChild([&] {
               if (::chdir(dir_.path().c_str()) != 0) return 2;
-              return ReplaceFileAtomically("JOYSTICK.INI", kStored) &&
-                             ReplaceFileAtomically("JOYSTICK.INI", "[TRIVEXA]\n")
+              return ReplaceFileAtomically("JOYSTICK.INI", kStored).ok() &&
+                             ReplaceFileAtomically("JOYSTICK.INI", "[TRIVEXA]\n").ok()
                          ? 0
                          : 1;
             }),

@@ -92,7 +92,7 @@ TEST_F(IniFileTest, SeveralKeysInOneWriteMatchOneWritePerKey) {
 
   WriteFile(Ini(), handWritten);
   // The key that cannot be stored is reported, and does not stop the others.
-  EXPECT_FALSE(WriteIniValues(Ini().string(), "TRIVEXA", entries));
+  EXPECT_FALSE(WriteIniValues(Ini().string(), "TRIVEXA", entries).ok());
   EXPECT_EQ(ReadFile(Ini()), oneByOne);
   EXPECT_EQ(oneByOne,
             "[TRIVEXA]\r\nMoveThreshold= 5\r\nDeadZoneAngle= 8\r\nTimeInterval= 4\r\n\r\n"

@@ -13,7 +13,7 @@
 
 int main() {
   using namespace trivexa::settings;
-  SaveSettings({8, 10, 5, 4}, ExecutableFolder);
+  if (!SaveSettings({8, 10, 5, 4}, ExecutableFolder).saved) return 2;
   const auto folder = ExecutableFolder().native();
 #ifdef _WIN32
   // UTF-16 code units, untouched by the text mode's line-end translation.

@@ -60,7 +60,7 @@ TEST(SettingsPlacePosixTest, AnInstalledCopyInAReadOnlyFolderStillKeepsItsSettin
   const int installed = AsNobody([&] {
     JoystickSettings settings{};
     LoadSettings(settings, installedPlace);
-    SaveSettings({8, 10, 5, 4}, installedPlace);
+    if (!SaveSettings({8, 10, 5, 4}, installedPlace).saved) return 2;
     settings = {};
     LoadSettings(settings, installedPlace);
     return settings == JoystickSettings{8, 10, 5, 4} ? 0 : 1;
@@ -72,7 +72,7 @@ TEST(SettingsPlacePosixTest, AnInstalledCopyInAReadOnlyFolderStillKeepsItsSettin
   // stand, and nothing goes elsewhere.
   const int unpacked = AsNobody([&] {
     JoystickSettings settings{};
-    SaveSettings({8, 10, 5, 4}, portablePlace);
+    if (SaveSettings({8, 10, 5, 4}, portablePlace).saved) return 2;
     LoadSettings(settings, portablePlace);
     return settings == kDefaultSettings ? 0 : 1;
   });

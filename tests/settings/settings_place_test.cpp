@@ -49,7 +49,7 @@ TEST_F(SettingsPlaceTest, ABuiltOrUnpackedCopyKeepsItsSettingsBesideItself) {
 
   JoystickSettings settings{};
   LoadSettings(settings, Place(bin));
-  SaveSettings({8, 10, 5, 4}, Place(bin));
+  EXPECT_TRUE(SaveSettings({8, 10, 5, 4}, Place(bin)).saved);
   EXPECT_TRUE(fs::exists(bin / "JOYSTICK.INI"));
   EXPECT_FALSE(fs::exists(temp_.path() / "cfg"));
 
@@ -74,7 +74,7 @@ TEST_F(SettingsPlaceTest, AnInstalledCopyKeepsItsSettingsInTheUsersConfigFolder)
   JoystickSettings settings{};
   LoadSettings(settings, Place(bin));
   EXPECT_EQ(settings, kDefaultSettings);
-  SaveSettings({8, 10, 5, 4}, Place(bin));
+  EXPECT_TRUE(SaveSettings({8, 10, 5, 4}, Place(bin)).saved);
   LoadSettings(settings, Place(bin));
   EXPECT_EQ(settings, (JoystickSettings{8, 10, 5, 4}));
   EXPECT_NE(fakes::ReadFile(temp_.path() / "cfg" / "trivexa" / "JOYSTICK.INI").find("[TRIVEXA]"),
@@ -101,7 +101,7 @@ TEST_F(SettingsPlaceTest,
   EXPECT_EQ(SettingsFolder(bin, Env()), fs::path());
   JoystickSettings settings{};
   LoadSettings(settings, Place(bin));
-  SaveSettings({8, 10, 5, 4}, Place(bin));
+  EXPECT_FALSE(SaveSettings({8, 10, 5, 4}, Place(bin)).saved);
   EXPECT_EQ(settings, kDefaultSettings);
   EXPECT_FALSE(fs::exists(bin / "JOYSTICK.INI"));
   EXPECT_FALSE(fs::exists(temp_.path() / "prefix" / "JOYSTICK.INI"));

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <system_error>
 
 #include "fakes/temp_dir.h"
 
@@ -91,7 +93,9 @@ TEST_F(SettingsStoreTest, SavedValuesReadBackAndKeepTheRestOfTheFile) {
   WriteFile(Ini(),
             "; tuned by hand\r\n[TRIVEXA]\r\nDeadZoneAngle=5\r\nMaximumAngleOffset=5\r\n"
             "\r\n[Other]\r\nKey=Value\r\n");
-  SaveSettings({8, 10, 5, 4}, Folder());
+  const SaveResult result = SaveSettings({8, 10, 5, 4}, Folder());
+  EXPECT_TRUE(result.saved) << result.Describe();
+  EXPECT_EQ(result.path, Ini());
   const std::string saved = ReadFile(Ini());
   EXPECT_NE(saved.find("; tuned by hand\r\n[TRIVEXA]\r\n"), std::string::npos) << saved;
   EXPECT_NE(saved.find("[Other]\r\nKey=Value\r\n"), std::string::npos) << saved;
@@ -103,17 +107,29 @@ TEST_F(SettingsStoreTest, SavedValuesReadBackAndKeepTheRestOfTheFile) {
   EXPECT_EQ(ReadFile(Ini()), saved);
 }
 
-TEST_F(SettingsStoreTest, SaveIntoAFolderThatIsGoneStaysSilent) {
-  const std::string gone = (dir_.path() / "gone").string();
-  SaveSettings({1, 2, 3, 4}, [&] { return gone; });
+TEST_F(SettingsStoreTest, ASaveThatFailsSaysWhichFileAndWhy) {
+  const std::filesystem::path gone = dir_.path() / "gone";
+  const SaveResult result = SaveSettings({1, 2, 3, 4}, [&] { return gone; });
   EXPECT_FALSE(std::filesystem::exists(gone));
+  EXPECT_FALSE(result.saved);
+  EXPECT_FALSE(result.reason.empty());
+  EXPECT_EQ(result.Describe(),
+            (gone / "JOYSTICK.INI").string() + ": " + result.failedCall + ": " + result.reason);
+#ifndef _WIN32
+  EXPECT_EQ(result.failedCall, "open");
+  EXPECT_EQ(result.reason, std::generic_category().message(ENOENT));
+#endif
+
+  // A folder where the file should be: the reading step says so.
+  std::filesystem::create_directory(Ini());
+  EXPECT_EQ(SaveSettings({1, 2, 3, 4}, Folder()).failedCall, "read");
 }
 
 TEST_F(SettingsStoreTest, AByteOrderMarkIsReadPastAndKept) {
   const std::string bom = "\xEF\xBB\xBF";
   EXPECT_EQ(LoadFrom(bom + "[TRIVEXA]\r\nDeadZoneAngle=3\r\nTimeInterval=4\r\n"),
             (JoystickSettings{3, 5, 2, 4}));
-  SaveSettings({8, 10, 5, 4}, Folder());
+  ASSERT_TRUE(SaveSettings({8, 10, 5, 4}, Folder()).saved);
   const std::string saved = ReadFile(Ini());
   EXPECT_TRUE(saved.starts_with(bom + "[TRIVEXA]\r\n")) << saved;
   EXPECT_EQ(saved.find("[TRIVEXA]"), saved.rfind("[TRIVEXA]")) << "a second section: " << saved;
@@ -143,7 +159,9 @@ TEST_F(SettingsStoreTest, AnUnknownProgramFolderGivesTheDefaultsAndWritesNothing
   JoystickSettings settings{};
   LoadSettings(settings, [] { return std::filesystem::path(); });
   EXPECT_EQ(settings, kDefaultSettings);
-  SaveSettings({1, 2, 3, 4}, [] { return std::filesystem::path(); });
+  const SaveResult result = SaveSettings({1, 2, 3, 4}, [] { return std::filesystem::path(); });
+  EXPECT_FALSE(result.saved) << "a save that wrote nothing is no success";
+  EXPECT_NE(result.Describe().find("JOYSTICK.INI: "), std::string::npos) << result.Describe();
 }
 
 }  // namespace

@@ -100,7 +100,7 @@ void MainfrmLogic::Cmd_WriteEEPROM_Click() {
   parts_.clock.Sleep(kBeforeWriteConfigMs);
   protocol::SendCommand(context, settings_, protocol::CMD_WRITE_CONFIG);
   parts_.clock.Sleep(kAfterWriteConfigMs);
-  settings::SaveSettings(settings_, parts_.programFolder);
+  static_cast<void>(settings::SaveSettings(settings_, parts_.programFolder));
   parts_.timer.SetEnabled(true);
 }
 

@@ -315,7 +315,8 @@ TEST(MainfrmWindow, StatusAndPositionLabelsKeepTheirSize) {
 
 TEST(MainfrmWindow, LoadFillsTheListsFromTheSettingsFile) {
   WindowRig rig;
-  settings::SaveSettings({8, 10, 5, 4}, [&] { return rig.folder.path().toStdString(); });
+  ASSERT_TRUE(
+      settings::SaveSettings({8, 10, 5, 4}, [&] { return rig.folder.path().toStdString(); }).saved);
   rig.window->Load();
   EXPECT_EQ(rig.Find<QComboBox>("Combo1")->currentText(), QStringLiteral(" 5.0deg"));
   EXPECT_EQ(rig.Find<QComboBox>("Combo2")->currentText(), QStringLiteral(" +5"));
