@@ -23,7 +23,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   trivexa::app::win32::Mainfrm window(instance, *platform, clock, guard,
                                       trivexa::settings::ExecutableFolder);
   window.Load();
-  // A second copy ends inside the load handler, before anything is shown.
-  if (window.ProgramEnded()) return 0;
+  // A second copy ends inside the load handler, before anything is shown,
+  // and brings the running window to the front on its way out.
+  if (window.ProgramEnded()) {
+    trivexa::app::win32::RaiseRunningWindow();
+    return 0;
+  }
   return window.RunMessageLoop();
 }

@@ -1,6 +1,7 @@
 #include "app/win32/mainfrm_window.h"
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -11,9 +12,89 @@
 namespace trivexa::app::win32 {
 namespace {
 
-constexpr const wchar_t* kWindowClass = L"Trivexa.Mainfrm";
-// Room for the open list of a drop-down combo, below its field.
+// Room for the open list of a drop-down combo, below its field, at 96 dpi.
 constexpr int kDropDownListPixels = 200;
+constexpr int kDefaultDpi = 96;
+constexpr int kTwipsPerInch = 1440;
+// Messages of Windows 10 (1607 and 1703); not every SDK names them.
+constexpr UINT kWmDpiChanged = 0x02E0;
+constexpr UINT kWmGetDpiScaledSize = 0x02E4;
+
+// Functions of Windows 10 are looked up at run time, so the program still
+// starts where they are missing (older systems, Wine).
+template <typename Function>
+Function User32Function(const char* name) {
+  const FARPROC found = GetProcAddress(GetModuleHandleW(L"user32.dll"), name);
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
+}
+
+// The DPI of the monitor the window is on, for a per-monitor aware program;
+// the system's DPI otherwise.
+int DpiOfWindow(HWND window) {
+  static const auto getDpiForWindow = User32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+  if (getDpiForWindow != nullptr) {
+    const UINT dpi = getDpiForWindow(window);
+    if (dpi > 0) return static_cast<int>(dpi);
+  }
+  HDC dc = GetDC(window);
+  const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+  ReleaseDC(window, dc);
+  return dpi > 0 ? dpi : kDefaultDpi;
+}
+
+int SystemMetric(int index, int dpi) {
+  static const auto forDpi = User32Function<int(WINAPI*)(int, UINT)>("GetSystemMetricsForDpi");
+  return forDpi != nullptr ? forDpi(index, static_cast<UINT>(dpi)) : GetSystemMetrics(index);
+}
+
+// Each list's caption is created just before its list: the static text that
+// precedes a control names it for UI Automation and screen readers. Labels
+// take no focus, so the Tab order stays that of the tab indexes.
+struct Caption {
+  std::string_view label;
+  std::string_view list;
+};
+constexpr Caption kCaptions[] = {
+    {"Label1", "Combo1"}, {"Label2", "Combo2"}, {"Label3", "Combo3"}, {"Label4", "Combo4"}};
+
+bool IsCaption(std::string_view name) {
+  return std::any_of(std::begin(kCaptions), std::end(kCaptions),
+                     [&](const Caption& caption) { return caption.label == name; });
+}
+
+const ControlDefinition* CaptionOf(std::string_view list) {
+  for (const Caption& caption : kCaptions) {
+    if (caption.list == list) return FindMainfrmControl(caption.label);
+  }
+  return nullptr;
+}
+
+// Whether the process behind `window` runs as this same user: a copy of
+// another account's (runas, on the same desktop) is left alone.
+std::vector<unsigned char> UserOfProcess(HANDLE process) {
+  std::vector<unsigned char> user;
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return user;
+  DWORD size = 0;
+  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  user.resize(size);
+  if (size == 0 || !GetTokenInformation(token, TokenUser, user.data(), size, &size)) user.clear();
+  CloseHandle(token);
+  return user;
+}
+
+bool SameUser(HWND window) {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+  if (process == nullptr) return false;
+  const std::vector<unsigned char> theirs = UserOfProcess(process);
+  CloseHandle(process);
+  const std::vector<unsigned char> ours = UserOfProcess(GetCurrentProcess());
+  if (theirs.empty() || ours.empty()) return false;
+  return EqualSid(reinterpret_cast<const TOKEN_USER*>(theirs.data())->User.Sid,
+                  reinterpret_cast<const TOKEN_USER*>(ours.data())->User.Sid) != FALSE;
+}
 
 // The control ids of the window definition's names.
 struct NamedId {
@@ -105,18 +186,35 @@ void FitComboField(HWND combo, int wantedHeight) {
 
 }  // namespace
 
+bool RaiseRunningWindow() {
+  for (HWND window = FindWindowExW(nullptr, nullptr, kMainfrmClass, nullptr); window != nullptr;
+       window = FindWindowExW(nullptr, window, kMainfrmClass, nullptr)) {
+    if (!SameUser(window)) continue;
+    if (IsIconic(window)) ::ShowWindow(window, SW_RESTORE);
+    if (!SetForegroundWindow(window)) {
+      FLASHWINFO flash{sizeof flash, window, FLASHW_ALL | FLASHW_TIMERNOFG, 0, 0};
+      FlashWindowEx(&flash);
+    }
+    return true;
+  }
+  return false;
+}
+
 Mainfrm::Mainfrm(HINSTANCE instance, hid::HidPlatform& platform, Clock& clock, InstanceGuard& guard,
                  settings::ProgramFolder programFolder)
     : instance_(instance) {
-  HDC screen = GetDC(nullptr);
-  dpiX_ = GetDeviceCaps(screen, LOGPIXELSX);
-  dpiY_ = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-
-  windowFont_ = MakeFont(kMainfrmWindow.font);
-
   window_ = CreateWindowShell();
+  // Laid out for the monitor the window is on.
+  dpi_ = DpiOfWindow(window_);
+  const SIZE frame = FrameSize(dpi_);
+  SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  FitClientArea();
   BuildControls();
+  LayOut();
+  // No focus rectangle until the keyboard is used (unless the last input
+  // came from it, or the user asked to see them always).
+  SendMessageW(window_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, 0), 0);
 
   const auto connectionFont =
       reinterpret_cast<HFONT>(SendMessageW(Control(kLabelUsbConnect), WM_GETFONT, 0, 0));
@@ -154,10 +252,26 @@ Mainfrm::~Mainfrm() {
   }
   for (HFONT font : fonts_) DeleteObject(font);
   for (const auto& [colour, brush] : brushes_) DeleteObject(brush);
+  if (bigIcon_ != nullptr) DestroyIcon(bigIcon_);
+  if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
 }
 
-int Mainfrm::X(int twips) const { return MulDiv(twips, dpiX_, 1440); }
-int Mainfrm::Y(int twips) const { return MulDiv(twips, dpiY_, 1440); }
+int Mainfrm::Px(int twips) const { return MulDiv(twips, dpi_, kTwipsPerInch); }
+
+SIZE Mainfrm::FrameSize(int dpi) const {
+  static const auto adjustForDpi =
+      User32Function<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+  RECT frame{0, 0, MulDiv(kMainfrmWindow.clientWidth, dpi, kTwipsPerInch),
+             MulDiv(kMainfrmWindow.clientHeight, dpi, kTwipsPerInch)};
+  const auto style = static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_STYLE));
+  const auto extended = static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_EXSTYLE));
+  if (adjustForDpi != nullptr) {
+    adjustForDpi(&frame, style, FALSE, extended, static_cast<UINT>(dpi));
+  } else {
+    AdjustWindowRectEx(&frame, style, FALSE, extended);
+  }
+  return {frame.right - frame.left, frame.bottom - frame.top};
+}
 
 HBRUSH Mainfrm::Brush(COLORREF colour) {
   auto [it, added] = brushes_.try_emplace(colour, nullptr);
@@ -170,7 +284,7 @@ HBRUSH Mainfrm::Brush(COLORREF colour) {
 HFONT Mainfrm::MakeFont(const FontDefinition& font) {
   const std::wstring face = Widen(font.face);
   HFONT made =
-      CreateFontW(-MulDiv(static_cast<int>(font.points * 10 + 0.5), dpiY_, 720), 0, 0, 0,
+      CreateFontW(-MulDiv(static_cast<int>(font.points * 10 + 0.5), dpi_, 720), 0, 0, 0,
                   font.weight, font.italic, font.underline, font.strikeOut,
                   static_cast<DWORD>(font.charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                   DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
@@ -188,26 +302,21 @@ HWND Mainfrm::CreateWindowShell() {
   windowClass.cbSize = sizeof windowClass;
   windowClass.lpfnWndProc = &Mainfrm::WindowProc;
   windowClass.hInstance = instance_;
-  windowClass.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(kIdiTrivexa));
-  windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kIdiTrivexa),
-                                                      IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                                      GetSystemMetrics(SM_CYSMICON), 0));
+  // The icons are set per window, in the sizes of its monitor's DPI.
   windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   windowClass.hbrBackground = Brush(ToColorRef(kMainfrmWindow.background));
-  windowClass.lpszClassName = kWindowClass;
+  windowClass.lpszClassName = kMainfrmClass;
   RegisterClassExW(&windowClass);  // fails harmlessly when a second window registers it again
 
   // A caption with the close box only (as the definition has it), and a
-  // fixed frame.
+  // fixed frame. Its size follows once the DPI of its monitor is known.
   DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_CLIPCHILDREN;
   if (kMainfrmWindow.closeBox) style |= WS_SYSMENU;
   if (kMainfrmWindow.minimizeBox) style |= WS_MINIMIZEBOX;
   if (kMainfrmWindow.maximizeBox) style |= WS_MAXIMIZEBOX;
-  RECT frame{0, 0, X(kMainfrmWindow.clientWidth), Y(kMainfrmWindow.clientHeight)};
-  AdjustWindowRectEx(&frame, style, FALSE, 0);
-  return CreateWindowExW(0, kWindowClass, Widen(kMainfrmWindow.caption).c_str(), style,
-                         CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
-                         frame.bottom - frame.top, nullptr, nullptr, instance_, this);
+  return CreateWindowExW(0, kMainfrmClass, Widen(kMainfrmWindow.caption).c_str(), style,
+                         CW_USEDEFAULT, CW_USEDEFAULT, Px(kMainfrmWindow.clientWidth),
+                         Px(kMainfrmWindow.clientHeight), nullptr, nullptr, instance_, this);
 }
 
 void Mainfrm::BuildControls() {
@@ -221,20 +330,91 @@ void Mainfrm::BuildControls() {
               return a->tabIndex < b->tabIndex;
             });
 
+  std::vector<const ControlDefinition*> created;
   for (const ControlDefinition* control : byTabIndex) {
+    if (IsCaption(control->name)) continue;
+    if (const ControlDefinition* caption = CaptionOf(control->name)) created.push_back(caption);
+    created.push_back(control);
+  }
+
+  for (const ControlDefinition* control : created) {
     const int id = IdOf(control->name);
     definitions_[id] = control;
-    const TwipsRect& place = control->place;
-    const int height =
-        Y(place.height) + (control->kind == ControlKind::kDropDownCombo ? kDropDownListPixels : 0);
-    HWND made =
-        CreateWindowExW(0, ClassOf(control->kind), Widen(control->text).c_str(), StyleOf(*control),
-                        X(place.left), Y(place.top), X(place.width), height, window_,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
-    const HFONT font = control->font ? MakeFont(*control->font) : windowFont_;
-    SendMessageW(made, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    if (control->kind == ControlKind::kDropDownCombo) FitComboField(made, Y(place.height));
+    CreateWindowExW(0, ClassOf(control->kind), Widen(control->text).c_str(), StyleOf(*control), 0,
+                    0, 0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_,
+                    nullptr);
   }
+}
+
+void Mainfrm::LayOut() {
+  // The fonts of the previous DPI go once every control has its new one.
+  const std::vector<HFONT> previous = std::move(fonts_);
+  fonts_.clear();
+  windowFont_ = MakeFont(kMainfrmWindow.font);
+  for (const auto& [id, control] : definitions_) {
+    PlaceControl(GetDlgItem(window_, id), *control,
+                 control->font ? MakeFont(*control->font) : windowFont_);
+  }
+  // The connection label keeps its place and fits its text in the new font.
+  if (connection_) {
+    connection_->SetFont(
+        reinterpret_cast<HFONT>(SendMessageW(Control(kLabelUsbConnect), WM_GETFONT, 0, 0)));
+  }
+  for (HFONT font : previous) DeleteObject(font);
+  LoadIcons();
+}
+
+void Mainfrm::PlaceControl(HWND control, const ControlDefinition& definition, HFONT font) const {
+  const TwipsRect& place = definition.place;
+  const bool combo = definition.kind == ControlKind::kDropDownCombo;
+  const int height =
+      Px(place.height) + (combo ? MulDiv(kDropDownListPixels, dpi_, kDefaultDpi) : 0);
+  SetWindowPos(control, nullptr, Px(place.left), Px(place.top), Px(place.width), height,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  if (combo) FitComboField(control, Px(place.height));
+}
+
+// The icon in the sizes Windows shows at this DPI (title bar, Alt+Tab), each
+// chosen from the images of the .ico.
+void Mainfrm::LoadIcons() {
+  const auto load = [&](int width, int height) {
+    return static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kIdiTrivexa), IMAGE_ICON,
+                                         SystemMetric(width, dpi_), SystemMetric(height, dpi_), 0));
+  };
+  HICON big = load(SM_CXICON, SM_CYICON);
+  HICON small = load(SM_CXSMICON, SM_CYSMICON);
+  SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+  SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+  if (bigIcon_ != nullptr) DestroyIcon(bigIcon_);
+  if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
+  bigIcon_ = big;
+  smallIcon_ = small;
+}
+
+void Mainfrm::OnDpiChanged(int dpi, const RECT& suggested) {
+  if (dpi <= 0 || dpi == dpi_) return;
+  dpi_ = dpi;
+  LayOut();
+  SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  FitClientArea();
+  InvalidateRect(window_, nullptr, TRUE);
+}
+
+// Where the frame did not grow with the DPI as the system said it would (a
+// window whose frame the system draws at another DPI, as Wine does), the
+// client area is set right by the difference, its top left corner staying.
+void Mainfrm::FitClientArea() {
+  RECT client{};
+  RECT frame{};
+  GetClientRect(window_, &client);
+  GetWindowRect(window_, &frame);
+  const int wider = Px(kMainfrmWindow.clientWidth) - client.right;
+  const int higher = Px(kMainfrmWindow.clientHeight) - client.bottom;
+  if (wider == 0 && higher == 0) return;
+  SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left + wider,
+               frame.bottom - frame.top + higher, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Mainfrm::Load() { logic_->Form_Load(); }
@@ -301,6 +481,14 @@ LRESULT Mainfrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DRAWITEM:
       DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
       return TRUE;
+    case kWmGetDpiScaledSize:
+      // The exact size at the new DPI, so that the rectangle WM_DPICHANGED
+      // suggests holds the client area of the definition.
+      *reinterpret_cast<SIZE*>(lParam) = FrameSize(static_cast<int>(LOWORD(wParam)));
+      return TRUE;
+    case kWmDpiChanged:
+      OnDpiChanged(static_cast<int>(LOWORD(wParam)), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
     case WM_ACTIVATE:
       // Keep the focus on the control that had it, as a dialog does.
       if (LOWORD(wParam) == WA_INACTIVE) {
@@ -332,6 +520,9 @@ LRESULT Mainfrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 void Mainfrm::OnCommand(int id, int notification) {
   if (ended_ || !logic_) return;
   switch (id) {
+    case IDOK:
+      PressFocusedButton();
+      break;
     case kCmdWriteEeprom:
       if (notification == BN_CLICKED) logic_->Cmd_WriteEEPROM_Click();
       break;
@@ -353,6 +544,18 @@ void Mainfrm::OnCommand(int id, int notification) {
     default:
       break;
   }
+}
+
+void Mainfrm::PressFocusedButton() {
+  // The dialog manager sends IDOK for Return, since the owner-drawn buttons
+  // are no push buttons to it. Only a focused, shown button is pressed:
+  // Return in a list presses nothing, and Escape (IDCANCEL) does nothing,
+  // as the window has no cancel button.
+  HWND focus = GetFocus();
+  if (focus == nullptr || GetParent(focus) != window_ || !IsWindowVisible(focus)) return;
+  const ControlDefinition* control = DefinitionOf(focus);
+  if (control == nullptr || control->kind != ControlKind::kButton) return;
+  OnCommand(GetDlgCtrlID(focus), BN_CLICKED);
 }
 
 LRESULT Mainfrm::OnLabelColour(HDC dc, HWND label) {
@@ -384,9 +587,11 @@ void Mainfrm::DrawButton(const DRAWITEMSTRUCT& item) {
                TextColour(control != nullptr ? control->textColour : SystemColour::kButtonText));
   DrawTextW(item.hDC, text, -1, &textArea, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
 
-  if ((item.itemState & ODS_FOCUS) != 0) {
+  // The focus rectangle only once the keyboard has been used.
+  if ((item.itemState & ODS_FOCUS) != 0 && (item.itemState & ODS_NOFOCUSRECT) == 0) {
     RECT focus = area;
-    InflateRect(&focus, -4, -4);
+    const int inset = MulDiv(4, dpi_, kDefaultDpi);
+    InflateRect(&focus, -inset, -inset);
     DrawFocusRect(item.hDC, &focus);
   }
 }

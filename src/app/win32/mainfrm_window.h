@@ -44,6 +44,14 @@ enum ControlId : int {
 
 inline constexpr UINT_PTR kTimer1Id = 1;
 
+// The window's class name: a second copy finds the running window by it.
+inline constexpr const wchar_t* kMainfrmClass = L"Trivexa.Mainfrm";
+
+// Brings this user's running window to the front, or makes it flash in the
+// task bar where Windows does not let a new program take the foreground.
+// False when no such window was found.
+bool RaiseRunningWindow();
+
 // The tool's one window in the platform's own controls, bound to the
 // handlers of MainfrmLogic. The device side, the clock, the single-copy
 // check and the program's folder come from outside, so tests can replace
@@ -67,6 +75,8 @@ class Mainfrm final : private ProgramControl {
   int RunMessageLoop();
 
   HWND Window() const { return window_; }
+  // The dots per inch the window is laid out for: those of its monitor.
+  int Dpi() const { return dpi_; }
   HWND Control(ControlId id) const { return GetDlgItem(window_, id); }
   MainfrmLogic& Logic() { return *logic_; }
   PollTimer& Timer() { return *timer_; }
@@ -81,22 +91,33 @@ class Mainfrm final : private ProgramControl {
   void OnCommand(int id, int notification);
   LRESULT OnLabelColour(HDC dc, HWND label);
   void DrawButton(const DRAWITEMSTRUCT& item);
+  // Return presses the focused button, as it does in a dialog.
+  void PressFocusedButton();
 
   HWND CreateWindowShell();
   void BuildControls();
-  int X(int twips) const;
-  int Y(int twips) const;
+  // Places every control and makes the fonts and icons for dpi_.
+  void LayOut();
+  void PlaceControl(HWND control, const ControlDefinition& definition, HFONT font) const;
+  void LoadIcons();
+  // The outer size of the window whose client area is the defined one at `dpi`.
+  SIZE FrameSize(int dpi) const;
+  void OnDpiChanged(int dpi, const RECT& suggested);
+  void FitClientArea();
+  // Twips to pixels at dpi_.
+  int Px(int twips) const;
   // One brush per colour, made on first use and kept for the window's life.
   HBRUSH Brush(COLORREF colour);
   HFONT MakeFont(const FontDefinition& font);
   const ControlDefinition* DefinitionOf(HWND control) const;
 
   HINSTANCE instance_;
-  int dpiX_ = 96;
-  int dpiY_ = 96;
+  int dpi_ = 96;
   std::map<COLORREF, HBRUSH> brushes_;
-  std::vector<HFONT> fonts_;
+  std::vector<HFONT> fonts_;  // those of the current DPI
   HFONT windowFont_ = nullptr;
+  HICON bigIcon_ = nullptr;
+  HICON smallIcon_ = nullptr;
   std::map<int, const ControlDefinition*> definitions_;  // by control id
   HWND window_ = nullptr;
   HWND focusBeforeDeactivation_ = nullptr;

@@ -1,6 +1,7 @@
 #include "app/win32/win32_adapters.h"
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
 
 namespace trivexa::app::win32 {
@@ -27,10 +28,19 @@ void ConnectionLabel::Show(bool connected) {
   // Colour first, then the text, then the size the text needs.
   const ConnectionLook& look = connected ? kConnectedLook : kUnconnectedLook;
   colour_ = ToColorRef(look.background);
-  const std::wstring wide = Widen(look.text);
-  const wchar_t* text = wide.c_str();
-  SetWindowTextW(label_, text);
+  SetWindowTextW(label_, Widen(look.text).c_str());
+  FitToText();
+}
 
+void ConnectionLabel::SetFont(HFONT font) {
+  font_ = font;
+  SendMessageW(label_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  FitToText();
+}
+
+void ConnectionLabel::FitToText() {
+  wchar_t text[64] = {};
+  GetWindowTextW(label_, text, static_cast<int>(std::size(text)));
   HDC dc = GetDC(label_);
   const HGDIOBJ previous = SelectObject(dc, font_);
   SIZE extent{};

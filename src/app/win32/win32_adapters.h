@@ -39,8 +39,13 @@ class ConnectionLabel {
 
   void Show(bool connected);
   COLORREF Colour() const { return colour_; }
+  // A new font (the window moved to a monitor of another DPI): the label
+  // fits its text in it.
+  void SetFont(HFONT font);
 
  private:
+  void FitToText();
+
   HWND label_;
   HFONT font_;
   COLORREF colour_ = ToColorRef(kUnconnectedLook.background);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -162,6 +163,141 @@ TEST_F(MainfrmWindowTest, TabVisitsTheButtonsThenTheListsAndSkipsHiddenControls)
   }
   EXPECT_EQ(visited, (std::vector<HWND>{Item(kCmdExit), Item(kCombo1), Item(kCombo2), Item(kCombo3),
                                         Item(kCombo4), Item(kCmdWriteEeprom)}));
+  // Each list comes right after its caption, which is what names it for UI
+  // Automation.
+  EXPECT_EQ(GetWindow(Item(kCombo1), GW_HWNDPREV), Item(kLabel1));
+  EXPECT_EQ(GetWindow(Item(kCombo2), GW_HWNDPREV), Item(kLabel2));
+  EXPECT_EQ(GetWindow(Item(kCombo3), GW_HWNDPREV), Item(kLabel3));
+  EXPECT_EQ(GetWindow(Item(kCombo4), GW_HWNDPREV), Item(kLabel4));
+}
+
+// Return presses the focused button and nothing else; Escape does nothing;
+// Space still presses a button. Keys go through the dialog manager as the
+// message loop hands them over.
+TEST_F(MainfrmWindowTest, ReturnPressesTheFocusedButtonOnly) {
+  window_.Load();
+  fakes::SimJoystick& joystick = Connect();
+  const auto press = [&](HWND focus, WPARAM key) {
+    SetFocus(focus);
+    for (const UINT message : {WM_KEYDOWN, WM_KEYUP}) {
+      MSG keyMessage{GetFocus(), message, key, 1, 0, {}};
+      if (!IsDialogMessageW(window_.Window(), &keyMessage)) DispatchMessageW(&keyMessage);
+    }
+  };
+  const auto writes = [&] {
+    return std::count_if(joystick.received.begin(), joystick.received.end(),
+                         [](const auto& report) { return report[1] == 0x3A; });
+  };
+
+  press(Item(kCombo1), VK_RETURN);
+  press(Item(kCombo4), VK_RETURN);
+  press(Item(kCmdWriteEeprom), VK_ESCAPE);
+  EXPECT_EQ(writes(), 0) << "no key but on the button writes";
+  EXPECT_FALSE(window_.ProgramEnded());
+
+  press(Item(kCmdWriteEeprom), VK_RETURN);
+  EXPECT_EQ(writes(), 1);
+  press(Item(kCmdWriteEeprom), VK_SPACE);
+  EXPECT_EQ(writes(), 2);
+  press(Item(kCmdExit), VK_RETURN);
+  EXPECT_TRUE(window_.ProgramEnded());
+  EXPECT_EQ(joystick.closeCommands, 1);
+}
+
+// The focus rectangle shows only once the keyboard is in use.
+TEST_F(MainfrmWindowTest, ButtonsDrawNoFocusRectangleUntilTheKeyboardIsUsed) {
+  window_.Load();
+  HWND button = Item(kCmdWriteEeprom);
+  RECT area{};
+  GetClientRect(button, &area);
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, area.right, area.bottom);
+  ReleaseDC(nullptr, screen);
+  const HGDIOBJ previous = SelectObject(dc, bitmap);
+  const auto draw = [&](UINT state) {
+    DRAWITEMSTRUCT item{ODT_BUTTON, kCmdWriteEeprom, 0, ODA_DRAWENTIRE, state, button, dc, area, 0};
+    SendMessageW(window_.Window(), WM_DRAWITEM, kCmdWriteEeprom, reinterpret_cast<LPARAM>(&item));
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < area.bottom; ++y) {
+      for (int x = 0; x < area.right; ++x) pixels.push_back(GetPixel(dc, x, y));
+    }
+    return pixels;
+  };
+  const std::vector<COLORREF> unfocused = draw(0);
+  EXPECT_NE(draw(ODS_FOCUS), unfocused);
+  EXPECT_EQ(draw(ODS_FOCUS | ODS_NOFOCUSRECT), unfocused);
+  SelectObject(dc, previous);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+}
+
+// Moved to a monitor of 144 dpi the window takes the rectangle Windows
+// suggests, which holds the defined client area at 144 dpi, and every control
+// and font grows by half; back at 96 dpi all is as before.
+TEST_F(MainfrmWindowTest, ADpiChangeLaysTheWindowOutAgain) {
+  window_.Load();
+  HWND window = window_.Window();
+  ASSERT_EQ(window_.Dpi(), 96);
+  const std::vector<ControlId> ids = {kCmdWriteEeprom, kCmdExit, kCombo1,         kCombo4,
+                                      kLabel1,         kLabel4,  kLabelJoyState,  kLabelXy,
+                                      kLstResults,     kClear,   kLabelUsbConnect};
+  std::vector<RECT> at96;
+  for (const ControlId id : ids) at96.push_back(RectInParent(Item(id)));
+  const auto fontHeight = [&](ControlId id) {
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Item(id), WM_GETFONT, 0, 0)), sizeof font,
+               &font);
+    return font.lfHeight;
+  };
+  EXPECT_EQ(fontHeight(kLabel1), -14);  // 10.5 pt
+
+  const auto moveTo = [&](int dpi) {
+    SIZE size{};
+    // Windows asks for the size at the new DPI before it suggests one.
+    EXPECT_TRUE(
+        SendMessageW(window, 0x02E4, static_cast<WPARAM>(dpi), reinterpret_cast<LPARAM>(&size)));
+    RECT frame{};
+    GetWindowRect(window, &frame);
+    RECT suggested{frame.left, frame.top, frame.left + size.cx, frame.top + size.cy};
+    SendMessageW(window, 0x02E0, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    GetWindowRect(window, &frame);
+    EXPECT_EQ(frame.left, suggested.left);
+    EXPECT_EQ(frame.top, suggested.top);
+  };
+
+  moveTo(144);
+  EXPECT_EQ(window_.Dpi(), 144);
+  RECT client{};
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 846);
+  EXPECT_EQ(client.bottom, 398);
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    SCOPED_TRACE(ids[i]);
+    const RECT rect = RectInParent(Item(ids[i]));
+    EXPECT_NEAR(rect.left, at96[i].left * 1.5, 1);
+    EXPECT_NEAR(rect.top, at96[i].top * 1.5, 1);
+    // The connection label fits its text in the larger font: about half
+    // again as wide, whatever the font's own rounding.
+    const double slack = ids[i] == kLabelUsbConnect ? 0.1 * (at96[i].right - at96[i].left) : 1.5;
+    EXPECT_NEAR(rect.right - rect.left, (at96[i].right - at96[i].left) * 1.5, slack);
+    EXPECT_NEAR(rect.bottom - rect.top, (at96[i].bottom - at96[i].top) * 1.5, slack + 1);
+  }
+  EXPECT_EQ(fontHeight(kLabel1), -21);
+
+  moveTo(96);
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 564);
+  EXPECT_EQ(client.bottom, 265);
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    SCOPED_TRACE(ids[i]);
+    const RECT rect = RectInParent(Item(ids[i]));
+    EXPECT_EQ(rect.left, at96[i].left);
+    EXPECT_EQ(rect.top, at96[i].top);
+    EXPECT_EQ(rect.right, at96[i].right);
+    EXPECT_EQ(rect.bottom, at96[i].bottom);
+  }
+  EXPECT_EQ(fontHeight(kLabel1), -14);
 }
 
 TEST_F(MainfrmWindowTest, SecondCopyEndsBeforeShowingOrTouchingTheFile) {
