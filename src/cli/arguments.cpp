@@ -44,8 +44,9 @@ Commands:
       --angle-offset V   -5 -4 -3 -2 -1 0 +1 +2 +3 +4 +5
       --threshold V      1 2 3 4 5 6
       --interval V       10ms 20ms 30ms 40ms 50ms
-                       V is a text of the window's list, or an index into the
-                       list written #N (quote it: '#5'); "3" is a text
+                       V is a text of the window's list, or its index in the
+                       list written iN (i0, i5), the same in cmd, PowerShell
+                       and sh; "3" is a text, i3 an index
       --save             also store the values in JOYSTICK.INI, where the
                          window keeps them
   watch [--json]       poll once a second as the window does and print a line

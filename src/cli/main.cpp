@@ -13,7 +13,43 @@
 #include "settings/program_folder.h"
 #include "settings/settings_place.h"
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
+
 namespace {
+
+#ifdef _WIN32
+// The program writes UTF-8. A console shows those bytes as written only in
+// its UTF-8 code page, which is set for the run and given back at its end;
+// a file or a pipe gets the bytes unchanged either way.
+class Utf8Console {
+ public:
+  Utf8Console() : previous_(GetConsoleOutputCP()) {
+    changed_ = previous_ != 0 && previous_ != CP_UTF8 && SetConsoleOutputCP(CP_UTF8);
+  }
+  ~Utf8Console() {
+    if (!changed_) return;
+    std::cout.flush();
+    std::cerr.flush();
+    SetConsoleOutputCP(previous_);
+  }
+  Utf8Console(const Utf8Console&) = delete;
+  Utf8Console& operator=(const Utf8Console&) = delete;
+
+ private:
+  UINT previous_;
+  bool changed_ = false;
+};
+#else
+struct Utf8Console {};
+#endif
 
 // Set by the signal handler, read by the command loops between exchanges:
 // the close command then goes out with its pauses on the main thread.
@@ -50,6 +86,7 @@ int main(int argc, char* argv[]) {
   using namespace trivexa;
   const std::vector<std::string_view> arguments(argv + 1, argv + argc);
   InstallStopHandlers();
+  [[maybe_unused]] Utf8Console console;
 
   const std::unique_ptr<hid::HidPlatform> platform = hid::MakeSystemHidPlatform();
   SystemClock clock;

@@ -28,6 +28,13 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+// "i5" needs no quoting in any shell; "#5" (the older form) is a comment in
+// POSIX shells and PowerShell unless quoted, and cmd.exe passes the quotes
+// on. No list text begins with either letter, so neither is ever a text.
+bool IsIndexPrefix(std::string_view value) {
+  return value.starts_with('i') || value.starts_with('I') || value.starts_with('#');
+}
+
 std::span<const std::string_view> Fragments(std::size_t field) {
   switch (field) {
     case 0:
@@ -50,7 +57,7 @@ std::string ValidChoices(std::size_t field) {
     if (!text.empty()) text += ' ';
     text += Trimmed(choice);
   }
-  text += ", or #0 to #" + std::to_string(choices.size() - 1);
+  text += ", or i0 to i" + std::to_string(choices.size() - 1);
   return text;
 }
 
@@ -63,7 +70,7 @@ ParsedValue ParseSettingValue(std::size_t field, std::string_view text) {
                                          ValidChoices(field)};
   };
 
-  if (value.starts_with('#')) {
+  if (IsIndexPrefix(value)) {
     const std::string_view digits = value.substr(1);
     unsigned index = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), index);

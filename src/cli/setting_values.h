@@ -32,12 +32,12 @@ struct ParsedValue {
 
 // A value given for field `field` (0 to 3): one of the texts of its list as
 // the window shows them, without the leading blank ("3.5deg", "+2", "0",
-// "20ms"; letters in any case), or an index into the list written "#5".
-// A bare number is always a text, never an index: for the threshold "3" is
-// the entry " 3", which is index 2.
+// "20ms"; letters in any case), or an index into the list written "i5"
+// ("I5" and the older "#5" too). A bare number is always a text, never an
+// index: for the threshold "3" is the entry " 3", which is index 2.
 ParsedValue ParseSettingValue(std::size_t field, std::string_view text);
 
-// "1.0deg 1.5deg ... 5.0deg, or #0 to #8".
+// "1.0deg 1.5deg ... 5.0deg, or i0 to i8".
 std::string ValidChoices(std::size_t field);
 
 // The text a device-reported index stands for, as the status line names it

@@ -22,7 +22,7 @@ TEST(ArgumentsTest, CommandsAndJson) {
 
 TEST(ArgumentsTest, WriteTakesValuesAsNextArgumentOrAfterEquals) {
   const auto parsed = Parse({"write", "--dead-zone", "3.5deg", "--angle-offset=+2", "--threshold",
-                             "#0", "--interval=20ms", "--save"});
+                             "i0", "--interval=20ms", "--save"});
   ASSERT_TRUE(parsed.invocation) << parsed.error;
   const Invocation& invocation = *parsed.invocation;
   EXPECT_EQ(invocation.kind, CommandKind::kWrite);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace trivexa::cli {
 namespace {
 
@@ -29,17 +31,24 @@ TEST(SettingValuesTest, BareNumbersAreTextsNotIndexes) {
   EXPECT_FALSE(ParseSettingValue(kAngleOffset, "2").index);
 }
 
-TEST(SettingValuesTest, IndexesAreWrittenWithHash) {
-  EXPECT_EQ(ParseSettingValue(kDeadZone, "#0").index, 0);
-  EXPECT_EQ(ParseSettingValue(kDeadZone, "#8").index, 8);
-  EXPECT_EQ(ParseSettingValue(kThreshold, "#3").index, 3);
-  EXPECT_FALSE(ParseSettingValue(kDeadZone, "#9").index);
-  EXPECT_FALSE(ParseSettingValue(kInterval, "#5").index);  // 60ms: the window offers no such entry
-  EXPECT_FALSE(ParseSettingValue(kDeadZone, "#").index);
-  EXPECT_FALSE(ParseSettingValue(kDeadZone, "#-1").index);
-  EXPECT_FALSE(ParseSettingValue(kDeadZone, "#1x").index);
-  EXPECT_FALSE(ParseSettingValue(kDeadZone, "#256").index);
-  EXPECT_FALSE(ParseSettingValue(kDeadZone, "#99999999999999999999").index);
+TEST(SettingValuesTest, IndexesAreWrittenIOrHashAndRefusedOutsideTheList) {
+  // "i5" passes through cmd.exe, PowerShell and POSIX shells unquoted; "#5"
+  // stays for scripts that use it.
+  for (const std::string prefix : {"i", "I", "#"}) {
+    SCOPED_TRACE(prefix);
+    EXPECT_EQ(ParseSettingValue(kDeadZone, prefix + "0").index, 0);
+    EXPECT_EQ(ParseSettingValue(kDeadZone, prefix + "8").index, 8);
+    EXPECT_EQ(ParseSettingValue(kThreshold, prefix + "3").index, 3);
+    EXPECT_EQ(ParseSettingValue(kAngleOffset, " " + prefix + "10 ").index, 10);
+    EXPECT_FALSE(ParseSettingValue(kDeadZone, prefix + "9").index);
+    // 60ms: the window offers no such entry.
+    EXPECT_FALSE(ParseSettingValue(kInterval, prefix + "5").index);
+    for (const char* bad : {"", "-1", "+1", "1x", " 1", "256", "99999999999999999999"}) {
+      EXPECT_FALSE(ParseSettingValue(kDeadZone, prefix + bad).index) << prefix + bad;
+    }
+  }
+  EXPECT_FALSE(ParseSettingValue(kDeadZone, "x5").index);
+  EXPECT_FALSE(ParseSettingValue(kDeadZone, "index5").index);
 }
 
 TEST(SettingValuesTest, CaseOfUnitsDoesNotMatterButEverythingElseDoes) {
@@ -56,7 +65,7 @@ TEST(SettingValuesTest, RefusalListsTheValidChoices) {
   const ParsedValue value = ParseSettingValue(kAngleOffset, "+7");
   EXPECT_EQ(value.error,
             "--angle-offset: '+7' is not a choice; choose one of -5 -4 -3 -2 -1 0 +1 +2 +3 +4 +5, "
-            "or #0 to #10");
+            "or i0 to i10");
 }
 
 TEST(SettingValuesTest, ReportedTextFollowsTheStatusLineTables) {
