@@ -15,7 +15,7 @@ WINDOWS  ?= build-windows
 DEB      ?= build-deb
 WERROR   ?= $(if $(CI),ON,OFF)
 
-.PHONY: format-check all deps build run test test-plain test-sanitized test-windows windows bench deb windows-check clean
+.PHONY: format-check all deps build run test test-plain test-sanitized test-windows windows bench deb windows-check icons clean
 
 all: build
 
@@ -93,6 +93,15 @@ windows-check:
 	cmake -S . -B build-windows-check -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
 	  -DTRIVEXA_BUILD_APP=OFF -DTRIVEXA_BUILD_TESTS=OFF -DTRIVEXA_WERROR=ON
 	cmake --build build-windows-check -j $(JOBS)
+
+# Redraws the committed PNG icons and src/app/win32/trivexa.ico from the SVG;
+# only needed after changing the drawing.
+icons:
+	@for p in librsvg2-bin icoutils; do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || \
+	  { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$p; }; \
+	done
+	packaging/icons/render-icons.sh
 
 # Fails on any C or C++ file that clang-format (with .clang-format) would change.
 format-check:

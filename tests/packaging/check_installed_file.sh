@@ -101,8 +101,12 @@ bin/trivexactl
 share/man/man1/trivexactl.1
 share/applications/$APP_ID.desktop
 share/metainfo/$APP_ID.metainfo.xml
+share/icons/hicolor/16x16/apps/$APP_ID.png
+share/icons/hicolor/24x24/apps/$APP_ID.png
 share/icons/hicolor/32x32/apps/$APP_ID.png
 share/icons/hicolor/48x48/apps/$APP_ID.png
+share/icons/hicolor/64x64/apps/$APP_ID.png
 share/icons/hicolor/128x128/apps/$APP_ID.png
+share/icons/hicolor/256x256/apps/$APP_ID.png
 share/icons/hicolor/scalable/apps/$APP_ID.svg
 lib/udev/rules.d/70-trivexa.rules"
