@@ -309,6 +309,21 @@ TEST_F(MainfrmWindowTest, SecondCopyEndsBeforeShowingOrTouchingTheFile) {
   EXPECT_EQ(platform_.listCalls, 0);
 }
 
+// A second start finds the running window by its class and brings it in
+// front of another program's window.
+TEST_F(MainfrmWindowTest, ASecondStartBringsTheRunningWindowToTheFront) {
+  window_.Load();
+  HWND other = CreateWindowExW(0, L"STATIC", L"another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                               0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+  SetForegroundWindow(other);
+  ASSERT_EQ(GetForegroundWindow(), other);
+  EXPECT_TRUE(RaiseRunningWindow());
+  EXPECT_EQ(GetForegroundWindow(), window_.Window());
+  DestroyWindow(other);
+  DestroyWindow(window_.Window());
+  EXPECT_FALSE(RaiseRunningWindow()) << "no window left to raise";
+}
+
 TEST_F(MainfrmWindowTest, LabelsArePaintedInTheirColoursAndTheConnectionLabelFitsItsText) {
   window_.Load();
   HDC dc = CreateCompatibleDC(nullptr);

@@ -88,13 +88,17 @@ grep -q 'open /dev/hidraw0' "$log" && echo "ok: winebus opened the other interfa
 grep -q 'write hidraw0' "$log" && fail "something was written to the other interface" ||
   echo "ok: nothing was written to the other interface"
 
-# Choose the next dead zone entry (index 6) from the keyboard, then Write
-# EEPROM: 00 3A with the four indexes reaches the firmware, and the file
-# keeps them.
+# Choose the next dead zone entry (index 6) from the keyboard; Return in
+# the list writes nothing. Then Return on Write EEPROM: 00 3A with the four
+# indexes reaches the firmware, and the file keeps them.
 xdotool windowfocus --sync "$window" 2>/dev/null
-xdotool key Tab Tab Down shift+Tab shift+Tab
+xdotool key Tab Tab Down Return
+sleep 1.5
+grep -q 'write hidraw1 .* bytes=003a' "$log" && fail "Return in a list wrote the EEPROM" ||
+  echo "ok: Return in a list writes nothing"
+xdotool key shift+Tab shift+Tab
 sleep 0.5
-xdotool key space
+xdotool key Return
 if wait_for 10 log_has 'firmware hidraw1 eeprom=6,5,2,1'; then
   echo "ok: the firmware's EEPROM holds 6,5,2,1"
 else

@@ -2,7 +2,8 @@
 # The real trivexa.exe under Wine on a virtual X server, as a user meets it:
 # the window as designed, the settings file beside the program in a folder
 # named outside ASCII, a second copy that ends at once, Tab and Space, a
-# click on "Write EEPROM" without a joystick, and EXIT.
+# click on "Write EEPROM" without a joystick, EXIT, and the window at 144
+# dpi.
 #
 #   trivexa_exe_test.sh WINE-RUN WINE PREFIX TRIVEXA-EXE WORK-FOLDER
 #
@@ -18,9 +19,16 @@ wait_for_exit() {  # pid seconds
   done
   return 1
 }
+set_dpi() {  # dots per inch of Wine's screen; 96 is Windows' 100 %
+  WINEPREFIX="$prefix" wineserver -k 2>/dev/null
+  "$wine_run" "$wine" "$prefix" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
+    /d "$1" /f >/dev/null 2>&1 || fail "LogPixels $1"
+  WINEPREFIX="$prefix" wineserver -w
+}
 finish() {
   [ -n "${app:-}" ] && kill "$app" 2>/dev/null
-  WINEPREFIX="$prefix" wineserver -k 2>/dev/null
+  # The prefix is shared with the other window tests.
+  set_dpi 96
   echo "screenshots in $work"
   [ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
   echo "all checks passed"
@@ -28,6 +36,7 @@ finish() {
 }
 
 rm -rf "$work"
+set_dpi 96
 folder="$work/Spiele/Prüfstand"
 second="$work/second"
 mkdir -p "$folder" "$second"
@@ -97,4 +106,27 @@ else
   fail "EXIT did not end the program"
 fi
 check "windows left" 0 "$(window_ids | wc -l)"
+
+# At 144 dpi (150 %) the client area and every control are half again as
+# large as at 96 dpi.
+set_dpi 144
+(cd "$folder" && exec "$wine_run" "$wine" "$prefix" ./trivexa.exe) &
+app=$!
+window=$(wait_for_window) || { fail "no window at 144 dpi within 60 s"; finish; }
+geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')
+check "client area at 144 dpi" "846x398" "$geometry"
+sleep 1
+xwd -id "$window" -silent | convert xwd:- "$work/window-144dpi.png"
+# The 96-dpi points above, times 1.5, and the edges of Write EEPROM (408,64
+# to 514,107 at 96 dpi).
+check "Write EEPROM face at 144 dpi" "255,192,255" "$(pixel "$work/window-144dpi.png" 620 105)"
+check "EXIT face at 144 dpi" "255,192,255" "$(pixel "$work/window-144dpi.png" 620 222)"
+check "connection label at 144 dpi" "255,0,0" "$(pixel "$work/window-144dpi.png" 576 36)"
+check "left of Write EEPROM at 144 dpi" "255,255,192" "$(pixel "$work/window-144dpi.png" 610 130)"
+check "right of Write EEPROM at 144 dpi" "255,255,192" "$(pixel "$work/window-144dpi.png" 773 130)"
+check "below Write EEPROM at 144 dpi" "255,255,192" "$(pixel "$work/window-144dpi.png" 690 162)"
+check "inside Write EEPROM's lower right at 144 dpi" "255,192,255" \
+  "$(pixel "$work/window-144dpi.png" 766 154)"
+kill "$app" 2>/dev/null
+app=
 finish
