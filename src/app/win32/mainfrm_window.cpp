@@ -141,11 +141,10 @@ DWORD StyleOf(const ControlDefinition& control) {
     case ControlKind::kButton:
       // Drawn by the window, so that its colour shows in every theme.
       return style | WS_TABSTOP | BS_OWNERDRAW;
-    case ControlKind::kListBox:
-      return style | WS_TABSTOP | WS_VSCROLL | WS_BORDER | LBS_NOINTEGRALHEIGHT;
     case ControlKind::kLabel:
       // Device texts are shown as they are: no '&' mnemonics.
       return style | SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE;
+    case ControlKind::kListBox:
     case ControlKind::kTimer:
       break;
   }
@@ -159,7 +158,6 @@ const wchar_t* ClassOf(ControlKind kind) {
     case ControlKind::kButton:
       return L"BUTTON";
     case ControlKind::kListBox:
-      return L"LISTBOX";
     case ControlKind::kLabel:
     case ControlKind::kTimer:
       break;
@@ -219,8 +217,8 @@ Mainfrm::Mainfrm(HINSTANCE instance, hid::HidPlatform& platform, Clock& clock, I
   const auto connectionFont =
       reinterpret_cast<HFONT>(SendMessageW(Control(kLabelUsbConnect), WM_GETFONT, 0, 0));
   connection_ = std::make_unique<ConnectionLabel>(Control(kLabelUsbConnect), connectionFont);
-  windowOps_ = std::make_unique<Win32WindowOps>(Control(kLstResults), *connection_,
-                                                Control(kLabelJoyState), Control(kLabelXy));
+  windowOps_ =
+      std::make_unique<Win32WindowOps>(*connection_, Control(kLabelJoyState), Control(kLabelXy));
   choiceLists_ = {std::make_unique<ComboChoiceList>(Control(kCombo1)),
                   std::make_unique<ComboChoiceList>(Control(kCombo2)),
                   std::make_unique<ComboChoiceList>(Control(kCombo3)),
@@ -323,7 +321,10 @@ void Mainfrm::BuildControls() {
   // Created in tab order, which is the order the Tab key visits them in.
   std::vector<const ControlDefinition*> byTabIndex;
   for (const ControlDefinition& control : kMainfrmControls) {
-    if (control.kind != ControlKind::kTimer) byTabIndex.push_back(&control);
+    // The log is kept by the window operations, not in a control.
+    if (control.kind != ControlKind::kTimer && control.kind != ControlKind::kListBox) {
+      byTabIndex.push_back(&control);
+    }
   }
   std::sort(byTabIndex.begin(), byTabIndex.end(),
             [](const ControlDefinition* a, const ControlDefinition* b) {

@@ -79,6 +79,7 @@ class Mainfrm final : private ProgramControl {
   int Dpi() const { return dpi_; }
   HWND Control(ControlId id) const { return GetDlgItem(window_, id); }
   MainfrmLogic& Logic() { return *logic_; }
+  const Win32WindowOps& Ops() const { return *windowOps_; }
   PollTimer& Timer() { return *timer_; }
 
  private:

@@ -53,24 +53,21 @@ void ConnectionLabel::FitToText() {
   ShowNow(label_);
 }
 
-void Win32WindowOps::AppendLog(std::string_view line) {
-  const std::wstring text = Widen(line);
-  SendMessageW(log_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
+void Win32WindowOps::AppendLog(std::string_view line) { log_.emplace_back(line); }
 
 void Win32WindowOps::SelectLastLog() {
   // -1 on an empty log selects nothing.
-  const LRESULT count = SendMessageW(log_, LB_GETCOUNT, 0, 0);
-  SendMessageW(log_, LB_SETCURSEL, static_cast<WPARAM>(count - 1), 0);
+  selected_ = static_cast<int>(log_.size()) - 1;
 }
 
-void Win32WindowOps::ClearLog() { SendMessageW(log_, LB_RESETCONTENT, 0, 0); }
+void Win32WindowOps::ClearLog() {
+  log_.clear();
+  selected_ = -1;
+}
 
 std::int16_t Win32WindowOps::LogLineCount() const {
-  const LRESULT count = SendMessageW(log_, LB_GETCOUNT, 0, 0);
-  if (count < 0) return 0;
   return static_cast<std::int16_t>(
-      std::min<LRESULT>(count, std::numeric_limits<std::int16_t>::max()));
+      std::min<std::size_t>(log_.size(), std::numeric_limits<std::int16_t>::max()));
 }
 
 void Win32WindowOps::SetConnectionLabel(bool connected) { connection_.Show(connected); }

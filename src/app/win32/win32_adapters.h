@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/logic/mainfrm_definition.h"
 #include "app/logic/mainfrm_logic.h"
@@ -52,10 +53,14 @@ class ConnectionLabel {
 };
 
 // The window operations on the window's controls, which outlive this object.
+//
+// The log is never shown, so it is kept here rather than in a hidden list
+// box: a list box, shown or not, announces every added and selected line to
+// assistive technology, and a screen reader would read hidden text.
 class Win32WindowOps final : public WindowOps {
  public:
-  Win32WindowOps(HWND log, ConnectionLabel& connection, HWND status, HWND position)
-      : log_(log), connection_(connection), status_(status), position_(position) {}
+  Win32WindowOps(ConnectionLabel& connection, HWND status, HWND position)
+      : connection_(connection), status_(status), position_(position) {}
 
   void AppendLog(std::string_view line) override;
   void SelectLastLog() override;
@@ -65,8 +70,14 @@ class Win32WindowOps final : public WindowOps {
   void SetStatusText(std::string_view text) override;
   void SetPositionText(std::string_view text) override;
 
+  // The log's lines and its selected line (-1: none), for a debugger's eye
+  // and the tests.
+  const std::vector<std::string>& LogLines() const { return log_; }
+  int SelectedLogLine() const { return selected_; }
+
  private:
-  HWND log_;
+  std::vector<std::string> log_;
+  int selected_ = -1;
   ConnectionLabel& connection_;
   HWND status_;
   HWND position_;

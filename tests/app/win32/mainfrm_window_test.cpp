@@ -93,7 +93,6 @@ TEST_F(MainfrmWindowTest, WindowAndControlsFollowTheDefinition) {
       {kLabel4, L"Transmission interval :", {56, 152, 225, 169}, true},
       {kLabelJoyState, L"", {48, 216, 481, 233}, true},
       {kClear, L"Clear Log", {400, 264, 490, 291}, false},
-      {kLstResults, L"", {8, 296, 553, 356}, false},
       {kLabelXy, L"", {48, 248, 193, 265}, false},
       {kLabel5,
        L"Please keep the joystick on center point before write EEPROM.",
@@ -239,9 +238,9 @@ TEST_F(MainfrmWindowTest, ADpiChangeLaysTheWindowOutAgain) {
   window_.Load();
   HWND window = window_.Window();
   ASSERT_EQ(window_.Dpi(), 96);
-  const std::vector<ControlId> ids = {kCmdWriteEeprom, kCmdExit, kCombo1,         kCombo4,
-                                      kLabel1,         kLabel4,  kLabelJoyState,  kLabelXy,
-                                      kLstResults,     kClear,   kLabelUsbConnect};
+  const std::vector<ControlId> ids = {kCmdWriteEeprom, kCmdExit,        kCombo1,        kCombo4,
+                                      kLabel1,         kLabel4,         kLabelJoyState, kLabelXy,
+                                      kClear,          kLabelUsbConnect};
   std::vector<RECT> at96;
   for (const ControlId id : ids) at96.push_back(RectInParent(Item(id)));
   const auto fontHeight = [&](ControlId id) {
@@ -322,6 +321,24 @@ TEST_F(MainfrmWindowTest, ASecondStartBringsTheRunningWindowToTheFront) {
   DestroyWindow(other);
   DestroyWindow(window_.Window());
   EXPECT_FALSE(RaiseRunningWindow()) << "no window left to raise";
+}
+
+// The log keeps its lines, its selection and its clearing, but in no
+// control: nothing of it can reach assistive technology.
+TEST_F(MainfrmWindowTest, TheLogIsKeptOutsideEveryControl) {
+  window_.Load();
+  Connect();
+  EXPECT_EQ(FindWindowExW(window_.Window(), nullptr, L"ListBox", nullptr), nullptr);
+  EXPECT_EQ(Item(kLstResults), nullptr);
+  const std::vector<std::string>& log = window_.Ops().LogLines();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.front(), "  ProductName: Mouse");
+  EXPECT_EQ(log.back(), "  Joystick Communications OK!");
+  EXPECT_EQ(window_.Ops().SelectedLogLine(), static_cast<int>(log.size()) - 1);
+  SendMessageW(window_.Window(), WM_COMMAND, MAKEWPARAM(kClear, BN_CLICKED),
+               reinterpret_cast<LPARAM>(Item(kClear)));
+  EXPECT_TRUE(log.empty());
+  EXPECT_EQ(window_.Ops().SelectedLogLine(), -1);
 }
 
 TEST_F(MainfrmWindowTest, LabelsArePaintedInTheirColoursAndTheConnectionLabelFitsItsText) {
