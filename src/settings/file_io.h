@@ -50,6 +50,19 @@ FileRead ReadRegularFile(const std::filesystem::path& path, std::string& content
 // not, and so does a name that cannot be checked.
 bool NameExists(const std::filesystem::path& path);
 
+// How a save reaches its folder, so that root, run with another user's
+// HOME, neither writes through that user's links nor leaves anything of its
+// own in that user's folders: each folder on the way is opened by name from
+// the one before, and a symbolic link is followed only when no user but root
+// and this one can have put it there (its owner and its folder's owner are
+// one of them, and others cannot write that folder unless it is sticky).
+// What root creates in a folder of another user (a folder, a new settings
+// file) is given to that folder's owner.
+
+// Makes the folders of `below` under `base`, which must exist, as a save
+// would reach them; new folders are for their user alone (0700).
+WriteOutcome MakeFolders(const std::filesystem::path& base, const std::filesystem::path& below);
+
 // Puts `content` in place of `path` in one step: written to a fresh file
 // beside it, flushed, then renamed over it, so a crash leaves the old file
 // or the new one. The outcome keeps the call that failed. Refuses when `path` is a link or not a

@@ -57,8 +57,8 @@ std::optional<pid_t> TempFileWriter(std::string_view name, std::string_view pref
 // Removes the temporary files of saves that were killed: only regular files
 // of this user whose writing process has ended. A save running in another
 // process at this moment keeps its file.
-void RemoveLeftovers(const fs::path& folder, const std::string& prefix) {
-  const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+void RemoveLeftovers(int folder, const std::string& prefix) {
+  const int folderFd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folderFd < 0) return;
   DIR* entries = ::fdopendir(folderFd);
   if (entries == nullptr) {
@@ -107,6 +107,108 @@ void KeepOwner(int fd, const struct stat& old) {
   if (old.st_uid == ::geteuid() && old.st_gid == ::getegid()) return;
   if (::fchown(fd, old.st_uid, old.st_gid) == 0) return;
   if (::fchown(fd, static_cast<uid_t>(-1), old.st_gid) == 0) return;
+}
+
+// Gives what root made in another user's folder to that folder's owner:
+// root leaves nothing of its own in a home that is not root's.
+bool GiveToFolderOwner(int fd, const struct stat& folder) {
+  if (::geteuid() != 0 || folder.st_uid == 0) return true;
+  return ::fchownat(fd, "", folder.st_uid, folder.st_gid, AT_EMPTY_PATH) == 0;
+}
+
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  void Reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// A link that only root or this user can have put in its folder, and that
+// nobody else can swap: owned by one of them, in a folder of one of them
+// that others cannot write (or, sticky, can only change their own names in).
+bool TrustedLink(const struct stat& link, const struct stat& folder) {
+  const uid_t me = ::geteuid();
+  const auto trusted = [me](uid_t owner) { return owner == 0 || owner == me; };
+  if (!trusted(link.st_uid) || !trusted(folder.st_uid)) return false;
+  return (folder.st_mode & (S_IWGRP | S_IWOTH)) == 0 || (folder.st_mode & S_ISVTX) != 0;
+}
+
+constexpr int kFolderFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+
+// Opens the next folder, `name`, below `current`, and makes it the current
+// one. A link is followed only when TrustedLink says so. With `create`, a
+// missing folder is made, only for this user (0700, as config folders are).
+WriteOutcome Step(Fd& current, struct stat& info, const std::string& name, bool create,
+                  const fs::path& shown) {
+  const auto failure = [&shown](const char* call) {
+    return WriteOutcome::Failed(call, shown.string() + ": " + SystemText(errno));
+  };
+  int fd = ::openat(current.get(), name.c_str(), kFolderFlags | O_NOFOLLOW);
+  bool made = false;
+  if (fd < 0 && errno == ENOENT && create) {
+    if (::mkdirat(current.get(), name.c_str(), 0700) == 0) {
+      made = true;
+    } else if (errno != EEXIST) {
+      return failure("mkdir");
+    }
+    fd = ::openat(current.get(), name.c_str(), kFolderFlags | O_NOFOLLOW);
+  }
+  if (fd < 0 && (errno == ELOOP || errno == ENOTDIR)) {
+    const int openError = errno;
+    struct stat link {};
+    if (::fstatat(current.get(), name.c_str(), &link, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISLNK(link.st_mode)) {
+      if (!TrustedLink(link, info)) {
+        return WriteOutcome::Failed(
+            "openat",
+            shown.string() + ": a symbolic link another user may have made; not followed");
+      }
+      fd = ::openat(current.get(), name.c_str(), kFolderFlags);
+    } else {
+      errno = openError;
+    }
+  }
+  if (fd < 0) return failure("openat");
+  const struct stat parent = info;
+  current.Reset(fd);
+  if (made && !GiveToFolderOwner(fd, parent)) return failure("fchown");
+  if (::fstat(fd, &info) != 0) return failure("fstat");
+  return {};
+}
+
+// Opens `base` / `below` one name at a time, from the root (or the current
+// folder for a relative path), as Step does; only the names of `below` are
+// made when missing.
+WriteOutcome OpenFolder(const fs::path& base, const fs::path& below, bool create, Fd& folder,
+                        struct stat& info) {
+  const fs::path whole = base / below;
+  folder.Reset(::open(whole.is_absolute() ? "/" : ".", kFolderFlags));
+  if (folder.get() < 0 || ::fstat(folder.get(), &info) != 0) return Failure("open");
+  fs::path shown = whole.is_absolute() ? fs::path("/") : fs::path();
+  const auto walk = [&](const fs::path& part, bool mayCreate) {
+    for (const fs::path& element : part.relative_path()) {
+      const std::string name = element.native();
+      if (name.empty() || name == ".") continue;
+      shown /= element;
+      WriteOutcome step = Step(folder, info, name, mayCreate, shown);
+      if (!step.ok()) return step;
+    }
+    return WriteOutcome{};
+  };
+  WriteOutcome outcome = walk(base, false);
+  if (outcome.ok()) outcome = walk(below, create);
+  return outcome;
 }
 
 }  // namespace
@@ -159,53 +261,72 @@ bool NameExists(const fs::path& path) {
   return ::lstat(path.c_str(), &info) == 0 || errno != ENOENT;
 }
 
+WriteOutcome MakeFolders(const fs::path& base, const fs::path& below) {
+  Fd folder;
+  struct stat info {};
+  return OpenFolder(base, below, true, folder, info);
+}
+
 WriteOutcome ReplaceFileAtomically(const fs::path& path, std::string_view content) {
-  if (path.empty()) return WriteOutcome::Failed("save", "the file has no name");
+  if (path.empty() || !path.has_filename()) {
+    return WriteOutcome::Failed("save", "the file has no name");
+  }
   if (content.size() > kMaxSettingsFileBytes) return WriteOutcome::Failed("save", kTooLarge);
+  // Everything below happens in the folder as first opened: no name on the
+  // way can be swapped for a link meanwhile.
+  Fd folder;
+  struct stat folderInfo {};
+  WriteOutcome outcome = OpenFolder(FolderOf(path), {}, false, folder, folderInfo);
+  if (!outcome.ok()) return outcome;
+  const std::string name = path.filename().native();
+
   struct stat old {};
-  const bool existed = ::lstat(path.c_str(), &old) == 0;
+  const bool existed = ::fstatat(folder.get(), name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
   if (!existed && errno != ENOENT) return Failure("lstat");
   if (existed && !S_ISREG(old.st_mode)) {
     return WriteOutcome::Failed(
         "lstat", S_ISLNK(old.st_mode) ? "it is a symbolic link" : "it is not a regular file");
   }
   // A rename would get round a missing write permission; the file stays.
-  if (existed && ::access(path.c_str(), W_OK) != 0) return Failure("access");
+  if (existed && ::faccessat(folder.get(), name.c_str(), W_OK, 0) != 0) return Failure("access");
 
-  const fs::path folder = FolderOf(path);
   const std::string prefix = TempPrefix(path);
-  RemoveLeftovers(folder, prefix);
+  RemoveLeftovers(folder.get(), prefix);
 
   // Created with 0666 and O_EXCL: the kernel applies the umask, so a new
   // file gets the usual mode without the umask being read (and changed for
   // a moment under every other thread).
-  fs::path tempPath;
+  std::string tempName;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    tempPath = folder / (prefix + std::to_string(::getpid()) + "." + UniqueText());
-    fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    tempName = prefix + std::to_string(::getpid()) + "." + UniqueText();
+    fd = ::openat(folder.get(), tempName.c_str(),
+                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) return Failure("open");
   }
   if (fd < 0) return Failure("open");
 
-  WriteOutcome outcome;
   if (existed) {
     KeepOwner(fd, old);
     // A settings file is plain data: the old read and write bits stay;
     // setuid, setgid, sticky and execute bits never carry over.
     if (::fchmod(fd, old.st_mode & 0666) != 0) outcome = Failure("fchmod");
+  } else if (!GiveToFolderOwner(fd, folderInfo)) {
+    outcome = Failure("fchown");
   }
   if (outcome.ok() && !WriteAll(fd, content)) outcome = Failure("write");
   if (outcome.ok() && ::fsync(fd) != 0) outcome = Failure("fsync");
   if (::close(fd) != 0 && outcome.ok()) outcome = Failure("close");
-  if (outcome.ok() && ::rename(tempPath.c_str(), path.c_str()) != 0) outcome = Failure("rename");
+  if (outcome.ok() && ::renameat(folder.get(), tempName.c_str(), folder.get(), name.c_str()) != 0) {
+    outcome = Failure("rename");
+  }
   if (!outcome.ok()) {
-    ::unlink(tempPath.c_str());
+    ::unlinkat(folder.get(), tempName.c_str(), 0);
     return outcome;
   }
   // Make the rename itself durable; the data is already safe, so a failure
   // here does not undo the write.
-  const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int folderFd = ::openat(folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folderFd >= 0) {
     ::fsync(folderFd);
     ::close(folderFd);

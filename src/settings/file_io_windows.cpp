@@ -11,6 +11,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "settings/file_io.h"
 
@@ -169,6 +170,13 @@ FileRead ReadRegularFile(const fs::path& path, std::string& content, std::string
 bool NameExists(const fs::path& path) {
   if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
   return GetLastError() != ERROR_FILE_NOT_FOUND;
+}
+
+WriteOutcome MakeFolders(const fs::path& base, const fs::path& below) {
+  std::error_code error;
+  fs::create_directories(base / below, error);
+  if (error) return WriteOutcome::Failed("CreateDirectory", error.message());
+  return {};
 }
 
 WriteOutcome ReplaceFileAtomically(const fs::path& path, std::string_view content) {

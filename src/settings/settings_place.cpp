@@ -3,16 +3,19 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "settings/file_io.h"
 #include "settings/program_folder.h"
 
 namespace trivexa::settings {
 namespace {
 
-// A base folder for the settings: absolute, and not the root itself.
+// A base folder for the settings: absolute, and not the root itself. The
+// path is normalised first, so "/." or "//" counts as the root it names.
 std::optional<std::filesystem::path> UsableBase(const std::optional<std::string>& value) {
   if (!value || value->empty()) return std::nullopt;
-  std::filesystem::path path(*value);
-  if (!path.is_absolute() || path == path.root_path()) return std::nullopt;
+  std::filesystem::path path = std::filesystem::path(*value).lexically_normal();
+  if (!path.has_filename() && path.has_relative_path()) path = path.parent_path();
+  if (!path.is_absolute() || !path.has_relative_path()) return std::nullopt;
   return path;
 }
 
@@ -36,18 +39,22 @@ std::filesystem::path SettingsFolder(const std::filesystem::path& executableFold
                                      const Environment& environment) {
   if (!IsInstalledCopy(executableFolder)) return executableFolder;
 
-  std::optional<std::filesystem::path> base = UsableBase(environment("XDG_CONFIG_HOME"));
-  if (!base) {
-    const auto home = UsableBase(environment("HOME"));
-    if (!home) return {};
-    base = *home / ".config";
+  // The folder that must be there already, and what below it may be made.
+  std::filesystem::path existing;
+  std::filesystem::path below;
+  if (const auto configHome = UsableBase(environment("XDG_CONFIG_HOME"))) {
+    existing = configHome->parent_path();
+    below = configHome->filename() / "trivexa";
+  } else if (const auto home = UsableBase(environment("HOME"))) {
+    existing = *home;
+    below = std::filesystem::path(".config") / "trivexa";
+  } else {
+    return {};
   }
-  const std::filesystem::path folder = *base / "trivexa";
   // A folder that cannot be made shows as a file that cannot be written:
-  // the defaults stand, as for any unwritable place.
-  std::error_code ignored;
-  std::filesystem::create_directories(folder, ignored);
-  return folder;
+  // the defaults stand, and the first save says why.
+  static_cast<void>(MakeFolders(existing, below));
+  return existing / below;
 }
 
 std::filesystem::path SettingsFolder() {

@@ -26,9 +26,12 @@ bool IsInstalledCopy(const std::filesystem::path& executableFolder);
 // beside itself (portable use). An installed copy lives in a folder that is
 // the system's and must not be written, not even by root: it keeps the file
 // in $XDG_CONFIG_HOME/trivexa, or ~/.config/trivexa when that is unset or
-// not absolute, and creates that folder when it is missing. Empty when an
-// installed copy finds no home folder: the defaults stand and nothing is
-// written anywhere.
+// not absolute, and creates that folder when it is missing (the home itself
+// never). Both variables are normalised first: "/." is the root, which is no
+// home. Empty when an installed copy finds no home folder: the defaults
+// stand and nothing is written anywhere. Run as root with another user's
+// HOME (plain sudo), the folders are reached and made as file_io.h says:
+// through none of that user's links, and what is made is the user's.
 std::filesystem::path SettingsFolder(const std::filesystem::path& executableFolder,
                                      const Environment& environment);
 

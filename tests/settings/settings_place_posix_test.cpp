@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -78,6 +79,76 @@ TEST(SettingsPlacePosixTest, AnInstalledCopyInAReadOnlyFolderStillKeepsItsSettin
   });
   EXPECT_EQ(unpacked, 0);
   EXPECT_FALSE(fs::exists(portable / "JOYSTICK.INI"));
+}
+
+struct stat Owner(const fs::path& path) {
+  struct stat info {};
+  EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
+  return info;
+}
+
+// Root with a user's HOME, as plain sudo leaves it: nothing of root's is left
+// in the user's home, and root writes through none of the user's links.
+TEST(SettingsPlacePosixTest, RootWithAUsersHomeLeavesTheHomeAsTheUserWouldAndFollowsNoUserLink) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root, as in CI";
+  fakes::TempDir temp;
+  fs::permissions(temp.path(), fs::perms(0755));
+  const fs::path bin = temp.path() / "usr" / "bin";
+  fs::create_directories(bin);
+  fs::create_directories(temp.path() / "usr" / "share" / "applications");
+  fakes::WriteFile(
+      temp.path() / "usr" / "share" / "applications" / "io.github.trivexa.Trivexa.desktop", "");
+  const fs::path home = temp.path() / "home";
+  const fs::path rootOnly = temp.path() / "root-only";
+  fs::create_directories(home);
+  fs::create_directories(rootOnly);
+  ASSERT_EQ(::chown(home.c_str(), 65534, 65534), 0);
+  const Environment env = [&](const char* name) -> std::optional<std::string> {
+    if (std::string(name) == "HOME") return home.string();
+    return std::nullopt;
+  };
+  const ProgramFolder place = [&] { return SettingsFolder(bin, env); };
+  const fs::path ini = home / ".config" / "trivexa" / "JOYSTICK.INI";
+
+  JoystickSettings settings{};
+  LoadSettings(settings, place);
+  ASSERT_TRUE(SaveSettings({8, 10, 5, 4}, place).saved);
+  for (const fs::path& made : {home / ".config", ini.parent_path(), ini}) {
+    EXPECT_EQ(Owner(made).st_uid, 65534u) << made;
+    EXPECT_EQ(Owner(made).st_gid, 65534u) << made;
+  }
+  // The user can still save, and make other programs' folders.
+  EXPECT_EQ(AsNobody([&] {
+              if (!SaveSettings({1, 2, 3, 4}, place).saved) return 1;
+              return ::mkdir((home / ".config" / "other").c_str(), 0700) == 0 ? 0 : 2;
+            }),
+            0);
+
+  // Links of the user's (and one of root's in the user's folder, which the
+  // user could swap) to a folder of root's: nothing is written there.
+  struct Planted {
+    fs::path link;
+    uid_t owner;
+  };
+  for (const Planted& planted :
+       {Planted{home / ".config", 65534}, Planted{ini.parent_path(), 65534},
+        Planted{ini.parent_path(), 0}}) {
+    fs::remove_all(home / ".config");
+    fs::create_directories(planted.link.parent_path());
+    ASSERT_EQ(::chown(planted.link.parent_path().c_str(), 65534, 65534), 0);
+    fs::create_symlink(rootOnly, planted.link);
+    ASSERT_EQ(::lchown(planted.link.c_str(), planted.owner, planted.owner), 0);
+    LoadSettings(settings, place);
+    const SaveResult refused = SaveSettings({8, 10, 5, 4}, place);
+    EXPECT_FALSE(refused.saved) << planted.link;
+    EXPECT_NE(refused.reason.find("symbolic link"), std::string::npos) << refused.Describe();
+    EXPECT_TRUE(fs::is_empty(rootOnly)) << planted.link;
+  }
+  // The user's own link is the user's choice when the user saves.
+  ASSERT_EQ(::chown(rootOnly.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(::lchown(ini.parent_path().c_str(), 65534, 65534), 0);
+  EXPECT_EQ(AsNobody([&] { return SaveSettings({1, 2, 3, 4}, place).saved ? 0 : 1; }), 0);
+  EXPECT_TRUE(fs::exists(rootOnly / "JOYSTICK.INI"));
 }
 
 }  // namespace

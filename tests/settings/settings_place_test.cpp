@@ -86,14 +86,16 @@ TEST_F(SettingsPlaceTest,
        WithoutAUsableConfigHomeTheHomeFolderDecidesAndWithoutOneNothingIsWritten) {
   const fs::path bin = LayOut(temp_.path() / "prefix", true);
   const fs::path fromHome = temp_.path() / "home" / ".config" / "trivexa";
-  for (const char* unusable : {"", "relative/cfg", "/"}) {
+  for (const char* unusable : {"", "relative/cfg", "/", "/.", "//", "/./", "/.."}) {
     env_["XDG_CONFIG_HOME"] = unusable;
     EXPECT_EQ(SettingsFolder(bin, Env()), fromHome) << '"' << unusable << '"';
   }
   env_.erase("XDG_CONFIG_HOME");
   EXPECT_EQ(SettingsFolder(bin, Env()), fromHome);
+  env_["HOME"] = (temp_.path() / "." / "home" / "").string();
+  EXPECT_EQ(SettingsFolder(bin, Env()), fromHome);
 
-  for (const char* unusable : {"", "home", "/"}) {
+  for (const char* unusable : {"", "home", "/", "/.", "//", "/./", "/home/.."}) {
     env_["HOME"] = unusable;
     EXPECT_EQ(SettingsFolder(bin, Env()), fs::path()) << '"' << unusable << '"';
   }

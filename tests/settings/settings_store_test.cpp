@@ -116,8 +116,8 @@ TEST_F(SettingsStoreTest, ASaveThatFailsSaysWhichFileAndWhy) {
   EXPECT_EQ(result.Describe(),
             (gone / "JOYSTICK.INI").string() + ": " + result.failedCall + ": " + result.reason);
 #ifndef _WIN32
-  EXPECT_EQ(result.failedCall, "open");
-  EXPECT_EQ(result.reason, std::generic_category().message(ENOENT));
+  EXPECT_EQ(result.failedCall, "openat");
+  EXPECT_EQ(result.reason, gone.string() + ": " + std::generic_category().message(ENOENT));
 #endif
 
   // A folder where the file should be: the reading step says so.
