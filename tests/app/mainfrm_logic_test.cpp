@@ -16,7 +16,7 @@ class MainfrmLogicTest : public ::testing::Test {
   // The device side of the timeline: reports, pauses, reads, labels, logs.
   std::vector<Event> Traffic() const {
     return rig_.timeline.Relative({"tick", "write", "sleep", "read", "wait", "label", "status",
-                                   "position", "log", "timer", "open", "close", "cancel"});
+                                   "position", "log", "timer", "open", "close", "cancel", "save"});
   }
   void Load() {
     rig_.logic.Form_Load();
@@ -324,6 +324,23 @@ TEST_F(MainfrmLogicTest, WriteThatFailsStillSavesAndTheNextTickSearches) {
   EXPECT_FALSE(rig_.logic.Link().deviceConnected);
   EXPECT_NE(fakes::ReadFile(rig_.IniPath()).find("DeadZoneAngle= 0"), std::string::npos);
   EXPECT_TRUE(rig_.timer.Enabled());
+}
+
+TEST_F(MainfrmLogicTest, ASaveThatFailsIsReportedOnceAfterTheDeviceWrite) {
+  LoadConnected();
+  // A folder where the file should be: the device is written, the file not.
+  std::filesystem::remove(rig_.IniPath());
+  std::filesystem::create_directory(rig_.IniPath());
+  rig_.combos[0].Select(7);
+  rig_.timeline.Clear();
+  rig_.logic.Cmd_WriteEEPROM_Click();
+  EXPECT_EQ(rig_.timeline.Texts({"timer", "sleep", "write", "save"}),
+            (Lines{"timer off", "sleep 50", "write 00 3A 07 05 02 01 /65", "sleep 30",
+                   "save failed", "timer on"}));
+  ASSERT_EQ(rig_.program.saveFailures.size(), 1u);
+  EXPECT_EQ(rig_.program.saveFailures[0].path, rig_.IniPath());
+  EXPECT_FALSE(rig_.program.saveFailures[0].reason.empty());
+  EXPECT_EQ(rig_.platform.Joystick(0).eeprom.deadZoneIndex, 7);
 }
 
 // The three device states at shutdown, through either door.

@@ -104,8 +104,13 @@ class FakeProgramControl final : public app::ProgramControl {
     ended = true;
     timeline_.Add(0, "end program");
   }
+  void ReportSaveFailure(const settings::SaveResult& result) override {
+    saveFailures.push_back(result);
+    timeline_.Add(0, "save failed");
+  }
   bool shown = false;
   bool ended = false;
+  std::vector<settings::SaveResult> saveFailures;
 
  private:
   Timeline& timeline_;

@@ -100,7 +100,8 @@ void MainfrmLogic::Cmd_WriteEEPROM_Click() {
   parts_.clock.Sleep(kBeforeWriteConfigMs);
   protocol::SendCommand(context, settings_, protocol::CMD_WRITE_CONFIG);
   parts_.clock.Sleep(kAfterWriteConfigMs);
-  static_cast<void>(settings::SaveSettings(settings_, parts_.programFolder));
+  const settings::SaveResult saved = settings::SaveSettings(settings_, parts_.programFolder);
+  if (!saved.saved) parts_.program.ReportSaveFailure(saved);
   parts_.timer.SetEnabled(true);
 }
 

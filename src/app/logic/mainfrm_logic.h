@@ -26,6 +26,9 @@ class ProgramControl {
   virtual void ShowWindow() = 0;
   // Ends the program at once, without the window's unload handler.
   virtual void EndProgram() = 0;
+  // The settings file was not written. Called inside a handler: the window
+  // tells the user once that handler has ended (save_failure.h).
+  virtual void ReportSaveFailure(const settings::SaveResult& result) = 0;
 };
 
 // Everything the handlers work on, owned by the window (or by a test).

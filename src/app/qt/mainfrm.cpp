@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPalette>
 #include <QPushButton>
 #include <QScreen>
@@ -13,11 +14,13 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <cstdio>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "app/logic/mainfrm_definition.h"
+#include "app/logic/save_failure.h"
 #include "app/qt/twips.h"
 #include "app/qt/window_icon.h"
 
@@ -228,6 +231,21 @@ void Mainfrm::ShowWindow() {
     Control<QWidget>("Cmd_WriteEEPROM")->setFocus();
   }
   show();
+}
+
+void Mainfrm::ReportSaveFailure(const settings::SaveResult& result) {
+  std::fprintf(stderr, "%s\n", SaveFailureLine(result).c_str());
+  // Opened once the write handler has ended, and without an event loop of
+  // its own: window-modal, so ticks go on as usual while it is up.
+  QTimer::singleShot(0, this, [this, text = ToQString(SaveFailureText(result))] {
+    if (ended_) return;
+    auto* box = new QMessageBox(QMessageBox::Warning, ToQString(kSaveFailureCaption), text,
+                                QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("SaveFailure"));
+    box->setAccessibleName(QStringLiteral("Settings not saved"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+  });
 }
 
 void Mainfrm::EndProgram() {

@@ -45,6 +45,7 @@ class Mainfrm final : public QWidget, private ProgramControl {
   // ProgramControl.
   void ShowWindow() override;
   void EndProgram() override;
+  void ReportSaveFailure(const settings::SaveResult& result) override;
 
   // Builds the widgets by walking the window's control table.
   void BuildControls();

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/logic/save_failure.h"
 #include "app/win32/resource_ids.h"
 
 namespace trivexa::app::win32 {
@@ -446,6 +447,11 @@ void Mainfrm::EndProgram() {
   if (window_ != nullptr) DestroyWindow(window_);
 }
 
+void Mainfrm::ReportSaveFailure(const settings::SaveResult& result) {
+  saveFailure_ = Widen(SaveFailureText(result));
+  if (window_ != nullptr) PostMessageW(window_, kSaveFailedMessage, 0, 0);
+}
+
 int Mainfrm::RunMessageLoop() {
   MSG message{};
   while (!ended_ && GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -507,6 +513,13 @@ LRESULT Mainfrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         timer_->SetEnabled(false);
       }
       DestroyWindow(window_);
+      return 0;
+    case kSaveFailedMessage:
+      if (!saveFailure_.empty() && !ended_) {
+        const std::wstring text = std::exchange(saveFailure_, std::wstring());
+        MessageBoxW(window_, text.c_str(), Widen(kSaveFailureCaption).c_str(),
+                    MB_OK | MB_ICONWARNING);
+      }
       return 0;
     case WM_DESTROY:
       window_ = nullptr;

@@ -11,6 +11,7 @@
 #include <array>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/logic/mainfrm_logic.h"
@@ -43,6 +44,8 @@ enum ControlId : int {
 };
 
 inline constexpr UINT_PTR kTimer1Id = 1;
+// Posted by a failed save: the box opens once the write handler has ended.
+inline constexpr UINT kSaveFailedMessage = WM_APP + 1;
 
 // The window's class name: a second copy finds the running window by it.
 inline constexpr const wchar_t* kMainfrmClass = L"Trivexa.Mainfrm";
@@ -86,6 +89,7 @@ class Mainfrm final : private ProgramControl {
   // ProgramControl.
   void ShowWindow() override;
   void EndProgram() override;
+  void ReportSaveFailure(const settings::SaveResult& result) override;
 
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -129,6 +133,8 @@ class Mainfrm final : private ProgramControl {
   std::unique_ptr<Win32PollTimer> timer_;
   std::unique_ptr<MainfrmLogic> logic_;
 
+  // The text of a save failure the box is yet to show.
+  std::wstring saveFailure_;
   bool shownOnce_ = false;
   bool ended_ = false;
 };

@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -402,6 +404,36 @@ TEST(MainfrmWindow, CloseBoxRunsTheUnloadHandlerOnce) {
   EXPECT_FALSE(rig.Find<QTimer>("Timer1")->isActive());
   EXPECT_EQ(rig.platform.OpenHandleCount(), 0);
   EXPECT_FALSE(window.ProgramEnded());
+}
+
+TEST(MainfrmWindow, ASaveThatFailsOpensABoxNamingTheFileAfterTheClickHasEnded) {
+  WindowRig rig;
+  rig.platform.AddJoystick();
+  Mainfrm& window = *rig.window;
+  window.Load();
+  rig.Tick();
+  // A folder where the file should be: the device is written, the file not.
+  std::filesystem::remove(rig.IniPath());
+  std::filesystem::create_directory(rig.IniPath());
+  rig.Find<QComboBox>("Combo1")->setCurrentIndex(7);
+
+  QTest::mouseClick(rig.Find<QPushButton>("Cmd_WriteEEPROM"), Qt::LeftButton);
+  EXPECT_EQ(rig.platform.Joystick(0).eeprom.deadZoneIndex, 7);
+  EXPECT_EQ(rig.Find<QMessageBox>("SaveFailure"), nullptr) << "opened inside the handler";
+  QCoreApplication::processEvents();
+  auto* box = rig.Find<QMessageBox>("SaveFailure");
+  ASSERT_NE(box, nullptr);
+  EXPECT_TRUE(box->isVisible());
+  EXPECT_EQ(box->windowTitle(), QStringLiteral("Trivexa"));
+  EXPECT_TRUE(box->text().contains(QString::fromStdString(rig.IniPath())))
+      << box->text().toStdString();
+  EXPECT_TRUE(box->text().contains(QStringLiteral("read: "))) << box->text().toStdString();
+  // The window goes on polling while the box is up.
+  EXPECT_TRUE(rig.Find<QTimer>("Timer1")->isActive());
+  const QPointer<QMessageBox> shown(box);
+  box->button(QMessageBox::Ok)->click();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(shown.isNull());
 }
 
 TEST(MainfrmWindow, ExitEndsTheRunningMessageLoop) {
