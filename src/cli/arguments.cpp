@@ -68,6 +68,7 @@ Exit status:
   4  no reply from the joystick, a failed write, or the read-back differs
   5  the Trivexa window is running
   6  the joystick took the values but JOYSTICK.INI could not be written
+  7  the output could not be written (standard output closed or full)
   130  interrupted before the command was done
 )";
 }

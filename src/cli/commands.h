@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -37,6 +38,13 @@ int Run(const Invocation& invocation, Environment& environment);
 // Parses `arguments` (without the program name) and runs the command; a
 // usage error goes to the error stream with exit status 2.
 int RunCommandLine(std::span<const std::string_view> arguments, Environment& environment);
+
+// Flushes standard output (`out` and the C stream under it) and checks that
+// everything printed reached it: when not, or when standard output was
+// closed at start, one line goes to `err` and a successful `status` becomes
+// kExitOutputFailed. A failed status stays as it is.
+int FinishOutput(int status, std::ostream& out, std::FILE* file, bool closedAtStart,
+                 std::ostream& err);
 
 int RunList(const Invocation& invocation, Environment& environment);
 int RunStatus(const Invocation& invocation, Environment& environment);

@@ -12,6 +12,7 @@ enum ExitCode : int {
   kExitNoReply = 4,        // no reply, a failed write, or the read-back differs
   kExitWindowRunning = 5,  // the window holds the joystick
   kExitSaveFailed = 6,     // the device took the values, the settings file did not
+  kExitOutputFailed = 7,   // what was printed did not reach standard output
   kExitInterrupted = 130,  // Ctrl+C or SIGTERM before the command was done
 };
 

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdio>
 #include <iostream>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "cli/commands.h"
 #include "hid/system_hid_platform.h"
 #include "host/clock.h"
+#include "host/standard_streams.h"
 #include "settings/program_folder.h"
 #include "settings/settings_place.h"
 
@@ -84,6 +86,9 @@ std::string AccessFix() {
 
 int main(int argc, char* argv[]) {
   using namespace trivexa;
+  // Before anything is opened: a closed standard output must not become
+  // the joystick's node.
+  const ClosedStreams closed = OpenClosedStandardStreams();
   const std::vector<std::string_view> arguments(argv + 1, argv + argc);
   InstallStopHandlers();
   [[maybe_unused]] Utf8Console console;
@@ -104,5 +109,6 @@ int main(int argc, char* argv[]) {
       [] { return settings::SettingsFolder(); },
       AccessFix,
   };
-  return cli::RunCommandLine(arguments, environment);
+  const int status = cli::RunCommandLine(arguments, environment);
+  return cli::FinishOutput(status, std::cout, stdout, closed.output, std::cerr);
 }

@@ -1,4 +1,8 @@
+#include <cerrno>
+#include <cstdio>
+#include <ostream>
 #include <string>
+#include <system_error>
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
@@ -37,6 +41,24 @@ int Run(const Invocation& invocation, Environment& environment) {
     }
   }
   return kExitUsage;
+}
+
+int FinishOutput(int status, std::ostream& out, std::FILE* file, bool closedAtStart,
+                 std::ostream& err) {
+  errno = 0;
+  out.flush();
+  const bool flushed = std::fflush(file) == 0;
+  const int flushError = errno;
+  std::string why;
+  if (closedAtStart) {
+    why = "it is closed";
+  } else if (!flushed || std::ferror(file) != 0 || !out) {
+    why = flushError != 0 ? std::generic_category().message(flushError) : "write error";
+  } else {
+    return status;
+  }
+  err << "trivexactl: standard output: " << why << "; the output is lost.\n";
+  return status == kExitOk ? kExitOutputFailed : status;
 }
 
 int RunCommandLine(std::span<const std::string_view> arguments, Environment& environment) {

@@ -383,6 +383,13 @@ void Start() {
   if (const char* log = std::getenv("VJOY_LOG"); log != nullptr && *log != '\0') {
     g_logFd = static_cast<int>(
         ::syscall(SYS_openat, AT_FDCWD, log, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+    // Clear of 0 to 2: a program started with one of them closed must find
+    // it closed, as it would without the fixture.
+    if (g_logFd >= 0 && g_logFd <= 2) {
+      const int moved = static_cast<int>(::syscall(SYS_fcntl, g_logFd, F_DUPFD_CLOEXEC, 10));
+      ::syscall(SYS_close, g_logFd);
+      g_logFd = moved;
+    }
   }
 
   g_state = new State;

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QString>
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -11,6 +12,7 @@
 #include "hid/reporting_hid_platform.h"
 #include "hid/system_hid_platform.h"
 #include "host/clock.h"
+#include "host/standard_streams.h"
 #include "settings/program_folder.h"
 #include "settings/settings_place.h"
 
@@ -29,6 +31,13 @@ std::string AccessFix() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // Before anything is opened: a closed standard stream must not become the
+  // joystick's node or the settings file.
+  trivexa::OpenClosedStandardStreams();
+  // A reader that goes away (the device log piped into head, a closed pipe
+  // on standard error) must not end the window without the close command:
+  // such a write just fails.
+  std::signal(SIGPIPE, SIG_IGN);
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Trivexa"));
 

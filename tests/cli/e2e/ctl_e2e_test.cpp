@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -151,6 +152,29 @@ TEST(CtlE2eTest, RefusesWhileTheWindowHoldsItsLock) {
   EXPECT_EQ(run.Wait(30s), 5) << run.Output();
   EXPECT_NE(run.Output().find("window is running"), std::string::npos);
   EXPECT_TRUE(Only(run.Log(), "open").empty());
+}
+
+// Output that cannot be written (standard output closed, or a full disk
+// behind it) fails with status 7 and one line saying why; a closed
+// descriptor 1 never becomes the joystick's node.
+TEST(CtlE2eTest, OutputThatCannotBeWrittenFailsAndNeverGoesToTheJoystick) {
+  CtlCopy ctl;
+  const std::string program = ctl.Command({})[0];
+  for (const std::string redirect : {">/dev/full", ">&-", "<&- >&-"}) {
+    for (const std::string command : {"--version", "status", "list"}) {
+      SCOPED_TRACE(command + " " + redirect);
+      VjoyRun run({"/bin/sh", "-c", "exec \"$0\" " + command + " " + redirect, program}, kJoystick,
+                  ctl.Options());
+      EXPECT_EQ(run.Wait(30s), 7) << run.Output();
+      const std::string output = run.Output();
+      EXPECT_TRUE(output.starts_with("trivexactl: standard output: ")) << output;
+      EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
+      const auto log = run.Log();
+      for (const LogEntry& open : Only(log, "open")) EXPECT_GT(open.fd, 2) << open.line;
+      for (const LogEntry& write : Only(log, "write"))
+        EXPECT_EQ(write.bytes.size(), 65u) << write.line;
+    }
+  }
 }
 
 TEST(CtlE2eTest, CtrlCEndsWatchWithTheCloseCommand) {
