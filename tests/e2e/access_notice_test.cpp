@@ -3,6 +3,7 @@
 // devices.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <string>
@@ -47,6 +48,23 @@ TEST(AccessNoticeE2eTest, ADeniedJoystickIsExplainedOnceOnStandardError) {
       << output;
   EXPECT_NE(output.find("udevadm control --reload-rules"), std::string::npos) << output;
   EXPECT_EQ(output.find("hidraw0"), std::string::npos) << output;
+}
+
+TEST(AccessNoticeE2eTest, ANoticeIntoAPipeNobodyReadsDoesNotEndTheWindow) {
+  ProgramCopy program;
+  // Standard error is a pipe whose reader has gone, as after `| head`.
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  ::close(ends[0]);
+  VjoyRun run({"/bin/sh", "-c", "exec \"$0\" 2>&" + std::to_string(ends[1]), program.Executable()},
+              "hidraw 1 vendor=0x0079 product=0x0026 name=\"USB Joystick\" denied\n",
+              {program.Environment(), {}});
+  ::close(ends[1]);
+  const bool scanned =
+      run.WaitForLog([](const auto& log) { return Only(log, "open", "hidraw1").size() >= 3; }, 20s);
+  run.Signal(SIGTERM);
+  EXPECT_EQ(run.Wait(10s), 0) << "ended by SIGPIPE: 141";
+  EXPECT_TRUE(scanned) << run.Output();
 }
 
 }  // namespace
