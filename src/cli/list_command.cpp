@@ -80,15 +80,15 @@ std::string JsonLine(const InterfaceInfo& info) {
 }
 
 std::string TextLine(const InterfaceInfo& info) {
-  std::string line = info.path + "  ";
+  std::string line = TerminalText(info.path) + "  ";
   line += info.attributes ? Hex4(info.attributes->vendorId) + ":" + Hex4(info.attributes->productId)
                           : std::string("????:????");
   if (info.caps) {
     line += "  in " + std::to_string(info.caps->inputReportByteLength) + " out " +
             std::to_string(info.caps->outputReportByteLength);
   }
-  if (info.productName) line += "  \"" + *info.productName + "\"";
-  if (info.openError) line += "  cannot open: " + *info.openError;
+  if (info.productName) line += "  \"" + TerminalText(*info.productName) + "\"";
+  if (info.openError) line += "  cannot open: " + TerminalText(*info.openError);
   if (info.IsJoystick()) line += "  <- joystick";
   return line;
 }

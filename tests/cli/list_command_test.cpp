@@ -23,6 +23,20 @@ TEST(ListCommandTest, ShowsEveryInterfaceAndMarksTheJoystick) {
   EXPECT_TRUE(rig.Writes().empty());
 }
 
+TEST(ListCommandTest, ControlCharactersOfADeviceNameNeverReachTheTerminal) {
+  CliRig rig;
+  // A title change (OSC), a colour (CSI as ESC [ and as C1), a bell, a line
+  // break and quotes; the Chinese text stays as it is.
+  rig.platform.AddJoystick(
+      u"Pad\x1b]0;owned\x07\x1b[31m\x9b"
+      u"2J\r\n\"q\"\\ \u624b\u67c4\x7f");
+  EXPECT_EQ(rig.Run({"list"}), kExitOk);
+  EXPECT_EQ(rig.out.str(),
+            "/dev/hidraw0  0079:0026  in 9 out 65  "
+            "\"Pad\\x1b]0;owned\\x07\\x1b[31m\\u009b2J\\x0d\\x0a\\\"q\\\"\\\\ \u624b\u67c4\\x7f\""
+            "  <- joystick\n");
+}
+
 TEST(ListCommandTest, JsonHoldsTheSameWithNullsForWhatIsUnknown) {
   CliRig rig;
   fakes::FakeInterface& odd = rig.platform.AddOther(0x0079, 0x0006, u"Pad \"2\"");
