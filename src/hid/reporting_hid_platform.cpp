@@ -6,8 +6,9 @@
 
 namespace trivexa::hid {
 
-ReportingHidPlatform::ReportingHidPlatform(HidPlatform& inner, NoticeSink sink, AccessFix accessFix)
-    : inner_(inner), sink_(std::move(sink)), accessFix_(std::move(accessFix)) {}
+ReportingHidPlatform::ReportingHidPlatform(HidPlatform& inner, const Clock& clock, NoticeSink sink,
+                                           AccessFix accessFix)
+    : inner_(inner), clock_(clock), sink_(std::move(sink)), accessFix_(std::move(accessFix)) {}
 
 Handle ReportingHidPlatform::Open(const std::string& path, bool overlapped) {
   const Handle handle = inner_.Open(path, overlapped);
@@ -20,10 +21,12 @@ Handle ReportingHidPlatform::Open(const std::string& path, bool overlapped) {
     return handle;
   }
   if (error.text.empty()) error.text = "open " + path + ": reason unknown";
-  auto [told, isNew] = toldReason_.try_emplace(path, error.text);
+  const std::int64_t now = clock_.NowMs();
+  auto [told, isNew] = told_.try_emplace(path, Told{error.text, now});
   if (!isNew) {
-    if (told->second == error.text) return handle;
-    told->second = error.text;
+    if (told->second.reason == error.text) return handle;
+    if (now - told->second.atMs < kRepeatAfterMs) return handle;
+    told->second = {error.text, now};
   }
   if (!sink_) return handle;
   // Only a refused access has a fix of its own; finding it looks at the disk.

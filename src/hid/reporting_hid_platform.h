@@ -1,11 +1,13 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
 #include <string_view>
 
 #include "hid/hid_platform.h"
+#include "host/clock.h"
 
 namespace trivexa::hid {
 
@@ -22,10 +24,15 @@ using AccessFix = std::function<std::string()>;
 //
 // A node is told about once per reason: discovery retries every second, so
 // the same failure would otherwise repeat for ever. A new reason for the
-// same node is told again. Other vendors' interfaces are never mentioned.
+// same node is told again, but at most once a minute: a reason that changes
+// every tick would otherwise give a notice every tick. Other vendors'
+// interfaces are never mentioned.
 class ReportingHidPlatform final : public HidPlatform {
  public:
-  ReportingHidPlatform(HidPlatform& inner, NoticeSink sink, AccessFix accessFix);
+  static constexpr std::int64_t kRepeatAfterMs = 60'000;
+
+  ReportingHidPlatform(HidPlatform& inner, const Clock& clock, NoticeSink sink,
+                       AccessFix accessFix);
 
   std::vector<std::string> ListInterfaces() override { return inner_.ListInterfaces(); }
   Handle Open(const std::string& path, bool overlapped) override;
@@ -56,10 +63,16 @@ class ReportingHidPlatform final : public HidPlatform {
   }
 
  private:
+  struct Told {
+    std::string reason;
+    std::int64_t atMs = 0;
+  };
+
   HidPlatform& inner_;
+  const Clock& clock_;
   NoticeSink sink_;
   AccessFix accessFix_;
-  std::map<std::string, std::string> toldReason_;  // by node
+  std::map<std::string, Told> told_;  // by node
 };
 
 // The notice for a joystick node that cannot be opened.

@@ -27,7 +27,7 @@ class ReportingHidPlatformTest : public ::testing::Test {
   fakes::FakeHidPlatform fake_{timeline_, clock_};
   Lines notices_;
   int fixesAsked_ = 0;
-  ReportingHidPlatform platform_{fake_,
+  ReportingHidPlatform platform_{fake_, clock_,
                                  [this](std::string_view line) { notices_.emplace_back(line); },
                                  [this] {
                                    ++fixesAsked_;
@@ -52,14 +52,27 @@ TEST_F(ReportingHidPlatformTest, ADeniedJoystickIsToldOnceWithNodeReasonAndFix) 
                    "  Vendor ID: 0", "  Product ID: 0", "  USB device not found!"}));
 }
 
-TEST_F(ReportingHidPlatformTest, ANewReasonForTheSameNodeIsToldAgain) {
+TEST_F(ReportingHidPlatformTest, ANewReasonForTheSameNodeIsToldAgainAtMostOnceAMinute) {
   fakes::FakeInterface& joystick = fake_.AddJoystick();
   joystick.openable = false;
   Scan();
   Scan();
+  // A reason that changes every tick, for two minutes: one more notice a
+  // minute, not one a tick.
+  for (int tick = 0; tick < 120; ++tick) {
+    clock_.Advance(1000);
+    joystick.openFailure = {tick % 2 == 0 ? "No such device" : "Input/output error", false};
+    Scan();
+  }
+  ASSERT_GE(notices_.size(), 2u);
+  ASSERT_LE(notices_.size(), 3u);
+  notices_.resize(1);
+
+  clock_.Advance(ReportingHidPlatform::kRepeatAfterMs);
   joystick.openFailure = {"Device or resource busy", false};
   Scan();
   Scan();
+  clock_.Advance(ReportingHidPlatform::kRepeatAfterMs);
   joystick.openFailure = {"Permission denied", true};
   Scan();
 

@@ -42,8 +42,8 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(QStringLiteral("Trivexa"));
 
   std::unique_ptr<trivexa::hid::HidPlatform> system = trivexa::hid::MakeSystemHidPlatform();
-  trivexa::hid::ReportingHidPlatform platform(*system, TellUser, AccessFix);
   trivexa::SystemClock clock;
+  trivexa::hid::ReportingHidPlatform platform(*system, clock, TellUser, AccessFix);
   trivexa::app::InstanceLock instance;
   trivexa::app::Mainfrm window(platform, clock, instance,
                                [] { return trivexa::settings::SettingsFolder(); });

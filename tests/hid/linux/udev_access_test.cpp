@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <sstream>
+#include <vector>
 
 #include "fakes/temp_dir.h"
 
@@ -64,6 +66,34 @@ TEST_F(UdevAccessFixTest, WithoutAnyRuleFileTheFixWritesTheRuleItself) {
                      "sudo udevadm trigger --subsystem-match=hidraw");
   // Safe inside the single quotes of the shell.
   EXPECT_EQ(std::string(kUdevRule).find('\''), std::string::npos);
+}
+
+TEST_F(UdevAccessFixTest, AdvicePastedIntoAShellCopiesFromAFolderOfAnyName) {
+  const fs::path prefix = temp_.path() / "my apps;touch pwned;#it's";
+  const fs::path shipped = prefix / "lib" / "udev" / "rules.d" / "70-trivexa.rules";
+  fs::create_directories(prefix / "bin");
+  fs::create_directories(shipped.parent_path());
+  fakes::WriteFile(shipped, "");
+  const std::string fix = UdevAccessFix(prefix / "bin", {etc_, lib_});
+  ASSERT_NE(fix.find("sudo cp "), std::string::npos) << fix;
+
+  // Pasted as it is, with a sudo that only notes the words it was given.
+  fs::create_directories(temp_.path() / "fake");
+  fakes::WriteFile(temp_.path() / "fake" / "sudo", "#!/bin/sh\nprintf '%s\\n' \"$@\" >>words\n");
+  fs::permissions(temp_.path() / "fake" / "sudo", fs::perms::owner_all);
+  fakes::WriteFile(temp_.path() / "pasted.sh", fix.substr(fix.find("sudo cp ")) + "\n");
+  const std::string run = "cd " + temp_.path().string() +
+                          " && PATH=" + (temp_.path() / "fake").string() +
+                          ":/usr/bin:/bin sh pasted.sh";
+  ASSERT_EQ(std::system(run.c_str()), 0) << fix;
+  std::istringstream words(fakes::ReadFile(temp_.path() / "words"));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(words, line);) lines.push_back(line);
+  ASSERT_GE(lines.size(), 3u) << fix;
+  EXPECT_EQ(lines[0], "cp");
+  EXPECT_EQ(lines[1], shipped.string());
+  EXPECT_EQ(lines[2], "/etc/udev/rules.d/");
+  EXPECT_FALSE(fs::exists(temp_.path() / "pwned"));
 }
 
 }  // namespace
