@@ -24,17 +24,21 @@ int ReportNotFound(Environment& environment) {
 
 }  // namespace
 
-int ConnectOrReport(DeviceSession& session, Environment& environment) {
+int ConnectOrReport(protocol::Session& session, Environment& environment) {
   const bool found = session.Connect();
   if (environment.stopRequested && environment.stopRequested()) {
-    session.Close();
+    EndSession(session);
     environment.err << "trivexactl: interrupted.\n";
     return kExitInterrupted;
   }
   if (session.Connected()) return 0;
-  session.Close();
+  EndSession(session);
   if (!found) return ReportNotFound(environment);
   return NoReply(environment, "the joystick stopped answering right after it was opened");
+}
+
+void EndSession(protocol::Session& session) {
+  if (session.Link().deviceEverFound) session.Close();
 }
 
 int NoReply(Environment& environment, std::string_view what) {
@@ -42,9 +46,10 @@ int NoReply(Environment& environment, std::string_view what) {
   return kExitNoReply;
 }
 
-void AddReplyMembers(JsonObject& object, const StatusReply& status, const PositionReply& position) {
+void AddReplyMembers(JsonObject& object, const protocol::Reply& status,
+                     const protocol::Reply& position) {
   JsonObject settings;
-  const auto indexes = IndexesOf(status.values);
+  const auto indexes = IndexesOf(status.indexes);
   for (std::size_t i = 0; i < indexes.size(); ++i) {
     JsonObject setting;
     setting.AddNumber("index", indexes[i]);
@@ -55,11 +60,11 @@ void AddReplyMembers(JsonObject& object, const StatusReply& status, const Positi
     }
     settings.AddRaw(kSettingNames[i].json, setting.Text());
   }
-  object.Add("status", status.line)
-      .Add("position", position.line)
+  object.Add("status", protocol::ReplyLine(status))
+      .Add("position", protocol::ReplyLine(position))
       .AddRaw("settings", settings.Text())
-      .AddNumber("X", status.x)
-      .AddNumber("Y", status.y)
+      .AddNumber("rawX", status.rawX)
+      .AddNumber("rawY", status.rawY)
       .AddNumber("x", position.x)
       .AddNumber("y", position.y);
 }

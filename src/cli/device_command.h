@@ -3,9 +3,9 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "cli/device_session.h"
 #include "cli/exit_codes.h"
 #include "cli/json_text.h"
+#include "protocol/session.h"
 
 namespace trivexa::cli {
 
@@ -18,13 +18,19 @@ int RefuseWhileWindowRuns(Environment& environment);
 // Otherwise the session is closed and the exit status is given: 1 when the
 // joystick is absent, 3 (with the reason and the fix) when it is present
 // but cannot be opened, 4 when it was lost at once, 130 on a stop.
-int ConnectOrReport(DeviceSession& session, Environment& environment);
+int ConnectOrReport(protocol::Session& session, Environment& environment);
+
+// Ends the session: the close command with its pauses, but no pauses for a
+// joystick that was never found, so a failing command returns at once.
+void EndSession(protocol::Session& session);
 
 // Prints why the joystick gave no usable answer; exit 4.
 int NoReply(Environment& environment, std::string_view what);
 
 // Adds the status and position replies to `object`: the two lines, each
-// setting's index and text, X, Y, x and y.
-void AddReplyMembers(JsonObject& object, const StatusReply& status, const PositionReply& position);
+// setting's index and text, the status reply's axis bytes (rawX, rawY) and
+// the position (x, y).
+void AddReplyMembers(JsonObject& object, const protocol::Reply& status,
+                     const protocol::Reply& position);
 
 }  // namespace trivexa::cli

@@ -1,6 +1,9 @@
 #include "cli/json_text.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <stdexcept>
 
 namespace trivexa::cli {
 namespace {
@@ -86,6 +89,18 @@ std::string JsonString(std::string_view text) {
 }
 
 void JsonObject::Key(std::string_view key) {
+  // Readers that fold case (PowerShell's ConvertFrom-Json among them) see
+  // one member where two differ only in case, and refuse the object.
+  const auto sameBarCase = [key](const std::string& other) {
+    return std::equal(key.begin(), key.end(), other.begin(), other.end(), [](char a, char b) {
+      return std::tolower(static_cast<unsigned char>(a)) ==
+             std::tolower(static_cast<unsigned char>(b));
+    });
+  };
+  if (std::any_of(keys_.begin(), keys_.end(), sameBarCase)) {
+    throw std::logic_error("JSON member \"" + std::string(key) + "\" given twice");
+  }
+  keys_.emplace_back(key);
   if (body_.size() > 1) body_ += ',';
   body_ += JsonString(key);
   body_ += ':';

@@ -106,7 +106,9 @@ int RunList(const Invocation& invocation, Environment& environment) {
       if (array.size() > 1) array += ',';
       array += JsonLine(info);
     }
-    environment.out << JsonObject().AddRaw("interfaces", array + "]").Text() << "\n";
+    environment.out
+        << JsonObject().AddNumber("version", kJsonVersion).AddRaw("interfaces", array + "]").Text()
+        << "\n";
   } else if (interfaces.empty()) {
     environment.out << "No HID interfaces present.\n";
   } else {

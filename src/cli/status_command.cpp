@@ -4,21 +4,22 @@ namespace trivexa::cli {
 
 int RunStatus(const Invocation& invocation, Environment& environment) {
   if (const int refused = RefuseWhileWindowRuns(environment)) return refused;
-  DeviceSession session(environment.platform, environment.clock);
+  protocol::Session session(environment.platform, environment.clock);
   if (const int failed = ConnectOrReport(session, environment)) return failed;
 
   session.Poll();
-  session.Close();
+  EndSession(session);
   if (!session.LastStatus() || !session.LastPosition()) {
     return NoReply(environment, "no status or position reply from the joystick");
   }
   if (invocation.json) {
     JsonObject object;
-    object.Add("path", session.DevicePath());
+    object.AddNumber("version", kJsonVersion).Add("path", session.Link().devicePath);
     AddReplyMembers(object, *session.LastStatus(), *session.LastPosition());
     environment.out << object.Text() << "\n";
   } else {
-    environment.out << session.LastStatus()->line << "\n" << session.LastPosition()->line << "\n";
+    environment.out << protocol::ReplyLine(*session.LastStatus()) << "\n"
+                    << protocol::ReplyLine(*session.LastPosition()) << "\n";
   }
   return kExitOk;
 }

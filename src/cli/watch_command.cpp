@@ -23,12 +23,14 @@ bool StopRequested(Environment& environment) {
 
 // Prints what changed since the last poll: one line per change, or one JSON
 // object per poll that changed anything.
-void ShowChanges(const Invocation& invocation, DeviceSession& session, Shown& shown,
+void ShowChanges(const Invocation& invocation, protocol::Session& session, Shown& shown,
                  Environment& environment) {
   const bool connected = session.Connected();
-  const std::string status = session.LastStatus() ? session.LastStatus()->line : std::string();
-  const std::string position =
-      session.LastPosition() ? session.LastPosition()->line : std::string();
+  const auto line = [](const std::optional<protocol::Reply>& reply) {
+    return reply ? protocol::ReplyLine(*reply) : std::string();
+  };
+  const std::string status = line(session.LastStatus());
+  const std::string position = line(session.LastPosition());
   const bool connectionChanged = shown.connected != connected;
   const bool statusChanged = status != shown.status;
   const bool positionChanged = position != shown.position;
@@ -36,7 +38,7 @@ void ShowChanges(const Invocation& invocation, DeviceSession& session, Shown& sh
 
   if (invocation.json) {
     JsonObject object;
-    object.AddBool("connected", connected);
+    object.AddNumber("version", kJsonVersion).AddBool("connected", connected);
     if (connected && session.LastStatus() && session.LastPosition()) {
       AddReplyMembers(object, *session.LastStatus(), *session.LastPosition());
     }
@@ -56,7 +58,7 @@ void ShowChanges(const Invocation& invocation, DeviceSession& session, Shown& sh
 
 int RunWatch(const Invocation& invocation, Environment& environment) {
   if (const int refused = RefuseWhileWindowRuns(environment)) return refused;
-  DeviceSession session(environment.platform, environment.clock);
+  protocol::Session session(environment.platform, environment.clock);
   Shown shown;
   bool problemReported = false;
 
@@ -87,7 +89,7 @@ int RunWatch(const Invocation& invocation, Environment& environment) {
           static_cast<std::uint32_t>(std::min<std::int64_t>(kStopCheckMs, nextTick - now)));
     }
   }
-  session.Close();
+  EndSession(session);
   return kExitOk;
 }
 

@@ -71,43 +71,43 @@ bool SaveAndVerify(const settings::JoystickSettings& values, Environment& enviro
 
 int RunWrite(const Invocation& invocation, Environment& environment) {
   if (const int refused = RefuseWhileWindowRuns(environment)) return refused;
-  DeviceSession session(environment.platform, environment.clock);
+  protocol::Session session(environment.platform, environment.clock);
   if (const int failed = ConnectOrReport(session, environment)) return failed;
 
   // Values not given keep the device's: they are read first.
   if (!session.LastStatus() && !session.QueryStatus()) {
-    session.Close();
+    EndSession(session);
     return NoReply(environment, "no status reply from the joystick; nothing was written");
   }
-  settings::JoystickSettings values = session.LastStatus()->values;
+  settings::JoystickSettings values = session.LastStatus()->indexes;
   for (std::size_t i = 0; i < invocation.values.size(); ++i) {
     if (invocation.values[i]) values.*settings::kSettingFields[i].member = *invocation.values[i];
   }
   if (const int refused = CheckKeptValues(invocation, values, environment)) {
-    session.Close();
+    EndSession(session);
     return refused;
   }
   if (environment.stopRequested && environment.stopRequested()) {
-    session.Close();
+    EndSession(session);
     environment.err << "trivexactl: interrupted; nothing was written.\n";
     return kExitInterrupted;
   }
 
   if (!session.WriteConfig(values)) {
-    session.Close();
+    EndSession(session);
     return NoReply(environment, "the write to the joystick failed");
   }
   bool answered = false;
   for (int attempt = 0; attempt < kReadBackAttempts && !answered; ++attempt) {
     answered = session.QueryStatus();
   }
-  session.Close();
+  EndSession(session);
   if (!answered) return NoReply(environment, "no reply to the read-back after the write");
-  if (!(session.LastStatus()->values == values)) {
-    return NoReply(environment, "the joystick reports " + Describe(session.LastStatus()->values) +
+  if (!(session.LastStatus()->indexes == values)) {
+    return NoReply(environment, "the joystick reports " + Describe(session.LastStatus()->indexes) +
                                     " after the write of " + Describe(values));
   }
-  environment.out << session.LastStatus()->line << "\n";
+  environment.out << protocol::ReplyLine(*session.LastStatus()) << "\n";
 
   if (invocation.save && !SaveAndVerify(values, environment)) {
     environment.err << "trivexactl: the joystick took the values, but "

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "hid/discovery.h"
-#include "protocol/reports.h"
 
 namespace trivexa::protocol {
 
@@ -42,9 +41,9 @@ void SendCommand(hid::LinkContext& context, const settings::JoystickSettings& se
   if (!written) link.deviceConnected = false;
 }
 
-std::int32_t ReceiveReport(hid::LinkContext& context) {
+Received ReceiveReport(hid::LinkContext& context) {
   hid::DeviceLink& link = context.link;
-  if (!link.deviceConnected && !link.deviceEverFound) return 0;
+  if (!link.deviceConnected && !link.deviceEverFound) return {};
 
   // The buffer is at least the nine bytes a reply is read from, however
   // short the device's reports are; the read asks for the report length.
@@ -68,19 +67,11 @@ std::int32_t ReceiveReport(hid::LinkContext& context) {
   }
 
   // Only a report that was queued when the read started is counted and
-  // shown; one taken during the wait is dropped. The lines are made from the
-  // bytes the read returned, never from the zeros behind them.
+  // decoded; one taken during the wait is dropped. The reply is made from
+  // the bytes the read returned, never from the zeros behind them.
   const std::size_t received =
       count > 0 ? std::min(static_cast<std::size_t>(count), request.size()) : std::size_t{0};
-  if (received >= static_cast<std::size_t>(MIN_REPLY_BYTES)) {
-    const InputReport report = buffer.first(received);
-    const std::uint8_t tag = report[input_offset::kTag];
-    if (tag == CMD_QUERY_STATUS) context.window.SetStatusText(StatusLineFromReport(report));
-    if (tag == CMD_QUERY_POSITION) context.window.SetPositionText(PositionLineFromReport(report));
-  }
-
-  if (context.window.LogLineCount() > kLogLineCap) context.window.ClearLog();
-  return count;
+  return Received{count, DecodeReply(buffer.first(received))};
 }
 
 }  // namespace trivexa::protocol

@@ -34,6 +34,29 @@ std::optional<std::int16_t> SignedLittleEndian(InputReport report, std::size_t o
 
 }  // namespace
 
+std::optional<Reply> DecodeReply(InputReport report) {
+  using namespace input_offset;
+  if (report.size() < static_cast<std::size_t>(MIN_REPLY_BYTES)) return std::nullopt;
+  Reply reply;
+  reply.tag = report[kTag];
+  if (!reply.IsStatus() && !reply.IsPosition()) return std::nullopt;
+  reply.bytes.assign(report.begin(), report.end());
+  const auto byte = [&](std::size_t offset) { return At(report, offset).value_or(0); };
+  if (reply.IsStatus()) {
+    reply.indexes = {byte(kDeadZone), byte(kAngleOffset), byte(kMoveThreshold), byte(kInterval)};
+    reply.rawX = byte(kX);
+    reply.rawY = byte(kY);
+  } else {
+    reply.x = SignedLittleEndian(report, kPositionX).value_or(0);
+    reply.y = SignedLittleEndian(report, kPositionY).value_or(0);
+  }
+  return reply;
+}
+
+std::string ReplyLine(const Reply& reply) {
+  return reply.IsStatus() ? StatusLineFromReport(reply.bytes) : PositionLineFromReport(reply.bytes);
+}
+
 OutputReport BuildOutputReport(std::uint8_t code, const settings::JoystickSettings& settings) {
   OutputReport report{};
   report[0] = 0x00;

@@ -419,6 +419,26 @@ std::string DoorName(const ::testing::TestParamInfo<bool>& door) {
 }
 INSTANTIATE_TEST_SUITE_P(BothDoors, ShutdownTest, ::testing::Bool(), DoorName);
 
+TEST_F(MainfrmLogicTest, ALogOfMoreThanAHundredLinesIsClearedAfterARead) {
+  LoadConnected();
+  rig_.window.log.assign(99, "line");
+  rig_.NextTick();
+  EXPECT_EQ(rig_.window.log.size(), 99u);
+  rig_.window.AppendLog("line 100");
+  rig_.window.AppendLog("line 101");
+  rig_.NextTick();
+  EXPECT_TRUE(rig_.window.log.empty());
+  // A failed wait's line is logged first, then goes with the full log.
+  rig_.window.log.assign(100, "line");
+  rig_.platform.Joystick(0).failWaits = true;
+  rig_.timeline.Clear();
+  rig_.NextTick();
+  const Lines logged = rig_.timeline.Texts({"log", "clear log"});
+  ASSERT_GE(logged.size(), 2u);
+  EXPECT_EQ(Lines(logged.begin(), logged.begin() + 2),
+            (Lines{"log Readfile undefined error", "clear log"}));
+}
+
 TEST_F(MainfrmLogicTest, ClearLogEmptiesTheLog) {
   rig_.window.AppendLog("one");
   rig_.logic.Clear_Click();

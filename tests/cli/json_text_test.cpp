@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 namespace trivexa::cli {
 namespace {
 
@@ -43,6 +45,14 @@ TEST(JsonObjectTest, MembersInOrderWithCommas) {
       .AddRaw("list", "[1,2]");
   EXPECT_EQ(object.Text(),
             R"({"name":"a\"b","n":-300,"yes":true,"no":false,"none":null,"list":[1,2]})");
+
+  // Two keys that differ only in case are one member to readers that fold
+  // case: the object refuses the second, whatever its kind.
+  EXPECT_THROW(object.AddNumber("N", 1), std::logic_error);
+  EXPECT_THROW(object.AddNull("LIST"), std::logic_error);
+  EXPECT_THROW(JsonObject().Add("x", "").Add("x", ""), std::logic_error);
+  EXPECT_NO_THROW(JsonObject().AddNumber("x", 1).AddNumber("rawX", 2).AddNumber("xs", 3));
+  EXPECT_EQ(object.Text().find("LIST"), std::string::npos);
 }
 
 }  // namespace

@@ -49,7 +49,7 @@ TEST(ListCommandTest, JsonHoldsTheSameWithNullsForWhatIsUnknown) {
   EXPECT_EQ(rig.Run({"list", "--json"}), kExitOk);
   EXPECT_EQ(
       rig.out.str(),
-      R"({"interfaces":[)"
+      R"({"version":2,"interfaces":[)"
       R"({"path":"/dev/hidraw0","joystick":false,"opened":true,"error":null,"vendorId":"0079",)"
       R"("productId":"0006","productName":"Pad \"2\"","inputReportLength":null,)"
       R"("outputReportLength":null},)"
@@ -81,7 +81,7 @@ TEST(ListCommandTest, NoInterfaces) {
   EXPECT_EQ(rig.out.str(), "No HID interfaces present.\n");
   CliRig json;
   EXPECT_EQ(json.Run({"list", "--json"}), kExitOk);
-  EXPECT_EQ(json.out.str(), "{\"interfaces\":[]}\n");
+  EXPECT_EQ(json.out.str(), "{\"version\":2,\"interfaces\":[]}\n");
 }
 
 }  // namespace

@@ -45,14 +45,14 @@ TEST(StatusCommandTest, JsonHasEachSettingWithIndexAndText) {
   rig.platform.Joystick(0).eeprom = {8, 10, 5, 7};  // 80ms: only the device has it
   rig.platform.Joystick(0).positionX = -32768;
   ASSERT_EQ(rig.Run({"status", "--json"}), kExitOk);
-  EXPECT_EQ(rig.out.str(), R"({"path":"/dev/hidraw0",)"
+  EXPECT_EQ(rig.out.str(), R"({"version":2,"path":"/dev/hidraw0",)"
                            R"("status":"Current Status: 5.0deg, +5, 6, 80ms, X= 128,Y= 127",)"
                            R"("position":" x=-32768,y= 25",)"
                            R"("settings":{"deadZone":{"index":8,"text":"5.0deg"},)"
                            R"("angleOffset":{"index":10,"text":"+5"},)"
                            R"("moveThreshold":{"index":5,"text":"6"},)"
                            R"("interval":{"index":7,"text":"80ms"}},)"
-                           R"("X":128,"Y":127,"x":-32768,"y":25})"
+                           R"("rawX":128,"rawY":127,"x":-32768,"y":25})"
                            "\n");
 }
 

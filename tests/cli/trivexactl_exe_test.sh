@@ -39,7 +39,7 @@ expect "a value not in the list" 2 "choose one of 10ms 20ms 30ms 40ms 50ms"
 run udev-rule
 expect "udev-rule is Linux only" 2 "Linux only"
 run list --json
-expect "list --json" 0 '{"interfaces":['
+expect "list --json" 0 '{"version":2,"interfaces":['
 # Wine shows no HID interface of the joystick.
 run status
 expect "status without the joystick" 1 "joystick not found"

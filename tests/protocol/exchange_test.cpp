@@ -40,7 +40,7 @@ TEST_F(ExchangeTest, NothingHappensBeforeTheDeviceWasEverFound) {
   timeline_.Clear();
 
   SendCommand(context_, settings_, CMD_QUERY_STATUS);
-  EXPECT_EQ(ReceiveReport(context_), 0);
+  EXPECT_EQ(ReceiveReport(context_).count, 0);
   EXPECT_TRUE(timeline_.Events().empty());
   EXPECT_EQ(platform_.listCalls, 0);
   EXPECT_EQ(window_.log.size(), 150u);
@@ -51,13 +51,18 @@ TEST_F(ExchangeTest, QueryIsWrittenWithTheDeviceLengthAndItsQueuedReplyShown) {
   Connect();
   SendCommand(context_, settings_, CMD_QUERY_STATUS);
   clock_.Sleep(30);
-  EXPECT_EQ(ReceiveReport(context_), 9);
+  const Received status = ReceiveReport(context_);
+  EXPECT_EQ(status.count, 9);
   EXPECT_EQ(Traffic(), (std::vector<std::string>{
                            "write 00 5A 00 00 00 00 /65",
                            "read 9",
                            "wait signalled",
-                           "status Current Status: 3.0deg, 0, 1, 20ms, X= 128,Y= 127",
                        }));
+  ASSERT_TRUE(status.reply && status.reply->IsStatus());
+  EXPECT_EQ(ReplyLine(*status.reply), "Current Status: 3.0deg, 0, 1, 20ms, X= 128,Y= 127");
+  EXPECT_EQ(status.reply->indexes, (settings::JoystickSettings{4, 5, 0, 1}));
+  EXPECT_EQ(status.reply->rawX, 128);
+  EXPECT_EQ(status.reply->rawY, 127);
   EXPECT_EQ(platform_.Joystick(0).received.at(0),
             std::vector<std::uint8_t>({0x00, 0x5A, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
                                        0,    0,    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
@@ -66,8 +71,12 @@ TEST_F(ExchangeTest, QueryIsWrittenWithTheDeviceLengthAndItsQueuedReplyShown) {
 
   SendCommand(context_, settings_, CMD_QUERY_POSITION);
   clock_.Sleep(30);
-  EXPECT_EQ(ReceiveReport(context_), 9);
-  EXPECT_EQ(window_.position, " x=-300,y= 25");
+  const Received position = ReceiveReport(context_);
+  EXPECT_EQ(position.count, 9);
+  ASSERT_TRUE(position.reply && position.reply->IsPosition());
+  EXPECT_EQ(ReplyLine(*position.reply), " x=-300,y= 25");
+  EXPECT_EQ(position.reply->x, -300);
+  EXPECT_EQ(position.reply->y, 25);
   EXPECT_TRUE(link_.deviceConnected);
 }
 
@@ -77,9 +86,10 @@ TEST_F(ExchangeTest, ReplyArrivingDuringTheWaitIsTakenButNeitherCountedNorShown)
   platform_.Joystick(0).replyDelayMs = 40;
   SendCommand(context_, settings_, CMD_QUERY_STATUS);
   const std::int64_t readAt = clock_.NowMs();
-  EXPECT_EQ(ReceiveReport(context_), 0);
+  const Received received = ReceiveReport(context_);
+  EXPECT_EQ(received.count, 0);
   EXPECT_EQ(clock_.NowMs() - readAt, 40);
-  EXPECT_TRUE(window_.status.empty());
+  EXPECT_FALSE(received.reply);
   EXPECT_TRUE(platform_.Joystick(0).queue.empty());
 }
 
@@ -87,15 +97,13 @@ TEST_F(ExchangeTest, SilentDeviceCostsTheFullWaitAndIsCancelled) {
   platform_.AddJoystick();
   Connect();
   platform_.Joystick(0).silent = true;
-  window_.SetStatusText("kept");
   SendCommand(context_, settings_, CMD_QUERY_STATUS);
   const std::int64_t readAt = clock_.NowMs();
-  EXPECT_EQ(ReceiveReport(context_), 0);
+  EXPECT_FALSE(ReceiveReport(context_).reply);
   EXPECT_EQ(clock_.NowMs() - readAt, 100);
   EXPECT_EQ(
       timeline_.Texts({"wait", "cancel"}),
       (std::vector<std::string>{"wait timeout", "cancel " + std::to_string(link_.readHandle)}));
-  EXPECT_EQ(window_.status, "kept");
   EXPECT_TRUE(link_.deviceConnected);
   EXPECT_TRUE(window_.log.empty());
 }
@@ -111,7 +119,7 @@ TEST_F(ExchangeTest, FailedWriteMarksTheDeviceLostSilentlyAndTheNextSendReconnec
   // The read after a failed write still runs: the device was found before.
   platform_.Joystick(0).failWrites = false;
   timeline_.Clear();
-  EXPECT_EQ(ReceiveReport(context_), 0);
+  EXPECT_EQ(ReceiveReport(context_).count, 0);
   EXPECT_FALSE(timeline_.Texts({"read"}).empty());
 
   // On demand: one scan, then the report goes out in the same call.
@@ -136,33 +144,14 @@ TEST_F(ExchangeTest, FailedReconnectSendsNothing) {
   EXPECT_EQ(window_.log, (std::vector<std::string>{"  USB device not found!"}));
 }
 
-TEST_F(ExchangeTest, LogIsClearedOnlyOnceItHoldsMoreThanAHundredLines) {
-  platform_.AddJoystick();
-  Connect();
-  platform_.Joystick(0).silent = true;
-  for (int i = 0; i < 100; ++i) window_.AppendLog("line");
-  ReceiveReport(context_);
-  EXPECT_EQ(window_.log.size(), 100u);
-  window_.AppendLog("line 101");
-  ReceiveReport(context_);
-  EXPECT_TRUE(window_.log.empty());
-}
-
-TEST_F(ExchangeTest, WaitFailureIsLoggedThenClearedWithTheFullLog) {
+TEST_F(ExchangeTest, WaitFailureIsLoggedAndLosesTheDevice) {
   platform_.AddJoystick();
   Connect();
   platform_.Joystick(0).failWaits = true;
-  for (int i = 0; i < 100; ++i) window_.AppendLog("line");
-  timeline_.Clear();
-  EXPECT_EQ(ReceiveReport(context_), 0);
+  EXPECT_EQ(ReceiveReport(context_).count, 0);
   EXPECT_FALSE(link_.deviceConnected);
-  EXPECT_EQ(timeline_.Texts({"log", "clear log", "cancel"}),
-            (std::vector<std::string>{"log Readfile undefined error", "clear log"}));
-
-  // With fewer lines the error line stays.
-  link_.deviceConnected = true;
-  ReceiveReport(context_);
-  EXPECT_EQ(window_.log, (std::vector<std::string>{"Readfile undefined error"}));
+  EXPECT_EQ(timeline_.Texts({"log", "cancel"}),
+            (std::vector<std::string>{"log Readfile undefined error"}));
 }
 
 TEST_F(ExchangeTest, ShortRepliesAndOtherTagsShowNothing) {
@@ -170,13 +159,15 @@ TEST_F(ExchangeTest, ShortRepliesAndOtherTagsShowNothing) {
   Connect();
   // A 7-byte report tagged as a status reply.
   joystick.joystick->Queue(0, {0x00, 1, 2, 0, 0x5A, 4, 5});
-  EXPECT_EQ(ReceiveReport(context_), 7);
-  joystick.joystick->Queue(0, {0x00, 1, 2, 0, 0x7A, 4, 5, 0, 1});
-  EXPECT_EQ(ReceiveReport(context_), 9);
-  joystick.joystick->Queue(0, {0x00, 1, 2, 0, 0x4A, 4, 5, 0, 1});
-  EXPECT_EQ(ReceiveReport(context_), 9);
-  EXPECT_TRUE(window_.status.empty());
-  EXPECT_TRUE(window_.position.empty());
+  const Received shortReply = ReceiveReport(context_);
+  EXPECT_EQ(shortReply.count, 7);
+  EXPECT_FALSE(shortReply.reply);
+  for (const std::uint8_t tag : {std::uint8_t{0x7A}, std::uint8_t{0x4A}}) {
+    joystick.joystick->Queue(0, {0x00, 1, 2, 0, tag, 4, 5, 0, 1});
+    const Received other = ReceiveReport(context_);
+    EXPECT_EQ(other.count, 9);
+    EXPECT_FALSE(other.reply);
+  }
 }
 
 TEST_F(ExchangeTest, OddReportLengthsStayInsideTheBuffers) {
@@ -189,8 +180,9 @@ TEST_F(ExchangeTest, OddReportLengthsStayInsideTheBuffers) {
   clock_.Sleep(30);
   SendCommand(context_, settings_, CMD_QUERY_STATUS);
   clock_.Sleep(30);
-  EXPECT_EQ(ReceiveReport(context_), 5);
-  EXPECT_TRUE(window_.status.empty());
+  const Received tooShort = ReceiveReport(context_);
+  EXPECT_EQ(tooShort.count, 5);
+  EXPECT_FALSE(tooShort.reply);
 
   // A device announcing 200-byte output reports gets them, zero-padded.
   link_.deviceCaps = {64, 200};
@@ -214,11 +206,19 @@ TEST_F(ExchangeTest, ReplyLinesComeFromTheBytesTheReadReturned) {
   // Eight bytes: the interval index and y's high byte were never sent, even
   // though the buffer behind them is nine bytes long.
   joystick.joystick->Queue(0, {0x00, 128, 127, 0, 0x5A, 4, 5, 0});
-  EXPECT_EQ(ReceiveReport(context_), 8);
-  EXPECT_EQ(window_.status, "Current Status: 3.0deg, 0, 1, X= 128,Y= 127");
+  const Received status = ReceiveReport(context_);
+  EXPECT_EQ(status.count, 8);
+  ASSERT_TRUE(status.reply);
+  EXPECT_EQ(ReplyLine(*status.reply), "Current Status: 3.0deg, 0, 1, X= 128,Y= 127");
+  EXPECT_EQ(status.reply->bytes.size(), 8u);
+  EXPECT_EQ(status.reply->indexes.intervalIndex, 0);
   joystick.joystick->Queue(0, {0x00, 0, 0, 0, 0x6A, 0xD4, 0xFE, 0x19});
-  EXPECT_EQ(ReceiveReport(context_), 8);
-  EXPECT_EQ(window_.position, " x=-300");
+  const Received position = ReceiveReport(context_);
+  EXPECT_EQ(position.count, 8);
+  ASSERT_TRUE(position.reply);
+  EXPECT_EQ(ReplyLine(*position.reply), " x=-300");
+  EXPECT_EQ(position.reply->x, -300);
+  EXPECT_EQ(position.reply->y, 0);
 }
 
 }  // namespace

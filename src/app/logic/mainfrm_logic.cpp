@@ -2,29 +2,22 @@
 
 #include <utility>
 
-#include "hid/discovery.h"
-#include "protocol/commands.h"
-#include "protocol/exchange.h"
 #include "protocol/pauses.h"
 
 namespace trivexa::app {
-namespace {
 
-// The pauses are shared with the command-line tool, so the device sees one
-// timing whichever front-end talks to it.
-using protocol::kAfterCloseMs;
-using protocol::kAfterWriteConfigMs;
-using protocol::kBeforeCloseMs;
-using protocol::kBeforeWriteConfigMs;
-using protocol::kMaxDrainReads;
-using protocol::kReplyPauseMs;
+MainfrmLogic::MainfrmLogic(MainfrmParts parts)
+    : parts_(std::move(parts)),
+      session_(parts_.platform, parts_.window, parts_.clock,
+               [this](const protocol::Received& received) { ShowRead(received); }) {}
 
-}  // namespace
-
-MainfrmLogic::MainfrmLogic(MainfrmParts parts) : parts_(std::move(parts)) {}
-
-hid::LinkContext MainfrmLogic::Context() {
-  return hid::LinkContext{link_, parts_.platform, parts_.window, parts_.clock};
+void MainfrmLogic::ShowRead(const protocol::Received& received) {
+  if (received.reply) {
+    const std::string line = protocol::ReplyLine(*received.reply);
+    if (received.reply->IsStatus()) parts_.window.SetStatusText(line);
+    if (received.reply->IsPosition()) parts_.window.SetPositionText(line);
+  }
+  if (parts_.window.LogLineCount() > kLogLineCap) parts_.window.ClearLog();
 }
 
 void MainfrmLogic::Form_Load() {
@@ -40,43 +33,20 @@ void MainfrmLogic::Form_Load() {
 }
 
 void MainfrmLogic::Timer1_Timer() {
-  hid::LinkContext context = Context();
-  if (link_.deviceConnected) {
-    protocol::SendCommand(context, settings_, protocol::CMD_QUERY_STATUS);
-    parts_.clock.Sleep(kReplyPauseMs);
-    protocol::ReceiveReport(context);
-    protocol::SendCommand(context, settings_, protocol::CMD_QUERY_POSITION);
-    parts_.clock.Sleep(kReplyPauseMs);
-    protocol::ReceiveReport(context);
+  if (session_.Connected()) {
+    session_.Poll();
     return;
   }
 
   parts_.timer.SetInterval(protocol::kPollIntervalMs);
-  if (hid::IsOpen(link_.writeHandle)) {
-    hid::CloseIfOpen(parts_.platform, link_.writeHandle);
-    hid::CloseIfOpen(parts_.platform, link_.readHandle);
-    link_.readHandle = hid::kNoHandle;
-  }
+  session_.ReleaseLostLink();
   parts_.window.SetConnectionLabel(false);
   parts_.window.SetStatusText(STATUS_PLACEHOLDER);
   parts_.window.SetPositionText("");
-  hid::FindTheHid(context);
-  if (link_.deviceConnected) RunConnectionSequence();
-}
+  if (!session_.Find()) return;
 
-void MainfrmLogic::RunConnectionSequence() {
-  hid::LinkContext context = Context();
   parts_.timer.SetEnabled(false);
-  parts_.window.AppendLog("  Joystick Communications OK!");
-  parts_.window.SelectLastLog();
-
-  protocol::SendCommand(context, settings_, protocol::CMD_QUERY_STATUS);
-  for (int reads = 1; protocol::ReceiveReport(context) != 0 && reads < kMaxDrainReads; ++reads) {
-  }
-
-  protocol::SendCommand(context, settings_, protocol::CMD_QUERY_STATUS);
-  parts_.clock.Sleep(kReplyPauseMs);
-  protocol::ReceiveReport(context);
+  session_.RunConnectionSequence();
   parts_.timer.SetEnabled(true);
 }
 
@@ -94,12 +64,9 @@ void MainfrmLogic::Cmd_WriteEEPROM_Click() {
     }
   }
 
-  if (!link_.deviceConnected) return;
-  hid::LinkContext context = Context();
+  if (!session_.Connected()) return;
   parts_.timer.SetEnabled(false);
-  parts_.clock.Sleep(kBeforeWriteConfigMs);
-  protocol::SendCommand(context, settings_, protocol::CMD_WRITE_CONFIG);
-  parts_.clock.Sleep(kAfterWriteConfigMs);
+  session_.WriteConfig(settings_);
   const settings::SaveResult saved = settings::SaveSettings(settings_, parts_.programFolder);
   if (!saved.saved) parts_.program.ReportSaveFailure(saved);
   parts_.timer.SetEnabled(true);
@@ -108,13 +75,8 @@ void MainfrmLogic::Cmd_WriteEEPROM_Click() {
 void MainfrmLogic::CloseLink() {
   if (closed_) return;
   closed_ = true;
-  hid::LinkContext context = Context();
   parts_.timer.SetEnabled(false);
-  parts_.clock.Sleep(kBeforeCloseMs);
-  protocol::SendCommand(context, settings_, protocol::CMD_CLOSE);
-  parts_.clock.Sleep(kAfterCloseMs);
-  hid::CloseIfOpen(parts_.platform, link_.writeHandle);
-  hid::CloseIfOpen(parts_.platform, link_.readHandle);
+  session_.Close();
 }
 
 void MainfrmLogic::Cmd_Exit_Click() {

@@ -1,19 +1,23 @@
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "app/logic/instance_guard.h"
 #include "app/logic/poll_timer.h"
 #include "hid/device_link.h"
 #include "hid/hid_platform.h"
-#include "hid/link_context.h"
 #include "host/clock.h"
 #include "host/window_ops.h"
+#include "protocol/session.h"
 #include "settings/choice_lists.h"
 #include "settings/joystick_settings.h"
 #include "settings/settings_store.h"
 
 namespace trivexa::app {
+
+// The window clears its log once it holds more lines than this.
+inline constexpr std::int16_t kLogLineCap = 100;
 
 // The status label's text while no status is known.
 inline constexpr std::string_view STATUS_PLACEHOLDER =
@@ -57,16 +61,16 @@ class MainfrmLogic {
   void Clear_Click();
 
   const settings::JoystickSettings& Settings() const { return settings_; }
-  const hid::DeviceLink& Link() const { return link_; }
+  const hid::DeviceLink& Link() const { return session_.Link(); }
 
  private:
-  hid::LinkContext Context();
   void CloseLink();
-  void RunConnectionSequence();
+  // Each read's reply goes to its label; a long log is cleared.
+  void ShowRead(const protocol::Received& received);
 
   MainfrmParts parts_;
   settings::JoystickSettings settings_;
-  hid::DeviceLink link_;
+  protocol::Session session_;
   bool closed_ = false;
 };
 
