@@ -35,7 +35,13 @@ expect "--version" 0 "trivexactl "
 run --help
 expect "--help lists the exit statuses" 0 "5  the Trivexa window is running"
 run write --interval 15ms
-expect "a value not in the list" 2 "choose one of 10ms 20ms 30ms 40ms 50ms"
+expect "a value not in the list" 2 "choose one of 10ms 20ms 30ms 40ms 50ms, or i0 to i4"
+# The index form comes through Windows' command line as typed: i5 is
+# refused for the interval, i4 is taken (and then no joystick is found).
+run write --interval i5
+expect "an index past the list" 2 "'i5' is not a choice"
+run write --interval i4
+expect "an index in the list" 1 "joystick not found"
 run udev-rule
 expect "udev-rule is Linux only" 2 "Linux only"
 run list --json

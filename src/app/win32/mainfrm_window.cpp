@@ -205,10 +205,7 @@ Mainfrm::Mainfrm(HINSTANCE instance, hid::HidPlatform& platform, Clock& clock, I
   window_ = CreateWindowShell();
   // Laid out for the monitor the window is on.
   dpi_ = DpiOfWindow(window_);
-  const SIZE frame = FrameSize(dpi_);
-  SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  FitClientArea();
+  SizeFrame();
   BuildControls();
   LayOut();
   // No focus rectangle until the keyboard is used (unless the last input
@@ -404,6 +401,13 @@ void Mainfrm::OnDpiChanged(int dpi, const RECT& suggested) {
   InvalidateRect(window_, nullptr, TRUE);
 }
 
+void Mainfrm::SizeFrame() {
+  const SIZE frame = FrameSize(dpi_);
+  SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  FitClientArea();
+}
+
 // Where the frame did not grow with the DPI as the system said it would (a
 // window whose frame the system draws at another DPI, as Wine does), the
 // client area is set right by the difference, its top left corner staying.
@@ -425,15 +429,24 @@ void Mainfrm::ShowWindow() {
   if (ended_) return;
   if (!shownOnce_) {
     shownOnce_ = true;
-    RECT workArea{};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
-    RECT frame{};
-    GetWindowRect(window_, &frame);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    SetWindowPos(window_, nullptr, workArea.left + (workArea.right - workArea.left - width) / 2,
-                 workArea.top + (workArea.bottom - workArea.top - height) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER);
+    // Centred on the screen. Where the window was made on a monitor of
+    // another DPI, it is laid out again for this one and centred anew.
+    for (int pass = 0; pass < 2; ++pass) {
+      RECT workArea{};
+      SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
+      RECT frame{};
+      GetWindowRect(window_, &frame);
+      const int width = frame.right - frame.left;
+      const int height = frame.bottom - frame.top;
+      SetWindowPos(window_, nullptr, workArea.left + (workArea.right - workArea.left - width) / 2,
+                   workArea.top + (workArea.bottom - workArea.top - height) / 2, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER);
+      const int dpi = DpiOfWindow(window_);
+      if (dpi == dpi_) break;
+      dpi_ = dpi;
+      SizeFrame();
+      LayOut();
+    }
   }
   ::ShowWindow(window_, SW_SHOW);
   UpdateWindow(window_);

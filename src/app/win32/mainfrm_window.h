@@ -108,6 +108,8 @@ class Mainfrm final : private ProgramControl {
   // The outer size of the window whose client area is the defined one at `dpi`.
   SIZE FrameSize(int dpi) const;
   void OnDpiChanged(int dpi, const RECT& suggested);
+  // The frame for the defined client area at dpi_.
+  void SizeFrame();
   void FitClientArea();
   // Twips to pixels at dpi_.
   int Px(int twips) const;
