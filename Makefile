@@ -3,10 +3,13 @@
 #   make test  builds and runs every test, also under ASan and UBSan
 # Both install the Debian packages they need first.
 
-PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev libgl1-mesa-dev \
+# What building the program and its .deb needs (`make deb` installs only
+# these), then what the tests and the Windows build add.
+DEB_PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev libgl1-mesa-dev dpkg-dev file
+PACKAGES := $(DEB_PACKAGES) \
             libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth fonts-arphic-uming \
             g++-mingw-w64-x86-64-posix googletest wine wine64 xdotool imagemagick x11-apps \
-            dpkg-dev file desktop-file-utils appstream
+            desktop-file-utils appstream lintian icoutils wixl msitools
 JOBS     ?= 2
 BUILD    ?= build
 ASAN     ?= build-asan
@@ -15,12 +18,18 @@ WINDOWS  ?= build-windows
 DEB      ?= build-deb
 WERROR   ?= $(if $(CI),ON,OFF)
 
-.PHONY: format-check all deps build run test test-plain test-sanitized test-windows windows bench deb windows-check icons clean
+.PHONY: format-check all deps deps-deb install-packages build run test test-plain test-sanitized test-windows windows windows-dist bench deb windows-check icons clean
 
 all: build
 
 deps:
-	@missing=""; for p in $(PACKAGES); do \
+	@$(MAKE) --no-print-directory install-packages WANT="$(PACKAGES)"
+
+deps-deb:
+	@$(MAKE) --no-print-directory install-packages WANT="$(DEB_PACKAGES)"
+
+install-packages:
+	@missing=""; for p in $(WANT); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -59,13 +68,21 @@ bench: deps
 	./$(BENCH)/bin/trivexa_bench
 	bench/measure_app.sh ./$(BENCH)/bin/trivexa_app_bench 60
 
-# A Debian package of the program for the prefix /usr, in $(DEB)/.
-deb: deps
+# A Debian package of the program for the prefix /usr, in $(DEB)/, built
+# with Debian's hardening flags (stack protector, fortify, relro, bind-now)
+# and checked by lintian where it is installed (`make test` installs it).
+deb: deps-deb
+	export DEB_BUILD_MAINT_OPTIONS=hardening=+all; \
 	cmake -S . -B $(DEB) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-	  -DTRIVEXA_BUILD_TESTS=OFF -DTRIVEXA_WERROR=$(WERROR)
+	  -DTRIVEXA_BUILD_TESTS=OFF -DTRIVEXA_WERROR=$(WERROR) \
+	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
 	cmake --build $(DEB) -j $(JOBS)
+	rm -f $(DEB)/trivexa_*.deb
 	cd $(DEB) && cpack -G DEB
 	dpkg-deb -c $(DEB)/trivexa_*.deb
+	@if command -v lintian >/dev/null; then lintian -I --fail-on error,warning $(DEB)/trivexa_*.deb; \
+	else echo "lintian is not installed: the package is not checked"; fi
 
 clean:
 	rm -rf $(BUILD) $(ASAN) $(BENCH) $(WINDOWS) $(DEB)
@@ -77,6 +94,12 @@ windows: deps
 	  -DCMAKE_BUILD_TYPE=Release -DTRIVEXA_WERROR=$(WERROR) \
 	  -DTRIVEXA_VJOY_RUN=$(if $(wildcard $(BUILD)/bin/vjoy-run),$(CURDIR)/$(BUILD)/bin/vjoy-run,)
 	cmake --build $(WINDOWS) -j $(JOBS)
+
+# The Windows release files, from the same build: in $(WINDOWS)/dist/,
+# trivexa-<version>-windows-x64.zip and trivexa-<version>-x64.msi (wixl).
+windows-dist: windows
+	cmake --build $(WINDOWS) --target windows-dist
+	@ls -l $(WINDOWS)/dist/*.zip $(WINDOWS)/dist/*.msi
 
 # The Windows tests run under Wine, in a prefix of their own inside
 # $(WINDOWS) (made on first use). The Linux build comes first: its virtual

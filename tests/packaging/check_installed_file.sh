@@ -71,13 +71,26 @@ check_udev_rule() {
   [ "$(grep -v '^#' "$1")" = "$UDEV_RULE" ] || fail "$1 is not exactly the joystick's rule"
 }
 
+# Gzipped, as Debian ships man pages.
 check_man_page() {
-  [ -s "$1" ] || fail "$1 is empty" || return 1
+  gzip -t "$1" 2>/dev/null || fail "$1 is not gzipped" || return 1
+  [ -n "$(gzip -dc "$1")" ] || fail "$1 is empty" || return 1
   if command -v groff >/dev/null; then
     local warnings
-    warnings=$(groff -man -Tutf8 -ww -z "$1" 2>&1)
+    warnings=$(gzip -dc "$1" | groff -man -Tutf8 -ww -z 2>&1)
     [ -z "$warnings" ] || fail "groff warns about $1: $warnings"
   fi
+}
+
+# Debian's machine-readable format, naming the licence of LICENSE.
+check_copyright() {
+  head -1 "$1" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+    fail "$1 is not in the machine-readable format" || return 1
+  grep -qx 'License: MIT' "$1" || fail "$1 does not name the licence MIT"
+}
+
+check_changelog() {
+  gzip -dc "$1" 2>/dev/null | head -1 | grep -q '^trivexa (' || fail "$1 is no gzipped Debian changelog"
 }
 
 # $1 a path below $2 (DESTDIR + prefix), relative as "bin/trivexa".
@@ -90,7 +103,9 @@ check_installed_file() {
     share/icons/hicolor/*x*/apps/*.png) check_png_icon "$file" ;;
     share/icons/hicolor/scalable/apps/*.svg) check_svg_icon "$file" ;;
     lib/udev/rules.d/*.rules) check_udev_rule "$file" ;;
-    share/man/man*/*) check_man_page "$file" ;;
+    share/man/man*/*.gz) check_man_page "$file" ;;
+    share/doc/trivexa/copyright) check_copyright "$file" ;;
+    share/doc/trivexa/changelog.gz) check_changelog "$file" ;;
     *) fail "$1 is installed, but no check knows it: add one to $(basename "${BASH_SOURCE[0]}")" ;;
   esac
 }
@@ -98,7 +113,9 @@ check_installed_file() {
 # Every file the program needs installed, relative to the prefix.
 REQUIRED_FILES="bin/trivexa
 bin/trivexactl
-share/man/man1/trivexactl.1
+share/man/man1/trivexactl.1.gz
+share/doc/trivexa/copyright
+share/doc/trivexa/changelog.gz
 share/applications/$APP_ID.desktop
 share/metainfo/$APP_ID.metainfo.xml
 share/icons/hicolor/16x16/apps/$APP_ID.png
