@@ -4,10 +4,11 @@
 # The zip holds exactly the stripped programs, README.txt and LICENSE.txt
 # with CRLF line ends. The MSI asks for no elevation; under Wine, msiexec /qn
 # installs it into the user's %LOCALAPPDATA%\Programs\Trivexa with a Start
-# menu entry and one "Installed apps" entry; the installed trivexa.exe starts
-# and writes JOYSTICK.INI beside itself; a newer MSI (the same one rebuilt
-# with the patch number raised) replaces it; msiexec /x removes the program
-# and leaves JOYSTICK.INI.
+# menu entry and one "Installed apps" entry; the installed trivexactl.exe
+# names the version, the installed trivexa.exe starts and writes
+# JOYSTICK.INI beside itself; a newer MSI (the same one rebuilt with the
+# patch number raised) replaces it; msiexec /x removes the program and
+# leaves JOYSTICK.INI.
 # Runs on the display of xvfb-run, in the shared window-test prefix.
 set -u
 wine_run=$1 wine=$2 prefix=$3 cmake=$4 objdump=$5 wixl=$6 zip=$7 msi=$8 version=$9
@@ -93,6 +94,9 @@ done
 [ -f "$shortcut" ] || fail "no Start menu shortcut"
 flush_registry
 check "Installed apps" "Trivexa $version" "$(installed_apps)"
+
+check "installed trivexactl.exe --version" "trivexactl $version" \
+  "$("$wine_run" "$wine" "$prefix" "$folder/trivexactl.exe" --version 2>/dev/null | tr -d '\r')"
 
 # The installed program keeps its settings beside itself.
 (cd "$folder" && exec "$wine_run" "$wine" "$prefix" ./trivexa.exe) &
