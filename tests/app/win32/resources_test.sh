@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
 # Reads what Windows shows of an .exe from the file itself (Explorer's
 # "Details" tab, Task Manager, the icon at each scaling):
-#   resources_test.sh EXE VERSION [ICON_SIZE...]
-# checks the VERSIONINFO strings and numbers against the project's version
-# and, when sizes are given, that the icon holds exactly those, 32-bit.
+#   resources_test.sh [--window] EXE VERSION [ICON_SIZE...]
+# checks the VERSIONINFO strings and numbers against the project's version,
+# the application manifest (with --window also visual styles and per-monitor
+# DPI awareness) and, when sizes are given, that the icon holds exactly
+# those, 32-bit.
 set -euo pipefail
+window=no
+if [ "$1" = --window ]; then
+  window=yes
+  shift
+fi
 exe=$1
 version=$2
 shift 2
@@ -60,6 +67,32 @@ for i in "${!words[@]}"; do
 done
 [ "$fixed" = "$version.0 $version.0 " ] || fail "fixed file and product version are \"$fixed\", not $version.0"
 
+# The application manifest (resource 1 of type 24), which Windows reads
+# before the program runs: a malformed one stops it from starting at all.
+wrestool -x --raw --type=24 --name=1 "$exe" >"$work/manifest.xml" 2>/dev/null || true
+if [ ! -s "$work/manifest.xml" ]; then
+  fail "no application manifest"
+else
+  if command -v xmllint >/dev/null; then
+    xmllint --noout "$work/manifest.xml" 2>/dev/null || fail "the manifest is not well-formed XML"
+  fi
+  in_manifest() {  # text...
+    local text
+    for text in "$@"; do
+      grep -qF -- "$text" "$work/manifest.xml" || fail "the manifest lacks $text"
+    done
+  }
+  in_manifest "version=\"$version.0\"" 'level="asInvoker"' 'uiAccess="false"' \
+    '<longPathAware>true</longPathAware>' \
+    '<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>'
+  # The window: visual styles and the DPI of each monitor.
+  if [ "$window" = yes ]; then
+    in_manifest 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' \
+      'publicKeyToken="6595b64144ccf1df"' '<dpiAware>true/pm</dpiAware>' \
+      '<dpiAwareness>PerMonitorV2, PerMonitor</dpiAwareness>'
+  fi
+fi
+
 if [ $# -gt 0 ]; then
   wrestool -x --type=group_icon "$exe" >"$work/icon.ico"
   sizes=$(icotool -l "$work/icon.ico" | sed -n 's/.*--width=\([0-9]*\) .*--bit-depth=32 .*/\1/p' | sort -n | tr '\n' ' ')
@@ -67,5 +100,5 @@ if [ $# -gt 0 ]; then
     fail "32-bit icon sizes are \"$sizes\", not \"$*\" (all: $(icotool -l "$work/icon.ico" | tr '\n' ' '))"
 fi
 
-[ $status -ne 0 ] || echo "$(basename "$exe"): VERSIONINFO $version${1:+, icons $*}"
+[ $status -ne 0 ] || echo "$(basename "$exe"): VERSIONINFO $version, manifest${1:+, icons $*}"
 exit $status
