@@ -59,6 +59,8 @@ Commands:
 
 Commands that open the joystick always end by sending it the close command,
 also on Ctrl+C. While the Trivexa window runs for the same user, they refuse.
+One such command runs at a time per user: a second one waits up to 3 seconds
+for the first to finish, then gives up with status 8.
 
 Exit status:
   0  success
@@ -69,6 +71,7 @@ Exit status:
   5  the Trivexa window is running
   6  the joystick took the values but JOYSTICK.INI could not be written
   7  the output could not be written (standard output closed or full)
+  8  another trivexactl kept the joystick busy for 3 seconds
   130  interrupted before the command was done
 )";
 }

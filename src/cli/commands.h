@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -16,6 +17,18 @@
 
 namespace trivexa::cli {
 
+// What claiming the joystick for one device command gave.
+struct JoystickClaim {
+  enum Result { kClaimed, kBusy, kUnavailable } result = kClaimed;
+  // kBusy: who holds it, in that command's words; kUnavailable: why no lock
+  // could be made.
+  std::string detail;
+};
+
+// How long a device command waits for another trivexactl to finish with
+// the joystick before it gives up with kExitBusy.
+inline constexpr std::int64_t kBusyWaitMs = 3000;
+
 // Everything a command reaches outside itself; main() gives the real ones,
 // tests give fakes.
 struct Environment {
@@ -31,6 +44,9 @@ struct Environment {
   settings::ProgramFolder settingsFolder;
   // What the user can do when the system refuses access to the joystick.
   AccessFix accessFix;
+  // Tries once to claim the joystick for the device command named; the
+  // claim lasts until the program ends. Empty: nothing to claim.
+  std::function<JoystickClaim(std::string_view command)> claimJoystick = {};
 };
 
 // Runs one command and gives its exit status.

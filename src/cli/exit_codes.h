@@ -13,6 +13,7 @@ enum ExitCode : int {
   kExitWindowRunning = 5,  // the window holds the joystick
   kExitSaveFailed = 6,     // the device took the values, the settings file did not
   kExitOutputFailed = 7,   // what was printed did not reach standard output
+  kExitBusy = 8,           // another trivexactl kept the joystick past kBusyWaitMs
   kExitInterrupted = 130,  // Ctrl+C or SIGTERM before the command was done
 };
 

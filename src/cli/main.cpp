@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -23,6 +24,8 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace {
@@ -78,6 +81,14 @@ void InstallStopHandlers() {
 #endif
 }
 
+unsigned long CurrentProcessId() {
+#ifdef _WIN32
+  return GetCurrentProcessId();
+#else
+  return static_cast<unsigned long>(getpid());
+#endif
+}
+
 std::string AccessFix() {
   return trivexa::hid::SystemAccessFix(trivexa::settings::ExecutableFolder());
 }
@@ -108,6 +119,22 @@ int main(int argc, char* argv[]) {
       // config folder for an installed copy.
       [] { return settings::SettingsFolder(); },
       AccessFix,
+  };
+  // One device command at a time for this user; the window's lock is apart.
+  app::JoystickLock joystickLock;
+  environment.claimJoystick = [&joystickLock](std::string_view command) {
+    const std::string holder = "trivexactl " + std::string(command) + " (process " +
+                               std::to_string(CurrentProcessId()) + ")";
+    const app::LockAttempt attempt = joystickLock.TryTake(holder);
+    switch (attempt.outcome) {
+      case app::LockOutcome::kTaken:
+        return cli::JoystickClaim{cli::JoystickClaim::kClaimed, {}};
+      case app::LockOutcome::kHeldByAnother:
+        return cli::JoystickClaim{cli::JoystickClaim::kBusy, attempt.reason};
+      case app::LockOutcome::kUnavailable:
+        break;
+    }
+    return cli::JoystickClaim{cli::JoystickClaim::kUnavailable, attempt.reason};
   };
   const int status = cli::RunCommandLine(arguments, environment);
   return cli::FinishOutput(status, std::cout, stdout, closed.output, std::cerr);

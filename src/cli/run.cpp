@@ -1,4 +1,5 @@
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <ostream>
 #include <string>
@@ -13,6 +14,39 @@
 #endif
 
 namespace trivexa::cli {
+namespace {
+
+constexpr std::uint32_t kBusyPollMs = 100;
+
+// Claims the joystick for a device command, waiting up to kBusyWaitMs for
+// another trivexactl that holds it; 0 once claimed (or when no lock can be
+// made at all, which only loses the protection and is said once).
+int ClaimJoystick(std::string_view command, Environment& environment) {
+  if (!environment.claimJoystick) return kExitOk;
+  const std::int64_t start = environment.clock.NowMs();
+  for (;;) {
+    const JoystickClaim claim = environment.claimJoystick(command);
+    if (claim.result == JoystickClaim::kClaimed) return kExitOk;
+    if (claim.result == JoystickClaim::kUnavailable) {
+      environment.err << "trivexactl: no lock for the joystick (" << claim.detail
+                      << "); going on without it.\n";
+      return kExitOk;
+    }
+    if (environment.stopRequested && environment.stopRequested()) {
+      environment.err << "trivexactl: interrupted.\n";
+      return kExitInterrupted;
+    }
+    if (environment.clock.NowMs() - start >= kBusyWaitMs) {
+      environment.err << "trivexactl: the joystick is busy: "
+                      << (claim.detail.empty() ? std::string("another trivexactl") : claim.detail)
+                      << " is using it; try again when it is done.\n";
+      return kExitBusy;
+    }
+    environment.clock.Sleep(kBusyPollMs);
+  }
+}
+
+}  // namespace
 
 int Run(const Invocation& invocation, Environment& environment) {
   switch (invocation.kind) {
@@ -25,10 +59,13 @@ int Run(const Invocation& invocation, Environment& environment) {
     case CommandKind::kList:
       return RunList(invocation, environment);
     case CommandKind::kStatus:
+      if (const int busy = ClaimJoystick("status", environment)) return busy;
       return RunStatus(invocation, environment);
     case CommandKind::kWrite:
+      if (const int busy = ClaimJoystick("write", environment)) return busy;
       return RunWrite(invocation, environment);
     case CommandKind::kWatch:
+      if (const int busy = ClaimJoystick("watch", environment)) return busy;
       return RunWatch(invocation, environment);
     case CommandKind::kUdevRule: {
       const std::string rule = hid::SystemAccessRule();

@@ -66,6 +66,34 @@ class InstanceLock final : public InstanceGuard {
 #endif
 };
 
+// One device command of trivexactl at a time for a user: `watch` in one
+// terminal and `status` in another would otherwise open the joystick
+// together and take each other's replies. Held while the object lives: a
+// kernel lock (flock) on POSIX, a mutex on Windows, so a command that died
+// never leaves it behind. Apart from the window's lock, which trivexactl
+// only probes.
+class JoystickLock final {
+ public:
+  explicit JoystickLock(LockPlace place = DefaultLockPlace());
+  ~JoystickLock();
+  JoystickLock(const JoystickLock&) = delete;
+  JoystickLock& operator=(const JoystickLock&) = delete;
+
+  // Tries once, without waiting. Once taken, `holder` (who this is) is left
+  // where another command finds it: when held by another, the reason is
+  // that command's holder text (empty when it could not be read).
+  LockAttempt TryTake(const std::string& holder);
+
+ private:
+  LockPlace place_;
+#if defined(_WIN32)
+  void* mutex_ = nullptr;
+  void* holderText_ = nullptr;
+#else
+  int fd_ = -1;
+#endif
+};
+
 // Whether a copy of the window is running for this user, asked without
 // taking the lock and without creating anything.
 InstanceState ProbeInstance(const LockPlace& place = DefaultLockPlace());

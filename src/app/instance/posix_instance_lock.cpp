@@ -12,6 +12,7 @@
 #include <optional>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "app/instance/instance_lock.h"
 
@@ -19,6 +20,8 @@ namespace trivexa::app {
 namespace {
 
 constexpr const char* kLockFileName = "/trivexa.lock";
+constexpr const char* kJoystickLockFileName = "/trivexactl.lock";
+constexpr std::size_t kMaxHolderText = 200;
 
 // A probe holds the lock (shared) for a moment; a copy that starts just then
 // must not take that for a running copy.
@@ -105,6 +108,43 @@ LockAttempt InstanceLock::Take() {
     }
     std::this_thread::sleep_for(kTakeRetryPause);
   }
+}
+
+JoystickLock::JoystickLock(LockPlace place) : place_(std::move(place)) {}
+
+JoystickLock::~JoystickLock() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+LockAttempt JoystickLock::TryTake(const std::string& holder) {
+  if (fd_ >= 0) return {LockOutcome::kTaken, {}};
+  if (auto problem = CheckFolder(place_)) return {LockOutcome::kUnavailable, *problem};
+  const std::string path = place_.name + kJoystickLockFileName;
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
+  if (fd < 0) return {LockOutcome::kUnavailable, path + ": " + SystemText(errno)};
+  if (auto problem = CheckLockFile(fd, path)) {
+    ::close(fd);
+    return {LockOutcome::kUnavailable, *problem};
+  }
+  const int error = TryLock(fd, LOCK_EX);
+  if (error == EWOULDBLOCK) {
+    // The holder's own words, as it left them when it took the lock.
+    char text[kMaxHolderText] = {};
+    const ssize_t got = ::pread(fd, text, sizeof text, 0);
+    ::close(fd);
+    return {LockOutcome::kHeldByAnother,
+            got > 0 ? std::string(text, static_cast<std::size_t>(got)) : std::string()};
+  }
+  if (error != 0) {
+    ::close(fd);
+    return {LockOutcome::kUnavailable, path + ": " + SystemText(error)};
+  }
+  const std::string text = holder.substr(0, kMaxHolderText);
+  if (::ftruncate(fd, 0) == 0) {
+    [[maybe_unused]] const ssize_t written = ::pwrite(fd, text.data(), text.size(), 0);
+  }
+  fd_ = fd;
+  return {LockOutcome::kTaken, {}};
 }
 
 InstanceState ProbeInstance(const LockPlace& place) {

@@ -6,7 +6,10 @@
 // After windows.h.
 #include <sddl.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/instance/instance_lock.h"
@@ -55,6 +58,60 @@ InstanceLock::~InstanceLock() {
 }
 
 bool InstanceLock::Held() const { return mutex_ != nullptr; }
+
+JoystickLock::JoystickLock(LockPlace place) : place_(std::move(place)) {}
+
+JoystickLock::~JoystickLock() {
+  if (holderText_ != nullptr) ::CloseHandle(holderText_);
+  if (mutex_ != nullptr) {
+    ::ReleaseMutex(mutex_);
+    ::CloseHandle(mutex_);
+  }
+}
+
+LockAttempt JoystickLock::TryTake(const std::string& holder) {
+  constexpr DWORD kMaxHolderText = 200;
+  if (mutex_ != nullptr) return {LockOutcome::kTaken, {}};
+  const std::string name = place_.name + "-trivexactl";
+  const std::string textName = name + "-holder";
+  HANDLE mutex = ::CreateMutexA(nullptr, FALSE, name.c_str());
+  if (mutex == nullptr)
+    return {LockOutcome::kUnavailable, name + ": " + ErrorText(::GetLastError())};
+  const DWORD result = ::WaitForSingleObject(mutex, 0);
+  if (result == WAIT_TIMEOUT) {
+    ::CloseHandle(mutex);
+    // The holder's own words, left in a named piece of shared memory.
+    std::string text;
+    if (HANDLE mapping = ::OpenFileMappingA(FILE_MAP_READ, FALSE, textName.c_str())) {
+      if (const void* view = ::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, kMaxHolderText)) {
+        const char* chars = static_cast<const char*>(view);
+        text.assign(chars, ::strnlen(chars, kMaxHolderText));
+        ::UnmapViewOfFile(view);
+      }
+      ::CloseHandle(mapping);
+    }
+    return {LockOutcome::kHeldByAnother, text};
+  }
+  // An abandoned mutex is the lock of a command that died: it is ours now.
+  if (result != WAIT_OBJECT_0 && result != WAIT_ABANDONED) {
+    const DWORD error = ::GetLastError();
+    ::CloseHandle(mutex);
+    return {LockOutcome::kUnavailable, name + ": " + ErrorText(error)};
+  }
+  mutex_ = mutex;
+  holderText_ = ::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                     kMaxHolderText, textName.c_str());
+  if (holderText_ != nullptr) {
+    if (void* view = ::MapViewOfFile(holderText_, FILE_MAP_WRITE, 0, 0, kMaxHolderText)) {
+      char* chars = static_cast<char*>(view);
+      const std::size_t length = std::min<std::size_t>(holder.size(), kMaxHolderText - 1);
+      std::memcpy(chars, holder.data(), length);
+      chars[length] = '\0';
+      ::UnmapViewOfFile(view);
+    }
+  }
+  return {LockOutcome::kTaken, {}};
+}
 
 LockAttempt InstanceLock::Take() {
   if (mutex_ != nullptr) return {LockOutcome::kTaken, {}};

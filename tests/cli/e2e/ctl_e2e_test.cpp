@@ -177,6 +177,30 @@ TEST(CtlE2eTest, OutputThatCannotBeWrittenFailsAndNeverGoesToTheJoystick) {
   }
 }
 
+// Two device commands of one user at once: the second waits, then gives up
+// saying who holds the joystick, and never opens it meanwhile.
+TEST(CtlE2eTest, ASecondDeviceCommandWaitsThenSaysWhoHoldsTheJoystick) {
+  CtlCopy ctl;
+  VjoyRun watch(ctl.Command({"watch"}), kJoystick, ctl.Options());
+  ASSERT_TRUE(watch.WaitForLog(
+      [](const std::vector<LogEntry>& log) { return !Writes(log, kPosition).empty(); }, 20s))
+      << watch.Output();
+  const auto started = std::chrono::steady_clock::now();
+  VjoyRun status(ctl.Command({"status"}), kJoystick, ctl.Options());
+  EXPECT_EQ(status.Wait(30s), 8) << status.Output();
+  EXPECT_GE(std::chrono::steady_clock::now() - started, 3s);
+  EXPECT_EQ(status.Output(), "trivexactl: the joystick is busy: trivexactl watch (process " +
+                                 std::to_string(watch.Pid()) +
+                                 ") is using it; try again when it is done.\n");
+  EXPECT_TRUE(Only(status.Log(), "open").empty());
+
+  // Once the first is done, the next one gets the joystick.
+  watch.Signal(SIGINT);
+  ASSERT_EQ(watch.Wait(10s), 0) << watch.Output();
+  VjoyRun after(ctl.Command({"status"}), kJoystick, ctl.Options());
+  EXPECT_EQ(after.Wait(30s), 0) << after.Output();
+}
+
 TEST(CtlE2eTest, CtrlCEndsWatchWithTheCloseCommand) {
   CtlCopy ctl;
   VjoyRun run(ctl.Command({"watch"}), kJoystick, ctl.Options());
