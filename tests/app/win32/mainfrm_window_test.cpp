@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -380,6 +381,54 @@ TEST_F(MainfrmWindowTest, WriteEepromSendsTheChosenEntriesAndSavesThem) {
   EXPECT_EQ(fakes::ReadFile(dir_.path() / "JOYSTICK.INI"),
             "[TRIVEXA]\r\nDeadZoneAngle= 8\r\nMaximumAngleOffset= 5\r\nMoveThreshold= 0\r\n"
             "TimeInterval= 1\r\n");
+  EXPECT_TRUE(window_.Timer().Enabled());
+}
+
+// The box of a failed save opens once the click has ended; a hook sees it
+// become active, reads it and closes it.
+std::wstring shownBoxText;
+
+LRESULT CALLBACK ReadAndCloseTheBox(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_ACTIVATE) {
+    const auto box = reinterpret_cast<HWND>(wParam);
+    wchar_t className[16] = {};
+    GetClassNameW(box, className, 16);
+    if (std::wstring(className) == L"#32770") {
+      shownBoxText = TextOf(box) + L"\n";
+      EnumChildWindows(
+          box,
+          [](HWND child, LPARAM) -> BOOL {
+            wchar_t text[1024] = {};
+            GetWindowTextW(child, text, 1024);
+            shownBoxText += std::wstring(text) + L"\n";
+            return TRUE;
+          },
+          0);
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(MainfrmWindowTest, ASaveThatFailsOpensABoxNamingTheFileOnceTheClickHasEnded) {
+  window_.Load();
+  fakes::SimJoystick& joystick = Connect();
+  std::filesystem::remove(dir_.path() / "JOYSTICK.INI");
+  std::filesystem::create_directory(dir_.path() / "JOYSTICK.INI");
+  SendMessageW(Item(kCombo1), CB_SETCURSEL, 8, 0);
+  Click(kCmdWriteEeprom);
+  EXPECT_EQ(joystick.eeprom.deadZoneIndex, 8);
+  MSG pending{};
+  ASSERT_TRUE(
+      PeekMessageW(&pending, window_.Window(), kSaveFailedMessage, kSaveFailedMessage, PM_REMOVE));
+  shownBoxText.clear();
+  HHOOK hook = SetWindowsHookExW(WH_CBT, ReadAndCloseTheBox, nullptr, GetCurrentThreadId());
+  ASSERT_NE(hook, nullptr);
+  DispatchMessageW(&pending);  // returns once the box is closed
+  UnhookWindowsHookEx(hook);
+  EXPECT_TRUE(shownBoxText.starts_with(L"Trivexa\n"));
+  EXPECT_NE(shownBoxText.find((dir_.path() / "JOYSTICK.INI").wstring()), std::wstring::npos)
+      << std::string(shownBoxText.begin(), shownBoxText.end());
   EXPECT_TRUE(window_.Timer().Enabled());
 }
 
