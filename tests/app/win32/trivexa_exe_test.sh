@@ -3,7 +3,7 @@
 # the window as designed, the settings file beside the program in a folder
 # named outside ASCII, a second copy that ends at once, Tab and Space, a
 # click on "Write EEPROM" without a joystick, EXIT, and the window at 144
-# dpi.
+# dpi started from a folder of a long path.
 #
 #   trivexa_exe_test.sh WINE-RUN WINE PREFIX TRIVEXA-EXE WORK-FOLDER
 #
@@ -108,9 +108,14 @@ fi
 check "windows left" 0 "$(window_ids | wc -l)"
 
 # At 144 dpi (150 %) the client area and every control are half again as
-# large as at 96 dpi.
+# large as at 96 dpi. This copy runs from a folder whose Windows path is
+# longer than 260 characters: nothing in the program cuts it short.
 set_dpi 144
-(cd "$folder" && exec "$wine_run" "$wine" "$prefix" ./trivexa.exe) &
+long="$work"
+for part in 1 2 3 4 5 6 7 8; do long="$long/Ordner mit einem langen Namen $part"; done
+mkdir -p "$long"
+cp "$exe" "$long/trivexa.exe"
+(cd "$long" && exec "$wine_run" "$wine" "$prefix" ./trivexa.exe) &
 app=$!
 window=$(wait_for_window) || { fail "no window at 144 dpi within 60 s"; finish; }
 geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')
@@ -127,6 +132,8 @@ check "right of Write EEPROM at 144 dpi" "255,255,192" "$(pixel "$work/window-14
 check "below Write EEPROM at 144 dpi" "255,255,192" "$(pixel "$work/window-144dpi.png" 690 162)"
 check "inside Write EEPROM's lower right at 144 dpi" "255,192,255" \
   "$(pixel "$work/window-144dpi.png" 766 154)"
+[ -f "$long/JOYSTICK.INI" ] && echo "ok: JOYSTICK.INI in a folder of ${#long}+ characters" ||
+  fail "no JOYSTICK.INI in the long folder"
 kill "$app" 2>/dev/null
 app=
 finish
