@@ -2,8 +2,6 @@
 
 #include "cli/device_command.h"
 #include "cli/setting_values.h"
-#include "settings/ini_file.h"
-#include "settings/number_reader.h"
 
 namespace trivexa::cli {
 namespace {
@@ -53,20 +51,6 @@ int CheckKeptValues(const Invocation& invocation, const settings::JoystickSettin
   return 0;
 }
 
-// Saves as the window does, then reads the file back: the settings writer
-// does not say whether it succeeded.
-bool SaveAndVerify(const settings::JoystickSettings& values, Environment& environment) {
-  const settings::SaveResult saved = settings::SaveSettings(values, environment.settingsFolder);
-  if (!saved.saved) return false;
-  const std::filesystem::path& path = saved.path;
-  for (const settings::SettingField& field : settings::kSettingFields) {
-    const std::string stored =
-        settings::ReadIniValue(path, settings::kSettingsSection, field.key, "-1");
-    if (settings::ReadLeadingNumber(stored) != values.*field.member) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 int RunWrite(const Invocation& invocation, Environment& environment) {
@@ -109,10 +93,12 @@ int RunWrite(const Invocation& invocation, Environment& environment) {
   }
   environment.out << protocol::ReplyLine(*session.LastStatus()) << "\n";
 
-  if (invocation.save && !SaveAndVerify(values, environment)) {
-    environment.err << "trivexactl: the joystick took the values, but "
-                    << settings::SettingsFilePath(environment.settingsFolder).string()
-                    << " could not be written.\n";
+  if (!invocation.save) return kExitOk;
+  const settings::SaveResult saved = settings::SaveSettings(values, environment.settingsFolder);
+  if (!saved.saved) {
+    environment.err << "trivexactl: the joystick took the values, but the settings file could "
+                       "not be written: "
+                    << saved.Describe() << "\n";
     return kExitSaveFailed;
   }
   return kExitOk;

@@ -159,7 +159,12 @@ TEST(WriteCommandTest, ASettingsFileThatCannotBeWrittenIsReported) {
   rig.settingsFolder = rig.dir.path() / "no such folder";
   EXPECT_EQ(rig.Run({"write", "--interval", "40ms", "--save"}), kExitSaveFailed);
   EXPECT_EQ(rig.platform.Joystick(0).eeprom.intervalIndex, 3);  // the device has it
-  EXPECT_NE(rig.err.str().find("could not be written"), std::string::npos);
+  // The file, then the call that failed and the system's reason.
+  const std::string err = rig.err.str();
+  EXPECT_NE(err.find("could not be written: " + (rig.settingsFolder / "JOYSTICK.INI").string()),
+            std::string::npos)
+      << err;
+  EXPECT_NE(err.find("No such file or directory"), std::string::npos) << err;
 }
 
 }  // namespace
