@@ -130,8 +130,6 @@ void ReadDeviceCaps(LinkContext& context) {
 void PrepareReadEvent(LinkContext& context) {
   DeviceLink& link = context.link;
   if (link.readEvent == kNoHandle) link.readEvent = context.platform.CreateReadEvent();
-  link.readOverlapped.offset = 0;
-  link.readOverlapped.offsetHigh = 0;
   link.readOverlapped.hEvent = link.readEvent;
 }
 

@@ -30,8 +30,6 @@ struct HidCaps {
 
 // The record every read is started with, bound to the read event.
 struct ReadOverlapped {
-  std::uint32_t offset = 0;
-  std::uint32_t offsetHigh = 0;
   Handle hEvent = kNoHandle;
 };
 

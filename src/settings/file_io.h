@@ -46,10 +46,6 @@ enum class FileRead {
 FileRead ReadRegularFile(const std::filesystem::path& path, std::string& content,
                          std::string* why = nullptr);
 
-// True unless nothing has that name; a link counts as present, dangling or
-// not, and so does a name that cannot be checked.
-bool NameExists(const std::filesystem::path& path);
-
 // How a save reaches its folder, so that root, run with another user's
 // HOME, neither writes through that user's links nor leaves anything of its
 // own in that user's folders: each folder on the way is opened by name from

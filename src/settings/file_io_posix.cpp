@@ -256,11 +256,6 @@ FileRead ReadRegularFile(const fs::path& path, std::string& content, std::string
   return result;
 }
 
-bool NameExists(const fs::path& path) {
-  struct stat info {};
-  return ::lstat(path.c_str(), &info) == 0 || errno != ENOENT;
-}
-
 WriteOutcome MakeFolders(const fs::path& base, const fs::path& below) {
   Fd folder;
   struct stat info {};

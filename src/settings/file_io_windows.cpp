@@ -167,11 +167,6 @@ FileRead ReadRegularFile(const fs::path& path, std::string& content, std::string
   return result;
 }
 
-bool NameExists(const fs::path& path) {
-  if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
-  return GetLastError() != ERROR_FILE_NOT_FOUND;
-}
-
 WriteOutcome MakeFolders(const fs::path& base, const fs::path& below) {
   std::error_code error;
   fs::create_directories(base / below, error);

@@ -18,8 +18,6 @@ constexpr std::size_t kMaxValueLength = 8191;
 
 }  // namespace
 
-bool FileExists(const std::filesystem::path& path) { return !path.empty() && NameExists(path); }
-
 IniFileText ReadIniFile(const std::filesystem::path& path) {
   IniFileText file;
   if (path.empty()) {
@@ -41,12 +39,6 @@ std::string IniValueOr(const IniFileText& file, std::string_view section, std::s
 std::string ReadIniValue(const std::filesystem::path& path, std::string_view section,
                          std::string_view key, std::string_view defaultText) {
   return IniValueOr(ReadIniFile(path), section, key, defaultText);
-}
-
-std::string WriteIniValue(const std::filesystem::path& path, std::string_view section,
-                          std::string_view key, std::string_view value) {
-  const IniEntry entry{key, value};
-  return WriteIniValues(path, section, std::span(&entry, 1)).ok() ? "1" : "0";
 }
 
 WriteOutcome WriteIniValues(const std::filesystem::path& path, std::string_view section,

@@ -15,11 +15,6 @@ namespace trivexa::settings {
 // Only a regular file, reached without following a link at its last name
 // and at most kMaxSettingsFileBytes long, is read or replaced (file_io.h).
 
-// True when the file is present. An empty path is never present. Only "no
-// such file" counts as missing: any other error (access denied, a folder of
-// that name) and a link count as present, so start-up never writes there.
-bool FileExists(const std::filesystem::path& path);
-
 // The file as read once, for several keys that must come from one version.
 struct IniFileText {
   bool missing = false;  // nothing of that name, so start-up may create it
@@ -35,21 +30,15 @@ std::string IniValueOr(const IniFileText& file, std::string_view section, std::s
 std::string ReadIniValue(const std::filesystem::path& path, std::string_view section,
                          std::string_view key, std::string_view defaultText);
 
-// Stores `value` under `key` in `section`, creating the file, section or key
-// as needed and keeping every other byte of the file. The file is replaced
-// atomically: a crash or a full disk leaves the old file or the new one,
-// never a truncated one. Returns "1" on success, "0" on failure.
-std::string WriteIniValue(const std::filesystem::path& path, std::string_view section,
-                          std::string_view key, std::string_view value);
-
 struct IniEntry {
   std::string_view key;
   std::string_view value;
 };
 
-// Stores several keys of one section in a single replacement of the file:
-// the same file as one WriteIniValue per key, in order, at the cost of one
-// write and one flush to disk. Succeeds when every key was stored; when not,
+// Stores each key under `section`, in order, creating the file, section or
+// key as needed and keeping every other byte of the file, in a single
+// replacement of the file: a crash or a full disk leaves the old file or the
+// new one, never a truncated one, at the cost of one write and one flush. Succeeds when every key was stored; when not,
 // says which call failed and why.
 WriteOutcome WriteIniValues(const std::filesystem::path& path, std::string_view section,
                             std::span<const IniEntry> entries);

@@ -52,6 +52,4 @@ inline constexpr std::array<SettingField, 4> kSettingFields = {{
     {&JoystickSettings::intervalIndex, kIntervalTexts, "TimeInterval", 1, "1"},
 }};
 
-inline constexpr JoystickSettings kDefaultSettings{5, 5, 2, 1};
-
 }  // namespace trivexa::settings

@@ -7,6 +7,9 @@
 namespace trivexa::settings {
 namespace {
 
+// The record the file's defaults give.
+constexpr JoystickSettings kDefaults{5, 5, 2, 1};
+
 struct Lists {
   std::array<fakes::FakeChoiceList, 4> combos;
   ChoiceLists Pointers() { return {&combos[0], &combos[1], &combos[2], &combos[3]}; }
@@ -17,7 +20,7 @@ struct Lists {
 
 TEST(FillChoiceLists, ShowsTheStoredEntryOfEveryList) {
   Lists lists;
-  FillChoiceLists(kDefaultSettings, lists.Pointers());
+  FillChoiceLists(kDefaults, lists.Pointers());
   EXPECT_EQ(lists.Shown(), (std::array<std::string, 4>{" 3.5deg", " 0", " 3", " 20ms"}));
 
   FillChoiceLists({0, 0, 0, 0}, lists.Pointers());
@@ -31,8 +34,8 @@ TEST(FillChoiceLists, ShowsTheStoredEntryOfEveryList) {
 TEST(FillChoiceLists, RebuildsTheListsFromScratchInTableOrder) {
   Lists lists;
   lists.combos[0].Append("left over");
-  FillChoiceLists(kDefaultSettings, lists.Pointers());
-  FillChoiceLists(kDefaultSettings, lists.Pointers());
+  FillChoiceLists(kDefaults, lists.Pointers());
+  FillChoiceLists(kDefaults, lists.Pointers());
   EXPECT_EQ(lists.combos[0].Count(), 9);
   EXPECT_EQ(lists.combos[1].Count(), 11);
   EXPECT_EQ(lists.combos[2].Count(), 6);

@@ -35,6 +35,9 @@ extern "C" mode_t umask(mode_t mask) noexcept {
 namespace trivexa::settings {
 namespace {
 
+// The record the file's defaults give.
+constexpr JoystickSettings kDefaults{5, 5, 2, 1};
+
 namespace fs = std::filesystem;
 using fakes::InChild;
 using fakes::InChildWithoutPrivileges;
@@ -105,7 +108,7 @@ TEST_F(SettingsFileTest, ALinkIsNeitherFollowedNorReplacedNorCreatedThrough) {
   fs::permissions(secret, fs::perms(0600));
   fs::create_symlink(secret, Ini());
 
-  EXPECT_EQ(Load(), kDefaultSettings) << "read through the link";
+  EXPECT_EQ(Load(), kDefaults) << "read through the link";
   const SaveResult refused = SaveSettings({1, 2, 3, 4}, Folder());
   EXPECT_FALSE(refused.saved);
   EXPECT_EQ(refused.reason, "it is a symbolic link");
@@ -119,7 +122,7 @@ TEST_F(SettingsFileTest, ALinkIsNeitherFollowedNorReplacedNorCreatedThrough) {
   const fs::path target = dir_.path() / "planted";
   fs::remove(Ini());
   fs::create_symlink(target, Ini());
-  EXPECT_EQ(Load(), kDefaultSettings);
+  EXPECT_EQ(Load(), kDefaults);
   EXPECT_FALSE(fs::exists(target));
   EXPECT_TRUE(fs::is_symlink(Ini()));
 
@@ -128,13 +131,13 @@ TEST_F(SettingsFileTest, ALinkIsNeitherFollowedNorReplacedNorCreatedThrough) {
   fs::create_symlink("/dev/zero", Ini());
   std::string content;
   EXPECT_EQ(ReadRegularFile(Ini(), content), FileRead::kUnusable);
-  EXPECT_EQ(Load(), kDefaultSettings);
+  EXPECT_EQ(Load(), kDefaults);
 }
 
 TEST_F(SettingsFileTest, AFifoNeitherHangsStartUpNorGetsReplaced) {
   ASSERT_EQ(::mkfifo(Ini().c_str(), 0666), 0);
   // Opening a FIFO for reading waits for a writer: a hang ends in the alarm.
-  EXPECT_EQ(InChild([&] { return Load() == kDefaultSettings ? 0 : 1; }, false, 10), 0);
+  EXPECT_EQ(InChild([&] { return Load() == kDefaults ? 0 : 1; }, false, 10), 0);
   EXPECT_EQ(InChild([&] { return Save({1, 2, 3, 4}) ? 1 : 0; }, false, 10), 0);
   EXPECT_TRUE(S_ISFIFO(LinkStat(Ini()).st_mode));
 }
@@ -147,7 +150,7 @@ TEST_F(SettingsFileTest, FilesOverTheSizeBoundReadAsDefaultsAndAreNeverRewritten
   EXPECT_EQ(Load(), (JoystickSettings{8, 10, 5, 4}));
 
   WriteFile(Ini(), atBound + "x");
-  EXPECT_EQ(Load(), kDefaultSettings);
+  EXPECT_EQ(Load(), kDefaults);
   EXPECT_FALSE(Save({1, 2, 3, 4})) << "a save would cut the user's data";
   EXPECT_EQ(ReadFile(Ini()), atBound + "x");
 
@@ -156,7 +159,7 @@ TEST_F(SettingsFileTest, FilesOverTheSizeBoundReadAsDefaultsAndAreNeverRewritten
   ASSERT_GE(fd, 0);
   ASSERT_EQ(::ftruncate(fd, off_t{8} << 30), 0);
   ::close(fd);
-  EXPECT_EQ(Load(), kDefaultSettings);
+  EXPECT_EQ(Load(), kDefaults);
   EXPECT_FALSE(Save({1, 2, 3, 4}));
   EXPECT_EQ(fs::file_size(Ini()), std::uintmax_t{8} << 30);
   EXPECT_EQ(NamesIn(dir_.path()), std::set<std::string>{"JOYSTICK.INI"});

@@ -11,6 +11,9 @@
 namespace trivexa::settings {
 namespace {
 
+// The record the file's defaults give.
+constexpr JoystickSettings kDefaults{5, 5, 2, 1};
+
 namespace fs = std::filesystem;
 
 // A copy of the program laid out under `root`: bin/ alone for a built or
@@ -73,7 +76,7 @@ TEST_F(SettingsPlaceTest, AnInstalledCopyKeepsItsSettingsInTheUsersConfigFolder)
 
   JoystickSettings settings{};
   LoadSettings(settings, Place(bin));
-  EXPECT_EQ(settings, kDefaultSettings);
+  EXPECT_EQ(settings, kDefaults);
   EXPECT_TRUE(SaveSettings({8, 10, 5, 4}, Place(bin)).saved);
   LoadSettings(settings, Place(bin));
   EXPECT_EQ(settings, (JoystickSettings{8, 10, 5, 4}));
@@ -104,7 +107,7 @@ TEST_F(SettingsPlaceTest,
   JoystickSettings settings{};
   LoadSettings(settings, Place(bin));
   EXPECT_FALSE(SaveSettings({8, 10, 5, 4}, Place(bin)).saved);
-  EXPECT_EQ(settings, kDefaultSettings);
+  EXPECT_EQ(settings, kDefaults);
   EXPECT_FALSE(fs::exists(bin / "JOYSTICK.INI"));
   EXPECT_FALSE(fs::exists(temp_.path() / "prefix" / "JOYSTICK.INI"));
 }

@@ -11,6 +11,9 @@
 namespace trivexa::settings {
 namespace {
 
+// The record the file's defaults give.
+constexpr JoystickSettings kDefaults{5, 5, 2, 1};
+
 using fakes::ReadFile;
 using fakes::WriteFile;
 
@@ -38,7 +41,7 @@ class SettingsStoreTest : public ::testing::Test {
 TEST_F(SettingsStoreTest, MissingFileIsCreatedWithTheDefaultsInTableOrder) {
   JoystickSettings settings{};
   LoadSettings(settings, Folder());
-  EXPECT_EQ(settings, kDefaultSettings);
+  EXPECT_EQ(settings, kDefaults);
   EXPECT_EQ(ReadFile(Ini()),
             fakes::NewFileText({"[TRIVEXA]", "DeadZoneAngle=5", "MaximumAngleOffset=5",
                                 "MoveThreshold=2", "TimeInterval=1"}));
@@ -50,8 +53,8 @@ TEST_F(SettingsStoreTest, PresentFileIsReadAndNeverRewritten) {
   EXPECT_EQ(LoadFrom("[TRIVEXA]\nDeadZoneAngle=8\nMaximumAngleOffset=10\nMoveThreshold=5\n"
                      "TimeInterval=4\n"),
             (JoystickSettings{8, 10, 5, 4}));
-  EXPECT_EQ(LoadFrom(""), kDefaultSettings);
-  EXPECT_EQ(LoadFrom("[OTHER]\nDeadZoneAngle=1\n"), kDefaultSettings);
+  EXPECT_EQ(LoadFrom(""), kDefaults);
+  EXPECT_EQ(LoadFrom("[OTHER]\nDeadZoneAngle=1\n"), kDefaults);
   // A lacking key takes its default and stays lacking.
   EXPECT_EQ(LoadFrom("[TRIVEXA]\nMoveThreshold=4\n"), (JoystickSettings{5, 5, 4, 1}));
   // Texts as both writers leave them, and as people type them.
@@ -65,7 +68,7 @@ TEST_F(SettingsStoreTest, PresentFileIsReadAndNeverRewritten) {
 TEST_F(SettingsStoreTest, ValuesThatAreNoEntryOfTheirTableTakeTheKeysDefault) {
   EXPECT_EQ(LoadFrom("[TRIVEXA]\nDeadZoneAngle=9\nMaximumAngleOffset=11\nMoveThreshold=6\n"
                      "TimeInterval=5\n"),
-            kDefaultSettings);
+            kDefaults);
   EXPECT_EQ(LoadFrom("[TRIVEXA]\nDeadZoneAngle=999\nMaximumAngleOffset=-3\nMoveThreshold=1e400\n"
                      "TimeInterval=&HFF\n"),
             (JoystickSettings{5, 5, 1, 0}));
@@ -76,7 +79,7 @@ TEST_F(SettingsStoreTest, ValuesThatAreNoEntryOfTheirTableTakeTheKeysDefault) {
 TEST_F(SettingsStoreTest, GarbageFilesNeitherCrashNorHangNorGetRewritten) {
   std::string binary;
   for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 131) & 0xFF);
-  EXPECT_EQ(LoadFrom(binary), kDefaultSettings);
+  EXPECT_EQ(LoadFrom(binary), kDefaults);
 
   using namespace std::string_literals;
   EXPECT_EQ(LoadFrom("[TRIVEXA]\nDeadZoneAngle=7\0garbage\nTimeInterval=\0"
@@ -86,7 +89,7 @@ TEST_F(SettingsStoreTest, GarbageFilesNeitherCrashNorHangNorGetRewritten) {
   // Over the size bound: the defaults, whatever the file holds.
   EXPECT_EQ(
       LoadFrom("[TRIVEXA]\nDeadZoneAngle=" + std::string(10'000'000, '1') + "\nTimeInterval=3\n"),
-      kDefaultSettings);
+      kDefaults);
 }
 
 TEST_F(SettingsStoreTest, SavedValuesReadBackAndKeepTheRestOfTheFile) {
@@ -158,7 +161,7 @@ TEST_F(SettingsStoreTest, AnUnknownProgramFolderGivesTheDefaultsAndWritesNothing
   EXPECT_TRUE(SettingsFilePath([] { return std::filesystem::path(); }).empty());
   JoystickSettings settings{};
   LoadSettings(settings, [] { return std::filesystem::path(); });
-  EXPECT_EQ(settings, kDefaultSettings);
+  EXPECT_EQ(settings, kDefaults);
   const SaveResult result = SaveSettings({1, 2, 3, 4}, [] { return std::filesystem::path(); });
   EXPECT_FALSE(result.saved) << "a save that wrote nothing is no success";
   EXPECT_NE(result.Describe().find("JOYSTICK.INI: "), std::string::npos) << result.Describe();

@@ -164,16 +164,16 @@ void Mainfrm::BuildControls() {
   std::vector<std::pair<int, QWidget*>> tabOrder;
   for (const ControlDefinition& control : kMainfrmControls) {
     const QString name = ToQString(control.name);
-    if (control.kind == ControlKind::kTimer) {
-      auto* timer = new QTimer(this);
-      timer->setObjectName(name);
-      timer->setInterval(control.timerIntervalMs);
-      // Enabled from the start: the first tick comes one interval from now.
-      if (control.timerEnabled) timer->start();
-      continue;
-    }
     QWidget* widget = nullptr;
     switch (control.kind) {
+      case ControlKind::kTimer: {
+        auto* timer = new QTimer(this);
+        timer->setObjectName(name);
+        timer->setInterval(control.timerIntervalMs);
+        // Enabled from the start: the first tick comes one interval from now.
+        if (control.timerEnabled) timer->start();
+        continue;  // no place on screen
+      }
       case ControlKind::kDropDownCombo:
         widget = MakeCombo(this);
         break;
@@ -184,7 +184,6 @@ void Mainfrm::BuildControls() {
         widget = MakeListBox(this);
         break;
       case ControlKind::kLabel:
-      case ControlKind::kTimer:
         widget = MakeLabel(this, control);
         break;
     }

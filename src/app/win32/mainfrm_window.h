@@ -81,7 +81,6 @@ class Mainfrm final : private ProgramControl {
   // The dots per inch the window is laid out for: those of its monitor.
   int Dpi() const { return dpi_; }
   HWND Control(ControlId id) const { return GetDlgItem(window_, id); }
-  MainfrmLogic& Logic() { return *logic_; }
   const Win32WindowOps& Ops() const { return *windowOps_; }
   PollTimer& Timer() { return *timer_; }
 

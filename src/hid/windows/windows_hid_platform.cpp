@@ -264,9 +264,7 @@ std::int32_t WindowsHidPlatform::StartRead(Handle handle, std::span<std::uint8_t
   if (event.pendingOn != kNoHandle && !HasOverlappedIoCompleted(record)) return 0;
   event.pendingOn = kNoHandle;
 
-  *record = OVERLAPPED{};
-  record->Offset = overlapped.offset;
-  record->OffsetHigh = overlapped.offsetHigh;
+  *record = OVERLAPPED{};  // offset 0: hid reads have none
   record->hEvent = event.event;
   std::vector<std::uint8_t>& bytes = event.slot->bytes;
   bytes.assign(buffer.size(), 0);

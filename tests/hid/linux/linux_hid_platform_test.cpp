@@ -163,7 +163,7 @@ class LinuxHidIoTest : public ::testing::Test {
   Handle device_ = kNoHandle;
   int peer_ = -1;
   Handle event_ = platform_.CreateReadEvent();
-  ReadOverlapped overlapped_{0, 0, event_};
+  ReadOverlapped overlapped_{event_};
 };
 
 TEST_F(LinuxHidIoTest, QueuedReportsAreReturnedAtOnceWithTheIdByteFirst) {

@@ -78,7 +78,7 @@ TEST(WindowsHidPlatformTest,
   ASSERT_GT(reader, 0);
   const Handle event = platform.CreateReadEvent();
   ASSERT_GT(event, 0);
-  ReadOverlapped overlapped{0, 0, event};
+  ReadOverlapped overlapped{event};
 
   const std::vector<std::uint8_t> status = {0x00, 128, 127, 0, 0x5A, 4, 5, 0, 1};
   device.Send(status);
@@ -106,7 +106,7 @@ TEST(WindowsHidPlatformTest, ClosingAHandleEndsItsPendingReadAndTheEventServesTh
   const Handle first = platform.Open(device.Path(), true);
   ASSERT_GT(first, 0);
   const Handle event = platform.CreateReadEvent();
-  ReadOverlapped overlapped{0, 0, event};
+  ReadOverlapped overlapped{event};
   std::array<std::uint8_t, 9> buffer{};
   EXPECT_EQ(platform.StartRead(first, buffer, overlapped), 0);
   platform.Close(first);
