@@ -33,7 +33,7 @@ set(trivexa_layer_prefixes
 # backend sees either (front-ends reach the backend through
 # hid/system_hid_platform.h). Front-ends never include one another.
 set(trivexa_may_include_host host)
-set(trivexa_may_include_settings settings)
+set(trivexa_may_include_settings settings host)
 set(trivexa_may_include_hid hid host)
 set(trivexa_may_include_hid_linux hid_linux hid host)
 set(trivexa_may_include_hid_windows hid_windows hid host)

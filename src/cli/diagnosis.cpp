@@ -9,10 +9,7 @@ std::optional<std::string> JoystickOpenProblem(hid::HidPlatform& platform,
                                                const AccessFix& accessFix) {
   for (const std::string& path : platform.ListInterfaces()) {
     const auto ids = platform.IdentifyUnopened(path);
-    if (!ids || ids->vendorId != hid::kJoystickVendorId ||
-        ids->productId != hid::kJoystickProductId) {
-      continue;
-    }
+    if (!ids || !hid::IsJoystick(*ids)) continue;
     const hid::Handle handle = platform.Open(path, /*overlapped=*/false);
     if (hid::IsOpen(handle)) {
       platform.Close(handle);

@@ -1,42 +1,16 @@
 #include "cli/json_text.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
+
+#include "host/text.h"
 
 namespace trivexa::cli {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
-
-// Length of the valid UTF-8 sequence at the start of `text`, or 0 when it
-// is not one (stray continuation bytes, overlong forms, surrogates, values
-// past U+10FFFF, cut-off sequences).
-std::size_t ValidSequenceLength(std::string_view text) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(0);
-  if (lead < 0x80) return 1;
-  std::size_t length = 0;
-  std::uint32_t code = 0;
-  std::uint32_t minimum = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2, code = lead & 0x1Fu, minimum = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3, code = lead & 0x0Fu, minimum = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4, code = lead & 0x07u, minimum = 0x10000;
-  } else {
-    return 0;
-  }
-  if (text.size() < length) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(i) & 0xC0) != 0x80) return 0;
-    code = (code << 6) | (byte(i) & 0x3Fu);
-  }
-  if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-  return length;
-}
 
 }  // namespace
 
@@ -45,12 +19,13 @@ std::string JsonString(std::string_view text) {
   out.reserve(text.size() + 2);
   while (!text.empty()) {
     const auto c = static_cast<unsigned char>(text.front());
-    const std::size_t length = ValidSequenceLength(text);
-    if (length == 0) {
+    const std::optional<Utf8Char> character = DecodeUtf8(text);
+    if (!character) {
       out += kReplacement;
       text.remove_prefix(1);
       continue;
     }
+    const std::size_t length = character->length;
     switch (c) {
       case '"':
         out += "\\\"";
@@ -92,10 +67,7 @@ void JsonObject::Key(std::string_view key) {
   // Readers that fold case (PowerShell's ConvertFrom-Json among them) see
   // one member where two differ only in case, and refuse the object.
   const auto sameBarCase = [key](const std::string& other) {
-    return std::equal(key.begin(), key.end(), other.begin(), other.end(), [](char a, char b) {
-      return std::tolower(static_cast<unsigned char>(a)) ==
-             std::tolower(static_cast<unsigned char>(b));
-    });
+    return EqualsIgnoringAsciiCase(key, other);
   };
   if (std::any_of(keys_.begin(), keys_.end(), sameBarCase)) {
     throw std::logic_error("JSON member \"" + std::string(key) + "\" given twice");

@@ -19,10 +19,7 @@ struct InterfaceInfo {
   std::optional<std::string> productName;
   std::optional<hid::HidCaps> caps;
 
-  bool IsJoystick() const {
-    return attributes && attributes->vendorId == hid::kJoystickVendorId &&
-           attributes->productId == hid::kJoystickProductId;
-  }
+  bool IsJoystick() const { return attributes && hid::IsJoystick(*attributes); }
 };
 
 // Opens an interface the way discovery's probe does (shared, for writing)

@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "host/text.h"
 #include "protocol/reports.h"
 
 namespace trivexa::cli {
@@ -17,15 +18,6 @@ std::string_view Trimmed(std::string_view text) {
 // The status fragments begin with ", " or " "; the bare value follows.
 std::string_view FragmentValue(std::string_view fragment) {
   return fragment.substr(fragment.find_first_not_of(", "));
-}
-
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
 }
 
 // "i5" needs no quoting in any shell; "#5" (the older form) is a comment in
@@ -81,7 +73,7 @@ ParsedValue ParseSettingValue(std::size_t field, std::string_view text) {
     return {static_cast<std::uint8_t>(index), {}};
   }
   for (std::size_t i = 0; i < choices.size(); ++i) {
-    if (!value.empty() && SameIgnoringCase(value, Trimmed(choices[i]))) {
+    if (!value.empty() && EqualsIgnoringAsciiCase(value, Trimmed(choices[i]))) {
       return {static_cast<std::uint8_t>(i), {}};
     }
   }

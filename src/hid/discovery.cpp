@@ -48,8 +48,7 @@ void ProbeInterface(LinkContext& context, const std::string& path,
   context.window.AppendLog("  Vendor ID: " + HexText(link.deviceAttributes.vendorId));
   context.window.AppendLog("  Product ID: " + HexText(link.deviceAttributes.productId));
 
-  if (link.deviceAttributes.vendorId == kJoystickVendorId &&
-      link.deviceAttributes.productId == kJoystickProductId) {
+  if (IsJoystick(link.deviceAttributes)) {
     context.window.AppendLog("  USB device found!");
     link.deviceConnected = true;
     link.deviceEverFound = true;

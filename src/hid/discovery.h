@@ -9,6 +9,10 @@ namespace trivexa::hid {
 
 inline constexpr std::uint16_t kJoystickVendorId = 0x0079;
 inline constexpr std::uint16_t kJoystickProductId = 0x0026;
+// Whether identifiers are the joystick's: both must match.
+constexpr bool IsJoystick(const DeviceAttributes& ids) {
+  return ids.vendorId == kJoystickVendorId && ids.productId == kJoystickProductId;
+}
 // Pause after the attributes query of every probed interface.
 inline constexpr std::uint32_t kProbePauseMs = 100;
 // Product-name characters logged: the low bytes of the first eleven UTF-16

@@ -17,7 +17,7 @@ Handle ReportingHidPlatform::Open(const std::string& path, bool overlapped) {
   // Taken before anything else is asked, which could replace it.
   SystemError error = inner_.LastError();
   const auto ids = inner_.IdentifyUnopened(path);
-  if (!ids || ids->vendorId != kJoystickVendorId || ids->productId != kJoystickProductId) {
+  if (!ids || !IsJoystick(*ids)) {
     return handle;
   }
   if (error.text.empty()) error.text = "open " + path + ": reason unknown";

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "host/text.h"
 #include "settings/file_io.h"
 
 namespace trivexa::settings {
@@ -79,10 +80,8 @@ void RemoveLeftovers(int folder, const std::string& prefix) {
 
 constexpr const char* kTooLarge = "it is larger than a settings file can be";
 
-std::string SystemText(int error) { return std::system_category().message(error); }
-
 // The failure of `call`, in the words of the errno it left.
-WriteOutcome Failure(const char* call) { return WriteOutcome::Failed(call, SystemText(errno)); }
+WriteOutcome Failure(const char* call) { return WriteOutcome::Failed(call, ErrnoText(errno)); }
 
 bool WriteAll(int fd, std::string_view content) {
   while (!content.empty()) {
@@ -152,7 +151,7 @@ constexpr int kFolderFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
 WriteOutcome Step(Fd& current, struct stat& info, const std::string& name, bool create,
                   const fs::path& shown) {
   const auto failure = [&shown](const char* call) {
-    return WriteOutcome::Failed(call, shown.string() + ": " + SystemText(errno));
+    return WriteOutcome::Failed(call, shown.string() + ": " + ErrnoText(errno));
   };
   int fd = ::openat(current.get(), name.c_str(), kFolderFlags | O_NOFOLLOW);
   bool made = false;
@@ -221,13 +220,13 @@ FileRead ReadRegularFile(const fs::path& path, std::string& content, std::string
   const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
     if (errno == ENOENT) return FileRead::kMissing;
-    if (why != nullptr) *why = errno == ELOOP ? "it is a symbolic link" : SystemText(errno);
+    if (why != nullptr) *why = errno == ELOOP ? "it is a symbolic link" : ErrnoText(errno);
     return FileRead::kUnusable;
   }
   FileRead result = FileRead::kRead;
   struct stat info {};
   if (::fstat(fd, &info) != 0) {
-    reason = SystemText(errno);
+    reason = ErrnoText(errno);
   } else if (!S_ISREG(info.st_mode)) {
     reason = "it is not a regular file";
   } else if (static_cast<std::uintmax_t>(info.st_size) > kMaxSettingsFileBytes) {
@@ -240,7 +239,7 @@ FileRead ReadRegularFile(const fs::path& path, std::string& content, std::string
     const ssize_t got = ::read(fd, chunk, sizeof chunk);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
-      reason = SystemText(errno);
+      reason = ErrnoText(errno);
       result = FileRead::kUnusable;
     }
     if (got <= 0) break;

@@ -38,8 +38,8 @@ struct IniEntry {
 // Stores each key under `section`, in order, creating the file, section or
 // key as needed and keeping every other byte of the file, in a single
 // replacement of the file: a crash or a full disk leaves the old file or the
-// new one, never a truncated one, at the cost of one write and one flush. Succeeds when every key was stored; when not,
-// says which call failed and why.
+// new one, never a truncated one, at the cost of one write and one flush. Succeeds when every key
+// was stored; when not, says which call failed and why.
 WriteOutcome WriteIniValues(const std::filesystem::path& path, std::string_view section,
                             std::span<const IniEntry> entries);
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "host/text.h"
+
 // How the text is read, in the manner of the Windows profile functions:
 //
 // - A line ends at "\r\n", "\n" or a lone "\r"; the ending is kept apart from
@@ -40,16 +42,6 @@ std::string_view TrimBlanks(std::string_view text) {
   std::size_t end = text.size();
   while (end > begin && IsBlank(text[end - 1])) --end;
   return text.substr(begin, end - begin);
-}
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  }
-  return true;
 }
 
 // One line of the text as offsets: [begin, textEnd) is its text, [textEnd,

@@ -77,8 +77,7 @@ TEST_F(IniFileTest, SeveralKeysInOneWriteMatchOneWritePerKey) {
   const IniEntry entries[] = {
       {"DeadZoneAngle", " 8"}, {"MoveThreshold", " 5"}, {"Bad\nKey", "1"}, {"TimeInterval", " 4"}};
   WriteFile(Ini(), handWritten);
-  for (const IniEntry& entry : entries)
-    WriteOne(Ini(), "TRIVEXA", entry.key, entry.value);
+  for (const IniEntry& entry : entries) WriteOne(Ini(), "TRIVEXA", entry.key, entry.value);
   const std::string oneByOne = ReadFile(Ini());
 
   WriteFile(Ini(), handWritten);

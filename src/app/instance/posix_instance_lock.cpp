@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "app/instance/instance_lock.h"
+#include "host/text.h"
 
 namespace trivexa::app {
 namespace {
@@ -28,17 +29,15 @@ constexpr std::size_t kMaxHolderText = 200;
 constexpr int kTakeAttempts = 5;
 constexpr std::chrono::milliseconds kTakeRetryPause{10};
 
-std::string SystemText(int error) { return std::generic_category().message(error); }
-
 // Nobody else may be able to plant, swap or remove the lock file: the folder
 // must be a real folder of this user's that no one else can write into.
 std::optional<std::string> CheckFolder(const LockPlace& place) {
   const std::string& folder = place.name;
   if (place.createFolder && ::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-    return "cannot create " + folder + ": " + SystemText(errno);
+    return "cannot create " + folder + ": " + ErrnoText(errno);
   }
   struct stat status {};
-  if (::lstat(folder.c_str(), &status) != 0) return folder + ": " + SystemText(errno);
+  if (::lstat(folder.c_str(), &status) != 0) return folder + ": " + ErrnoText(errno);
   if (!S_ISDIR(status.st_mode)) return folder + " is not a folder";
   if (status.st_uid != ::geteuid()) return folder + " belongs to another user";
   if ((status.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
@@ -50,7 +49,7 @@ std::optional<std::string> CheckFolder(const LockPlace& place) {
 // The open lock file must be a regular file of this user's.
 std::optional<std::string> CheckLockFile(int fd, const std::string& path) {
   struct stat status {};
-  if (::fstat(fd, &status) != 0) return path + ": " + SystemText(errno);
+  if (::fstat(fd, &status) != 0) return path + ": " + ErrnoText(errno);
   if (!S_ISREG(status.st_mode)) return path + " is not a regular file";
   if (status.st_uid != ::geteuid()) return path + " belongs to another user";
   return std::nullopt;
@@ -89,7 +88,7 @@ LockAttempt InstanceLock::Take() {
 
   const std::string path = place_.name + kLockFileName;
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
-  if (fd < 0) return {LockOutcome::kUnavailable, path + ": " + SystemText(errno)};
+  if (fd < 0) return {LockOutcome::kUnavailable, path + ": " + ErrnoText(errno)};
   if (auto problem = CheckLockFile(fd, path)) {
     ::close(fd);
     return {LockOutcome::kUnavailable, *problem};
@@ -104,7 +103,7 @@ LockAttempt InstanceLock::Take() {
     if (error != EWOULDBLOCK || attempt == kTakeAttempts) {
       ::close(fd);
       if (error == EWOULDBLOCK) return {LockOutcome::kHeldByAnother, {}};
-      return {LockOutcome::kUnavailable, path + ": " + SystemText(error)};
+      return {LockOutcome::kUnavailable, path + ": " + ErrnoText(error)};
     }
     std::this_thread::sleep_for(kTakeRetryPause);
   }

@@ -25,6 +25,7 @@
 #include "hid/linux/product_string.h"
 #include "hid/linux/report_descriptor.h"
 #include "hid/system_hid_platform.h"
+#include "host/text.h"
 
 namespace trivexa::hid {
 namespace {
@@ -56,8 +57,6 @@ auto RetryOnEintr(Call call) {
     if (result >= 0 || errno != EINTR) return result;
   }
 }
-
-std::string ErrnoText(int error) { return std::generic_category().message(error); }
 
 // How a failure names the node: its path, or what stands in for one.
 std::string NodeName(const std::string& path, int fd) {

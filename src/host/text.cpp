@@ -1,0 +1,49 @@
+#include "host/text.h"
+
+#include <cstdint>
+#include <system_error>
+
+namespace trivexa {
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  const auto lower = [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  };
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+std::optional<Utf8Char> DecodeUtf8(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(text[i]); };
+  const std::uint8_t lead = byte(0);
+  if (lead < 0x80) return Utf8Char{lead, 1};
+  std::size_t length = 0;
+  char32_t code = 0;
+  char32_t smallest = 0;
+  if ((lead & 0xE0) == 0xC0) {
+    length = 2, code = lead & 0x1Fu, smallest = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3, code = lead & 0x0Fu, smallest = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4, code = lead & 0x07u, smallest = 0x10000;
+  } else {
+    return std::nullopt;
+  }
+  if (text.size() < length) return std::nullopt;
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) return std::nullopt;
+    code = (code << 6) | (byte(i) & 0x3Fu);
+  }
+  if (code < smallest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+    return std::nullopt;
+  }
+  return Utf8Char{code, length};
+}
+
+std::string ErrnoText(int error) { return std::generic_category().message(error); }
+
+}  // namespace trivexa
