@@ -13,55 +13,7 @@ if(NOT TRIVEXA_SOURCE_ROOT)
   message(FATAL_ERROR "check_layers: set TRIVEXA_SOURCE_ROOT to the source folder")
 endif()
 
-# Folder prefixes and the layer each names; the longer prefix wins, so a
-# backend folder is not mistaken for the generic hid layer.
-set(trivexa_layer_prefixes
-  "host/=host"
-  "settings/=settings"
-  "hid/linux/=hid_linux"
-  "hid/windows/=hid_windows"
-  "hid/=hid"
-  "protocol/=protocol"
-  "app/logic/=logic"
-  "app/instance/=instance"
-  "app/qt/=qt"
-  "app/win32/=win32"
-  "cli/=cli")
-
-# What each layer may include: itself and the layers below it. A backend sees
-# the generic hid layer but never the other backend; nothing outside a
-# backend sees either (front-ends reach the backend through
-# hid/system_hid_platform.h). Front-ends never include one another.
-set(trivexa_may_include_host host)
-set(trivexa_may_include_settings settings host)
-set(trivexa_may_include_hid hid host)
-set(trivexa_may_include_hid_linux hid_linux hid host)
-set(trivexa_may_include_hid_windows hid_windows hid host)
-set(trivexa_may_include_protocol protocol settings hid host)
-set(trivexa_may_include_logic logic protocol settings hid host)
-# The single-copy lock implements the logic's InstanceGuard for every
-# front-end.
-set(trivexa_may_include_instance instance logic protocol settings hid host)
-set(trivexa_may_include_qt qt instance logic protocol settings hid host)
-set(trivexa_may_include_win32 win32 instance logic protocol settings hid host)
-set(trivexa_may_include_cli cli instance logic protocol settings hid host)
-
-function(trivexa_layer_of path out)
-  set(found "")
-  set(found_length 0)
-  foreach(entry IN LISTS trivexa_layer_prefixes)
-    string(REPLACE "=" ";" pair "${entry}")
-    list(GET pair 0 prefix)
-    list(GET pair 1 layer)
-    string(LENGTH "${prefix}" length)
-    string(FIND "${path}" "${prefix}" at)
-    if(at EQUAL 0 AND length GREATER found_length)
-      set(found "${layer}")
-      set(found_length ${length})
-    endif()
-  endforeach()
-  set(${out} "${found}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/layers.cmake)
 
 # Top folders of the source root: an include starting with one of them is
 # one of ours and must name a layer.
@@ -73,14 +25,32 @@ foreach(entry IN LISTS top_entries)
   endif()
 endforeach()
 
-file(GLOB_RECURSE sources RELATIVE "${TRIVEXA_SOURCE_ROOT}"
-  "${TRIVEXA_SOURCE_ROOT}/*.h" "${TRIVEXA_SOURCE_ROOT}/*.cpp")
+# Every file of the tree, whatever its extension (.inc, .hpp, .ipp, .c, .rc,
+# ...), but the build scripts, the notes and the images.
+file(GLOB_RECURSE sources RELATIVE "${TRIVEXA_SOURCE_ROOT}" "${TRIVEXA_SOURCE_ROOT}/*")
+list(FILTER sources EXCLUDE REGEX "(^|/)CMakeLists\\.txt$|\\.(md|ico|png|svg|bmp)$")
 list(SORT sources)
+
+# A folder below hid/ is a platform's backend and must be declared as one.
+function(trivexa_undeclared_platform path out)
+  set(${out} "" PARENT_SCOPE)
+  if(path MATCHES "^hid/([^/]+)/")
+    if(NOT CMAKE_MATCH_1 IN_LIST trivexa_hid_platform_folders)
+      set(${out} "hid/${CMAKE_MATCH_1}/" PARENT_SCOPE)
+    endif()
+  endif()
+endfunction()
 
 set(include_pattern "^[ \t]*#[ \t]*include[ \t]*([\"<])([^\">]+)[\">]")
 set(violations "")
 foreach(source IN LISTS sources)
   trivexa_layer_of("${source}" layer)
+  trivexa_undeclared_platform("${source}" platform)
+  if(platform)
+    list(APPEND violations
+      "${source}: lies in ${platform}, a platform folder that is not declared (add it to cmake/layers.cmake)")
+    continue()
+  endif()
   if(layer STREQUAL "")
     list(APPEND violations "${source}: lies in no layer (add its folder to cmake/check_layers.cmake)")
     continue()
@@ -104,7 +74,11 @@ foreach(source IN LISTS sources)
       continue()
     endif()
     trivexa_layer_of("${included}" included_layer)
-    if(included_layer STREQUAL "")
+    trivexa_undeclared_platform("${included}" platform)
+    if(platform)
+      list(APPEND violations
+        "${source}: includes \"${included}\" of ${platform}, a platform folder that is not declared")
+    elseif(included_layer STREQUAL "")
       list(APPEND violations "${source}: includes \"${included}\", which lies in no layer")
     elseif(NOT included_layer IN_LIST trivexa_may_include_${layer})
       list(APPEND violations

@@ -1,3 +1,4 @@
 #pragma once
 
 #include "hid/linux/backend.h"
+#include "hid/bsd/backend.h"
