@@ -67,8 +67,10 @@ foreach(source IN LISTS sources)
     endif()
     string(REGEX MATCH "^[^/]+" first "${included}")
     if(NOT included MATCHES "/" OR NOT first IN_LIST top_folders)
-      # A system header, or a quoted one beside the including file.
-      if(delimiter STREQUAL "\"" AND NOT EXISTS "${source_dir}/${included}")
+      # A system header, or a quoted one beside the including file. A
+      # resource script also takes what the build generates beside it.
+      if(delimiter STREQUAL "\"" AND NOT EXISTS "${source_dir}/${included}"
+         AND NOT source MATCHES "\\.rc$")
         list(APPEND violations "${source}: includes \"${included}\", which names no layer")
       endif()
       continue()
