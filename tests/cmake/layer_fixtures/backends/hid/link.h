@@ -1,4 +1,4 @@
 #pragma once
 
-#include "hid/linux/backend.h"
 #include "hid/bsd/backend.h"
+#include "hid/linux/backend.h"
