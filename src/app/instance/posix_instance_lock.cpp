@@ -120,7 +120,7 @@ LockAttempt JoystickLock::TryTake(const std::string& holder) {
   if (auto problem = CheckFolder(place_)) return {LockOutcome::kUnavailable, *problem};
   const std::string path = place_.name + kJoystickLockFileName;
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
-  if (fd < 0) return {LockOutcome::kUnavailable, path + ": " + SystemText(errno)};
+  if (fd < 0) return {LockOutcome::kUnavailable, path + ": " + ErrnoText(errno)};
   if (auto problem = CheckLockFile(fd, path)) {
     ::close(fd);
     return {LockOutcome::kUnavailable, *problem};
@@ -136,7 +136,7 @@ LockAttempt JoystickLock::TryTake(const std::string& holder) {
   }
   if (error != 0) {
     ::close(fd);
-    return {LockOutcome::kUnavailable, path + ": " + SystemText(error)};
+    return {LockOutcome::kUnavailable, path + ": " + ErrnoText(error)};
   }
   const std::string text = holder.substr(0, kMaxHolderText);
   if (::ftruncate(fd, 0) == 0) {
