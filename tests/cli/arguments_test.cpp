@@ -4,6 +4,9 @@
 
 #include <vector>
 
+#include "cli/cli_rig.h"
+#include "cli/exit_codes.h"
+
 namespace trivexa::cli {
 namespace {
 
@@ -18,6 +21,28 @@ TEST(ArgumentsTest, CommandsAndJson) {
   EXPECT_EQ(Parse({"status", "--help"}).invocation->kind, CommandKind::kHelp);
   EXPECT_EQ(Parse({"-h"}).invocation->kind, CommandKind::kHelp);
   EXPECT_EQ(Parse({"--version"}).invocation->kind, CommandKind::kVersion);
+}
+
+TEST(ArgumentsTest, HelpAndVersionPrintWithoutTouchingTheDevice) {
+  for (const std::vector<std::string_view>& arguments :
+       {std::vector<std::string_view>{"--help"}, {"-h"}, {"status", "--help"}}) {
+    CliRig rig;
+    rig.platform.AddJoystick();
+    EXPECT_EQ(rig.Run(arguments), kExitOk);
+    const std::string help = rig.out.str();
+    EXPECT_TRUE(help.starts_with("Usage: trivexactl COMMAND")) << help;
+    for (const char* named : {"list", "status", "write", "watch", "udev-rule", "--dead-zone",
+                              "--angle-offset", "--threshold", "--interval", "--save", "--json",
+                              "Exit status:", "130"}) {
+      EXPECT_NE(help.find(named), std::string::npos) << named;
+    }
+    EXPECT_EQ(rig.err.str(), "");
+    EXPECT_EQ(rig.platform.listCalls, 0);
+  }
+  CliRig rig;
+  EXPECT_EQ(rig.Run({"--version"}), kExitOk);
+  EXPECT_TRUE(rig.out.str().starts_with("trivexactl ")) << rig.out.str();
+  EXPECT_TRUE(rig.out.str().ends_with("\n"));
 }
 
 TEST(ArgumentsTest, WriteTakesValuesAsNextArgumentOrAfterEquals) {

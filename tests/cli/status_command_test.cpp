@@ -100,6 +100,14 @@ TEST(StatusCommandTest, ExitCodesOfTheFailures) {
               "Device or resource busy); to fix: unplug the joystick and plug it in again\n");
   }
   {
+    SCOPED_TRACE("another vendor's unopenable device with the joystick's product id");
+    CliRig rig;
+    rig.platform.AddOther(0x1234, 0x0026).openable = false;
+    rig.platform.AddOther(0x0079, 0x0027).openable = false;
+    EXPECT_EQ(rig.Run({"status"}), kExitNotFound);
+    EXPECT_EQ(rig.err.str(), "trivexactl: joystick not found (USB 0079:0026).\n");
+  }
+  {
     SCOPED_TRACE("an unopenable interface the system does not identify");
     CliRig rig;
     fakes::FakeInterface& joystick = rig.platform.AddJoystick();

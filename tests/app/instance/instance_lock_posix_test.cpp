@@ -1,15 +1,19 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/instance/instance_lock.h"
@@ -117,6 +121,19 @@ TEST_F(InstanceLockTest, ProbeTakesNothingAndCreatesNothing) {
   EXPECT_EQ(ProbeInstance(Place()), InstanceState::kNotRunning);
   // A copy that starts right after a probe takes the lock.
   EXPECT_EQ(MakeLock(Place())->Take().outcome, LockOutcome::kTaken);
+  // trivexactl's probe holds a shared lock for a moment: a window starting
+  // just then waits it out instead of ending as if a copy ran.
+  const int probe = ::open(LockFile().c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(probe, 0);
+  ASSERT_EQ(::flock(probe, LOCK_SH | LOCK_NB), 0);
+  std::thread release([probe] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(15));
+    ::close(probe);
+  });
+  auto window = MakeLock(Place());
+  EXPECT_FALSE(window->AnotherInstanceRunning());
+  release.join();
+  EXPECT_TRUE(window->Held());
 }
 
 TEST_F(InstanceLockTest, ALockThatCannotBeMadeStartsTheProgramWithOneWarning) {
