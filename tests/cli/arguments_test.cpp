@@ -31,9 +31,9 @@ TEST(ArgumentsTest, HelpAndVersionPrintWithoutTouchingTheDevice) {
     EXPECT_EQ(rig.Run(arguments), kExitOk);
     const std::string help = rig.out.str();
     EXPECT_TRUE(help.starts_with("Usage: trivexactl COMMAND")) << help;
-    for (const char* named : {"list", "status", "write", "watch", "udev-rule", "--dead-zone",
-                              "--angle-offset", "--threshold", "--interval", "--save", "--json",
-                              "Exit status:", "130"}) {
+    for (const char* named :
+         {"list", "status", "write", "watch", "udev-rule", "--dead-zone", "--angle-offset",
+          "--threshold", "--interval", "--save", "--json", "Exit status:", "130"}) {
       EXPECT_NE(help.find(named), std::string::npos) << named;
     }
     EXPECT_EQ(rig.err.str(), "");

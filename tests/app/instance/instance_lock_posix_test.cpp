@@ -1,7 +1,7 @@
+#include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
