@@ -369,5 +369,46 @@ TEST_F(LinuxHidIoTest, ASignalDuringTheWaitDoesNotEndItEarly) {
   ::sigaction(SIGUSR1, &previous, nullptr);
 }
 
+// Real hidraw calls against the virtual joystick (tests/vjoy): run only by
+// the LinuxHidOverVjoy test, which starts this program under it with
+// two_joysticks.scenario. The report descriptor the node gives decides
+// whether reads bring the report ID first or get a 0 put in front.
+TEST(DISABLED_LinuxHidOverVjoyTest, TheNodesDescriptorGivesTheLengthsAndTheReportIdByte) {
+  LinuxHidPlatform platform;
+  const std::vector<std::string> paths = platform.ListInterfaces();
+  ASSERT_EQ(paths, (std::vector<std::string>{"/dev/hidraw0", "/dev/hidraw1"}));
+  const Handle event = platform.CreateReadEvent();
+  for (const std::uint8_t reportId : {std::uint8_t{0}, std::uint8_t{2}}) {
+    SCOPED_TRACE("report ID " + std::to_string(reportId));
+    const std::string& path = paths[reportId == 0 ? 0 : 1];
+    const Handle writer = platform.Open(path, false);
+    const Handle reader = platform.Open(path, true);
+    ASSERT_TRUE(IsOpen(writer) && IsOpen(reader)) << platform.LastError().text;
+
+    const std::optional<HidCaps> caps = platform.GetCaps(writer);
+    ASSERT_TRUE(caps) << platform.LastError().text;
+    EXPECT_EQ(caps->inputReportByteLength, 9);  // 8 bytes and the ID byte
+    EXPECT_EQ(caps->outputReportByteLength, 65);
+    EXPECT_TRUE(platform.LastError().text.empty());
+
+    Bytes query(caps->outputReportByteLength, 0);
+    query[0] = reportId;
+    query[1] = 0x5A;
+    ASSERT_TRUE(platform.Write(writer, query)) << platform.LastError().text;
+    ReadOverlapped overlapped{event};
+    std::array<std::uint8_t, 9> reply{};
+    std::int32_t count = platform.StartRead(reader, reply, overlapped);
+    if (count == 0) {
+      ASSERT_EQ(platform.WaitForRead(event, 1000), WaitResult::kSignalled);
+      count = platform.StartRead(reader, reply, overlapped);
+    }
+    EXPECT_EQ(count, 9);
+    // The ID byte, then X, Y, a zero and the tag of the status reply.
+    EXPECT_EQ(Bytes(reply.begin(), reply.begin() + 5), (Bytes{reportId, 128, 127, 0, 0x5A}));
+    platform.Close(reader);
+    platform.Close(writer);
+  }
+}
+
 }  // namespace
 }  // namespace trivexa::hid
