@@ -157,6 +157,27 @@ struct ConnectionLook {
 inline constexpr ConnectionLook kConnectedLook{kGreen, "Joystick connected"};
 inline constexpr ConnectionLook kUnconnectedLook{kRed, "Joystick unconnected"};
 
+// Which label names which list for assistive technology: the caption beside
+// it in its row.
+struct LabelPair {
+  std::string_view control;
+  std::string_view label;
+};
+inline constexpr std::array<LabelPair, 4> kMainfrmListLabels{{
+    {"Combo1", "Label1"},
+    {"Combo2", "Label2"},
+    {"Combo3", "Label3"},
+    {"Combo4", "Label4"},
+}};
+
+// A caption as a screen reader should say it: without the trailing colon and
+// the blanks before it ("Dead zone angle :" is "Dead zone angle").
+constexpr std::string_view AccessibleNameOf(std::string_view caption) {
+  if (!caption.empty() && caption.back() == ':') caption.remove_suffix(1);
+  while (!caption.empty() && caption.back() == ' ') caption.remove_suffix(1);
+  return caption;
+}
+
 // The control of that name, or null.
 constexpr const ControlDefinition* FindMainfrmControl(std::string_view name) {
   for (const ControlDefinition& control : kMainfrmControls) {

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFont>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
@@ -21,6 +22,7 @@
 
 #include "app/logic/mainfrm_definition.h"
 #include "app/logic/save_failure.h"
+#include "app/qt/accessibility.h"
 #include "app/qt/twips.h"
 #include "app/qt/window_icon.h"
 
@@ -80,8 +82,28 @@ QWidget* MakeLabel(QWidget* parent, const ControlDefinition& control) {
   return label;
 }
 
+// A button that Return and Enter press as Space does. It never becomes the
+// window's default button: only the focused button reacts, so no key
+// presses "Write EEPROM" while a list has the focus.
+class Button final : public QPushButton {
+ public:
+  using QPushButton::QPushButton;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (enter && modifiers == Qt::NoModifier) {
+      if (!event->isAutoRepeat()) animateClick();
+      event->accept();
+      return;
+    }
+    QPushButton::keyPressEvent(event);
+  }
+};
+
 QWidget* MakeButton(QWidget* parent, const ControlDefinition& control) {
-  auto* button = new QPushButton(ToQString(control.text), parent);
+  auto* button = new Button(ToQString(control.text), parent);
   button->setAutoDefault(false);
   button->setDefault(false);
   if (control.background) button->setStyleSheet(ButtonStyle(*control.background));
@@ -98,12 +120,7 @@ QWidget* MakeCombo(QWidget* parent) {
   return combo;
 }
 
-QWidget* MakeListBox(QWidget* parent) {
-  auto* list = new QListWidget(parent);
-  list->setSelectionMode(QAbstractItemView::SingleSelection);
-  list->setSortingEnabled(false);
-  return list;
-}
+QWidget* MakeListBox(QWidget* parent) { return new LogList(parent); }
 
 }  // namespace
 
@@ -111,6 +128,8 @@ Mainfrm::Mainfrm(hid::HidPlatform& platform, Clock& clock, InstanceGuard& instan
                  settings::ProgramFolder programFolder, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint) {
+  InstallWindowAccessibility();
+  ListShownChildrenOnly(*this);
   if (const QScreen* target = screen()) {
     dpiX_ = target->logicalDotsPerInchX();
     dpiY_ = target->logicalDotsPerInchY();
@@ -206,6 +225,14 @@ void Mainfrm::BuildControls() {
     QWidget::setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
   }
   if (!tabOrder.empty()) tabOrder.front().second->setFocus();
+
+  // Each list is named by the caption beside it.
+  for (const LabelPair& pair : kMainfrmListLabels) {
+    const ControlDefinition* caption = FindMainfrmControl(pair.label);
+    NameByLabel(*Control<QWidget>(pair.control.data()), *Control<QLabel>(pair.label.data()),
+                ToQString(AccessibleNameOf(caption->text)));
+  }
+  SetStatusRole(*Control<QLabel>("Label_USBConnect"));
 }
 
 void Mainfrm::BindEvents() {

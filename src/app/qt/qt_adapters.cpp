@@ -24,6 +24,22 @@ void SetLabelBackground(QLabel& label, const QColor& colour) {
   label.setAutoFillBackground(true);
 }
 
+LogList::LogList(QWidget* parent) : QListWidget(parent) {
+  setFocusPolicy(Qt::NoFocus);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setSortingEnabled(false);
+}
+
+// QListView's versions announce the change to assistive technology first;
+// the item view's own bookkeeping is all the log needs.
+void LogList::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+  QAbstractItemView::currentChanged(current, previous);
+}
+
+void LogList::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
+  QAbstractItemView::selectionChanged(selected, deselected);
+}
+
 void QtWindowOps::AppendLog(std::string_view line) {
   const QString text = ToQString(line);
   qCDebug(deviceLog).noquote() << text;
