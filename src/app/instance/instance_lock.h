@@ -50,6 +50,7 @@ class InstanceLock final : public InstanceGuard {
 
   LockAttempt Take();
   bool Held() const;
+  const LockPlace& Place() const { return place_; }
 
   // Only a live copy of this user's counts as another copy. When no lock can
   // be made at all the program starts anyway, after one warning.

@@ -2,10 +2,12 @@
 #include <QString>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "app/instance/instance_lock.h"
+#include "app/qt/activation.h"
 #include "app/qt/close_at_exit.h"
 #include "app/qt/mainfrm.h"
 #include "app/qt/stop_signals.h"
@@ -40,6 +42,9 @@ int main(int argc, char* argv[]) {
   std::signal(SIGPIPE, SIG_IGN);
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Trivexa"));
+  // The desktop entry's name is the window's Wayland app id, so docks and
+  // task bars tie the window to its launcher and icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("io.github.trivexa.Trivexa"));
 
   std::unique_ptr<trivexa::hid::HidPlatform> system = trivexa::hid::MakeSystemHidPlatform();
   trivexa::SystemClock clock;
@@ -50,8 +55,18 @@ int main(int argc, char* argv[]) {
   application.setWindowIcon(window.windowIcon());
 
   window.Load();
-  // A second copy ends inside the load handler, before anything is shown.
-  if (window.ProgramEnded()) return 0;
+  const QString socket = trivexa::app::ActivationSocketPath(
+      QString::fromStdString(instance.Place().name));
+  // A second copy ends inside the load handler, before anything is shown;
+  // the running one comes to the front instead.
+  if (window.ProgramEnded()) {
+    trivexa::app::AskRunningCopyToShow(socket, qgetenv("XDG_ACTIVATION_TOKEN"));
+    return 0;
+  }
+  std::optional<trivexa::app::ActivationListener> activation;
+  if (instance.Held()) {
+    activation.emplace(socket, [&window](const QByteArray& token) { window.BringToFront(token); });
+  }
   // Log-out, Ctrl+C and a closed terminal close the window as its close box
   // does: the device hears the close command, and the exit status is 0.
   trivexa::app::StopSignals stopSignals([&window](int) { window.close(); });

@@ -29,6 +29,10 @@
 namespace trivexa::app {
 namespace {
 
+// How long the window manager has to hand over the focus before the
+// window asks for attention instead.
+constexpr int kActivationGraceMs = 400;
+
 QColor ToQColor(Rgb colour) { return QColor(colour.red, colour.green, colour.blue); }
 
 QString ToQString(std::string_view text) {
@@ -271,6 +275,20 @@ void Mainfrm::ReportSaveFailure(const settings::SaveResult& result) {
     box->setAccessibleName(QStringLiteral("Settings not saved"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
+  });
+}
+
+void Mainfrm::BringToFront(const QByteArray& activationToken) {
+  if (ended_ || !isVisible()) return;
+  // For a Wayland back-end that takes the launch's token from the
+  // environment with the activation request (Qt 6.4's does not; then the
+  // compositor decides on its own).
+  if (!activationToken.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", activationToken);
+  setWindowState(windowState() & ~Qt::WindowMinimized);
+  raise();
+  activateWindow();
+  QTimer::singleShot(kActivationGraceMs, this, [this] {
+    if (!ended_ && !isActiveWindow()) QApplication::alert(this);
   });
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QWidget>
 #include <array>
 #include <memory>
@@ -37,6 +38,10 @@ class Mainfrm final : public QWidget, private ProgramControl {
   // Runs the unload handler as the close box does, but leaves the window
   // alone: for a process that ends without it (the display has gone).
   void Unload();
+  // A second launch asked for the window: it comes to the front, or, where
+  // the window manager refuses the focus, asks for the user's attention.
+  // `activationToken` is the second launch's own (Wayland), if it had one.
+  void BringToFront(const QByteArray& activationToken);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
