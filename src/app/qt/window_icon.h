@@ -1,12 +1,13 @@
 #pragma once
 
 #include <QIcon>
-#include <QPixmap>
 
 namespace trivexa::app {
 
-// A 32 x 32 joystick: base, stick and red knob, drawn at start.
-QPixmap JoystickPixmap();
+// The application's icon from the installed icon theme, so that the window,
+// its launcher and the dock show the same picture; the images built into the
+// program (16 to 256 pixels, and the SVG where Qt can draw it) stand in when
+// the theme has none, as for a copy that is not installed.
 QIcon MakeWindowIcon();
 
 }  // namespace trivexa::app
