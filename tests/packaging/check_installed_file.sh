@@ -93,6 +93,17 @@ check_changelog() {
   gzip -dc "$1" 2>/dev/null | head -1 | grep -q '^trivexa (' || fail "$1 is no gzipped Debian changelog"
 }
 
+# Bash completion: the commands for a started word, the choices of a value.
+check_completion() {
+  local got
+  got=$(bash -c '. "$1"; COMP_WORDS=(trivexactl w); COMP_CWORD=1; _trivexactl; echo "${COMPREPLY[*]}"
+    COMP_WORDS=(trivexactl write --interval ""); COMP_CWORD=3; _trivexactl; echo "${COMPREPLY[*]}"
+    complete -p trivexactl' _ "$1" 2>&1)
+  [ "$got" = "write watch
+10ms 20ms 30ms 40ms 50ms
+complete -F _trivexactl trivexactl" ] || fail "$1 completes: $got"
+}
+
 # $1 a path below $2 (DESTDIR + prefix), relative as "bin/trivexa".
 check_installed_file() {
   local root=$2 file="$2/$1"
@@ -106,6 +117,7 @@ check_installed_file() {
     share/man/man*/*.gz) check_man_page "$file" ;;
     share/doc/trivexa/copyright) check_copyright "$file" ;;
     share/doc/trivexa/changelog.gz) check_changelog "$file" ;;
+    share/bash-completion/completions/trivexactl) check_completion "$file" ;;
     *) fail "$1 is installed, but no check knows it: add one to $(basename "${BASH_SOURCE[0]}")" ;;
   esac
 }
@@ -116,6 +128,8 @@ bin/trivexactl
 share/man/man1/trivexactl.1.gz
 share/doc/trivexa/copyright
 share/doc/trivexa/changelog.gz
+share/man/man1/trivexa.1.gz
+share/bash-completion/completions/trivexactl
 share/applications/$APP_ID.desktop
 share/metainfo/$APP_ID.metainfo.xml
 share/icons/hicolor/16x16/apps/$APP_ID.png

@@ -129,8 +129,8 @@ QAccessibleInterface* Factory(const QString& /*className*/, QObject* object) {
   return nullptr;
 }
 
-// Marks `widget` for the interface of that kind. Qt may have made and kept its default interface already (a label
-// announces its first text as it is built); that one is dropped, so the next
+// Marks `widget` for the interface of that kind. Qt may have made and kept its default interface
+// already (a label announces its first text as it is built); that one is dropped, so the next
 // question gets the marked one.
 void SetKind(QWidget& widget, const char* kind) {
   widget.setProperty(kKindProperty, QByteArray(kind));

@@ -55,8 +55,8 @@ int main(int argc, char* argv[]) {
   application.setWindowIcon(window.windowIcon());
 
   window.Load();
-  const QString socket = trivexa::app::ActivationSocketPath(
-      QString::fromStdString(instance.Place().name));
+  const QString socket =
+      trivexa::app::ActivationSocketPath(QString::fromStdString(instance.Place().name));
   // A second copy ends inside the load handler, before anything is shown;
   // the running one comes to the front instead.
   if (window.ProgramEnded()) {

@@ -229,6 +229,8 @@ void Mainfrm::BuildControls() {
     QWidget::setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
   }
   if (!tabOrder.empty()) tabOrder.front().second->setFocus();
+  // The log keeps its place in the chain, but never takes the focus.
+  Control<QWidget>("lstResults")->setFocusPolicy(Qt::NoFocus);
 
   // Each list is named by the caption beside it.
   for (const LabelPair& pair : kMainfrmListLabels) {

@@ -25,7 +25,6 @@ void SetLabelBackground(QLabel& label, const QColor& colour) {
 }
 
 LogList::LogList(QWidget* parent) : QListWidget(parent) {
-  setFocusPolicy(Qt::NoFocus);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setSortingEnabled(false);
 }

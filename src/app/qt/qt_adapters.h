@@ -14,17 +14,16 @@ namespace trivexa::app {
 void SetLabelBackground(QLabel& label, const QColor& colour);
 
 // The hidden log list. It keeps its lines, count and selection for the
-// window operations, but never takes the focus, and moving its current line
-// sends no focus or selection event to assistive technology: the user never
-// sees it, so a screen reader must not read it or lose its place over it.
+// window operations, but moving its current line sends no focus or selection event to assistive
+// technology: the user never sees it, so a screen reader must not read it or lose its place over
+// it.
 class LogList final : public QListWidget {
  public:
   explicit LogList(QWidget* parent);
 
  protected:
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
-  void selectionChanged(const QItemSelection& selected,
-                        const QItemSelection& deselected) override;
+  void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
 };
 
 // The window operations on the window's widgets. The widgets belong to the

@@ -1,0 +1,47 @@
+# bash completion for trivexactl: commands, the options of each, and the
+# choices of each value option (the texts of the window's lists).
+
+_trivexactl_values() {
+  case $1 in
+    --dead-zone) echo "1.0deg 1.5deg 2.0deg 2.5deg 3.0deg 3.5deg 4.0deg 4.5deg 5.0deg" ;;
+    --angle-offset) echo "-5 -4 -3 -2 -1 0 +1 +2 +3 +4 +5" ;;
+    --threshold) echo "1 2 3 4 5 6" ;;
+    --interval) echo "10ms 20ms 30ms 40ms 50ms" ;;
+  esac
+}
+
+_trivexactl() {
+  local cur=${COMP_WORDS[COMP_CWORD]} prev=
+  ((COMP_CWORD > 0)) && prev=${COMP_WORDS[COMP_CWORD - 1]}
+  local IFS=$' \t\n'
+  COMPREPLY=()
+
+  # The command is the first word that is not an option.
+  local command= word i
+  for ((i = 1; i < COMP_CWORD; i++)); do
+    word=${COMP_WORDS[i]}
+    [[ $word != -* && -z $(_trivexactl_values "${COMP_WORDS[i - 1]}") ]] && command=$word && break
+  done
+
+  # --interval=2<Tab>: bash splits the word at the equals sign.
+  [[ $prev == "=" ]] && ((COMP_CWORD > 1)) && prev=${COMP_WORDS[COMP_CWORD - 2]}
+  local values
+  values=$(_trivexactl_values "$prev")
+  if [[ -n $values ]]; then
+    COMPREPLY=($(compgen -W "$values" -- "$cur"))
+    return
+  fi
+  if [[ $cur == --*=* ]]; then
+    values=$(_trivexactl_values "${cur%%=*}")
+    [[ -n $values ]] && COMPREPLY=($(compgen -P "${cur%%=*}=" -W "$values" -- "${cur#*=}"))
+    return
+  fi
+
+  case $command in
+    "") COMPREPLY=($(compgen -W "list status write watch udev-rule help --help --version" -- "$cur")) ;;
+    list | status | watch) COMPREPLY=($(compgen -W "--json" -- "$cur")) ;;
+    write) COMPREPLY=($(compgen -W "--dead-zone --angle-offset --threshold --interval --save" -- "$cur")) ;;
+  esac
+}
+
+complete -F _trivexactl trivexactl

@@ -1,0 +1,245 @@
+#!/usr/bin/python3
+"""The window as a desktop user meets it: a screen reader on a real
+accessibility bus, the keyboard, and a second launch, on a virtual X server
+with a window manager, against the virtual joystick.
+
+  desktop_session_test.py TRIVEXA VJOY_RUN DESKTOP_FILE
+"""
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+from gi.repository import GLib
+
+TRIVEXA, VJOY_RUN, DESKTOP_FILE = sys.argv[1:4]
+SCENARIO = """\
+hidraw 0 vendor=0x046d product=0xc52b name="Logitech USB Receiver"
+hidraw 1 vendor=0x0079 product=0x0026 name="USB Joystick" firmware
+unplug 1 at=5000
+replug 1 at=7500
+"""
+LIST_NAMES = ["Dead zone angle", "Maximum angle offset", "Movement threshold",
+              "Transmission interval"]
+FOCUS_EVENTS = ("focus:", "object:state-changed:focused", "object:state-changed:selected",
+                "object:selection-changed", "object:active-descendant-changed")
+
+failures = []
+
+
+def check(condition, what):
+    print(("ok   " if condition else "FAIL ") + what, flush=True)
+    if not condition:
+        failures.append(what)
+
+
+def pump(seconds, until=lambda: False):
+    """Delivers accessibility events for up to `seconds`, or until `until`."""
+    context = GLib.MainContext.default()
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        while context.pending():
+            context.iteration(False)
+        if until():
+            return True
+        time.sleep(0.02)
+    return until()
+
+
+def start_x():
+    read, write = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24",
+                               "-nolisten", "tcp"], pass_fds=[write], stderr=subprocess.DEVNULL)
+    os.close(write)
+    with os.fdopen(read) as pipe:
+        os.environ["DISPLAY"] = ":" + pipe.readline().strip()
+    return server
+
+
+def xprop(*args):
+    return subprocess.run(["xprop", *args], capture_output=True, text=True).stdout
+
+
+def active_window():
+    match = re.search(r"window id # (0x[0-9a-f]+)", xprop("-root", "_NET_ACTIVE_WINDOW"))
+    return int(match.group(1), 16) if match else 0
+
+
+def eeprom_writes(log):
+    with open(log) as lines:
+        return sum(1 for line in lines if " write hidraw1 " in line and "bytes=003a" in line)
+
+
+def key(name):
+    subprocess.run(["xdotool", "key", name], check=True)
+
+
+def start_session_bus():
+    """A D-Bus session of the test's own. It and the services it starts share
+    a process group, which the test ends as a whole."""
+    bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address"],
+                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                           start_new_session=True)
+    os.environ["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().strip()
+    return bus
+
+
+def main():
+    global pyatspi
+    processes = [start_x(), start_session_bus()]
+    import pyatspi  # connects to the session bus above
+    processes.append(subprocess.Popen(["openbox", "--sm-disable"], stderr=subprocess.DEVNULL))
+    processes.append(subprocess.Popen(["/usr/libexec/at-spi-bus-launcher",
+                                       "--launch-immediately"], stdout=subprocess.DEVNULL,
+                                      stderr=subprocess.DEVNULL, start_new_session=True))
+    pump(20, lambda: subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
+                                    capture_output=True, text=True).stdout.count("#") > 0)
+    # What a screen reader does when it starts.
+    subprocess.run(["gdbus", "call", "--session", "--dest", "org.a11y.Bus", "--object-path",
+                    "/org/a11y/bus", "--method", "org.freedesktop.DBus.Properties.Set",
+                    "org.a11y.Status", "IsEnabled", "<true>"], check=True,
+                   stdout=subprocess.DEVNULL)
+
+    work = tempfile.mkdtemp()
+    os.chmod(work, 0o700)
+    program = os.path.join(work, "trivexa")
+    shutil.copy2(TRIVEXA, program)
+    scenario, log = os.path.join(work, "scenario"), os.path.join(work, "vjoy.log")
+    with open(scenario, "w") as out:
+        out.write(SCENARIO)
+    env = dict(os.environ, XDG_RUNTIME_DIR=work)
+    env.pop("QT_QPA_PLATFORM", None)
+
+    events = []
+
+    def record(event):
+        try:
+            source = event.source
+            if source.get_process_id() != window_process.pid:
+                return
+            showing = source.getState().contains(pyatspi.STATE_SHOWING)
+            events.append((event.type, source.getRoleName(), source.name, showing))
+        except Exception:  # the source may be gone already
+            pass
+
+    pyatspi.Registry.registerEventListener(
+        record, *FOCUS_EVENTS, "object:property-change:accessible-name")
+    window_process = subprocess.Popen([VJOY_RUN, scenario, log, "--", program], env=env)
+    try:
+        run(window_process, events, env, program, log)
+    finally:
+        for process in [window_process] + processes[::-1]:
+            if process.poll() is None:
+                try:
+                    os.killpg(process.pid, signal.SIGKILL)
+                except (PermissionError, ProcessLookupError):
+                    process.kill()
+                process.wait()
+        shutil.rmtree(work, ignore_errors=True)
+    print("%d failure(s)" % len(failures))
+    return 1 if failures else 0
+
+
+def find_app(pid):
+    desktop = pyatspi.Registry.getDesktop(0)
+    for index in range(desktop.childCount):
+        app = desktop.getChildAtIndex(index)
+        if app is not None and app.get_process_id() == pid:
+            return app
+    return None
+
+
+def descendants(node):
+    for index in range(node.childCount):
+        child = node.getChildAtIndex(index)
+        if child is not None:
+            yield child
+            yield from descendants(child)
+
+
+def connection_names(events):
+    return [name for kind, role, name, _ in events
+            if kind.endswith("accessible-name") and role == "status bar"]
+
+
+def run(window_process, events, env, program, log):
+    # Connect, unplug, replug: the connection label's name follows.
+    pump(20, lambda: connection_names(events)[-3:] ==
+         ["Joystick connected", "Joystick unconnected", "Joystick connected"])
+    check(connection_names(events)[-3:] ==
+          ["Joystick connected", "Joystick unconnected", "Joystick connected"],
+          "connect, unplug and replug are name changes of the status: %s"
+          % connection_names(events))
+
+    app = find_app(window_process.pid)
+    check(app is not None, "the window is on the accessibility bus")
+    if app is None:
+        return
+    nodes = list(descendants(app))
+    combos = [node for node in nodes if node.getRoleName() == "combo box"]
+    check(sorted(combo.name for combo in combos) == sorted(LIST_NAMES),
+          "each list is named by its caption: %s" % [combo.name for combo in combos])
+    for combo in combos:
+        labels = [relation.getTarget(0).name for relation in combo.getRelationSet()
+                  if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY]
+        check(labels == [combo.name + " :"], "%s is labelled by %s" % (combo.name, labels))
+    status = [node for node in nodes if node.getRoleName() == "status bar"]
+    check([node.name for node in status] == ["Joystick connected"],
+          "the connection label is the status: %s" % [node.name for node in status])
+    check(not any("USB device" in (node.name or "") for node in nodes),
+          "the hidden log is not in the tree")
+    stray = [event for event in events if event[0].startswith(FOCUS_EVENTS)
+             and (not event[3] or event[1] in ("list", "list item"))]
+    check(stray == [], "no focus or selection event from a hidden control: %s" % stray[:5])
+
+    # Keyboard: Return presses the focused button, never while a list has it.
+    window = int(subprocess.run(["xdotool", "search", "--onlyvisible", "--class", "Trivexa"],
+                                capture_output=True, text=True).stdout.split()[0])
+    wm_class = re.findall(r'"([^"]*)"', xprop("-id", str(window), "WM_CLASS"))
+    with open(DESKTOP_FILE) as entry:
+        startup_class = re.search(r"^StartupWMClass=(.*)$", entry.read(), re.M).group(1)
+    check(wm_class[-1:] == [startup_class], "X11 class %s is the entry's %s"
+          % (wm_class, startup_class))
+    pump(5, lambda: active_window() == window)
+    key("Return")  # the focus starts on Write EEPROM
+    check(pump(3, lambda: eeprom_writes(log) == 1), "Return on Write EEPROM writes")
+    del events[:]
+    key("shift+Tab")  # the last list
+    pump(1, lambda: any(event[0].startswith("focus") for event in events))
+    focused = [event[2] for event in events if event[0] == "object:state-changed:focused"]
+    check("Transmission interval" in focused, "the list's field is announced by its caption: "
+          "%s" % focused)
+    key("Return")
+    key("KP_Enter")
+    pump(1.5)
+    check(eeprom_writes(log) == 1, "Return and Enter in a list write nothing")
+    key("Tab")
+    key("space")
+    check(pump(3, lambda: eeprom_writes(log) == 2), "Space on Write EEPROM still writes")
+
+    # A second launch brings the running window to the front (or flags it).
+    other = subprocess.Popen(["xlogo"])
+    try:
+        check(pump(5, lambda: active_window() not in (0, window)), "another window is on top")
+        started = time.monotonic()
+        second = subprocess.run([program], env=env, timeout=20)
+        took = time.monotonic() - started
+        check(second.returncode == 0 and took < 3, "the second launch ends at once with 0 "
+              "(%s after %.1f s)" % (second.returncode, took))
+        raised = pump(3, lambda: active_window() == window or "DEMANDS_ATTENTION" in
+                      xprop("-id", str(window), "_NET_WM_STATE"))
+        check(raised, "the running window is active or asks for attention")
+        check(window_process.poll() is None, "the running window runs on")
+    finally:
+        other.kill()
+        other.wait()
+    window_process.send_signal(signal.SIGTERM)
+    check(window_process.wait(10) == 0, "SIGTERM ends the window with 0")
+
+
+if __name__ == "__main__":
+    sys.exit(main())
