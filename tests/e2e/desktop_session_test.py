@@ -209,10 +209,11 @@ def run(window_process, events, env, program, log):
     check(pump(3, lambda: eeprom_writes(log) == 1), "Return on Write EEPROM writes")
     del events[:]
     key("shift+Tab")  # the last list
-    pump(1, lambda: any(event[0].startswith("focus") for event in events))
-    focused = [event[2] for event in events if event[0] == "object:state-changed:focused"]
-    check("Transmission interval" in focused, "the list's field is announced by its caption: "
-          "%s" % focused)
+    def focused():
+        return [event[2] for event in events if event[0] == "object:state-changed:focused"]
+    pump(5, lambda: "Transmission interval" in focused())
+    check("Transmission interval" in focused(), "the list's field is announced by its caption: "
+          "%s" % focused())
     key("Return")
     key("KP_Enter")
     pump(1.5)
@@ -224,6 +225,9 @@ def run(window_process, events, env, program, log):
     # A second launch brings the running window to the front (or flags it).
     other = subprocess.Popen(["xlogo"])
     try:
+        # As the user would: click another window to the front.
+        subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--class", "xlogo",
+                        "windowactivate", "--sync"], timeout=20, capture_output=True)
         check(pump(5, lambda: active_window() not in (0, window)), "another window is on top")
         started = time.monotonic()
         second = subprocess.run([program], env=env, timeout=20)
