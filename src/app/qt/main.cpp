@@ -52,7 +52,6 @@ int main(int argc, char* argv[]) {
   trivexa::app::InstanceLock instance;
   trivexa::app::Mainfrm window(platform, clock, instance,
                                [] { return trivexa::settings::SettingsFolder(); });
-  application.setWindowIcon(window.windowIcon());
 
   window.Load();
   const QString socket =

@@ -176,7 +176,13 @@ int Mainfrm::Y(int twips) const { return TwipsToPixels(twips, dpiY_); }
 
 void Mainfrm::BuildControls() {
   setWindowTitle(ToQString(kMainfrmWindow.caption));
-  setWindowIcon(MakeWindowIcon());
+  // The icon's images are read once the window has been drawn: they are not
+  // part of its face, and reading them first delays its first paint.
+  QTimer::singleShot(0, this, [this] {
+    const QIcon icon = MakeWindowIcon();
+    QApplication::setWindowIcon(icon);
+    setWindowIcon(icon);
+  });
   setFont(ToQFont(kMainfrmWindow.font));
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, ToQColor(kMainfrmWindow.background));

@@ -1,7 +1,7 @@
 #include "app/qt/window_icon.h"
 
-#include <QByteArray>
-#include <QImageReader>
+#include <QDir>
+#include <QLibraryInfo>
 #include <QSize>
 #include <QString>
 
@@ -12,6 +12,10 @@ static void InitWindowIcons() { Q_INIT_RESOURCE(window_icons); }
 namespace trivexa::app {
 
 QIcon MakeWindowIcon() {
+  const QString name = QStringLiteral("io.github.trivexa.Trivexa");
+  // An installed copy finds its icon in the theme; the built-in images are
+  // read only when it does not (Qt decodes them as they are added).
+  if (QIcon themed = QIcon::fromTheme(name); !themed.isNull()) return themed;
   InitWindowIcons();
   QIcon bundled;
   // Sizes given, so that no image is read before it is drawn.
@@ -19,10 +23,14 @@ QIcon MakeWindowIcon() {
     bundled.addFile(QStringLiteral(":/icons/io.github.trivexa.Trivexa-%1.png").arg(size),
                     QSize(size, size));
   }
-  if (QImageReader::supportedImageFormats().contains(QByteArrayLiteral("svg"))) {
+  // Asking Qt's image readers would load every image plugin at start-up;
+  // whether the SVG icon engine is installed is one look into a folder.
+  const QDir engines(QLibraryInfo::path(QLibraryInfo::PluginsPath) +
+                     QStringLiteral("/iconengines"));
+  if (!engines.entryList({QStringLiteral("*svg*")}, QDir::Files).isEmpty()) {
     bundled.addFile(QStringLiteral(":/icons/io.github.trivexa.Trivexa.svg"));
   }
-  return QIcon::fromTheme(QStringLiteral("io.github.trivexa.Trivexa"), bundled);
+  return bundled;
 }
 
 }  // namespace trivexa::app

@@ -203,8 +203,9 @@ TEST(MainfrmWindow, FrameIsFixedCentredAndCarriesItsIcon) {
   EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
   EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
 
+  // Set just after the first paint.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !window.windowIcon().isNull(); }, 2000));
   const QIcon icon = window.windowIcon();
-  ASSERT_FALSE(icon.isNull());
   const QImage image = icon.pixmap(QSize(32, 32)).toImage();
   EXPECT_EQ(image.size(), QSize(32, 32));
   // Something is drawn on it, and not everywhere.
