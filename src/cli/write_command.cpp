@@ -37,7 +37,7 @@ int CheckKeptValues(const Invocation& invocation, const settings::JoystickSettin
     std::string option = "--";
     option += kSettingNames[i].option;
     if (!ReportedText(i, indexes[i])) {
-      environment.err << "trivexactl: the joystick reports " << option << " as #" << int{indexes[i]}
+      environment.err << "trivexactl: the joystick reports " << option << " as i" << int{indexes[i]}
                       << ", which names no value; give " << option << ".\n";
       return kExitUsage;
     }

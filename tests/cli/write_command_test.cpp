@@ -132,7 +132,7 @@ TEST(WriteCommandTest, AKeptValueThatNamesNothingIsNotWrittenBack) {
   rig.platform.AddJoystick();
   rig.platform.Joystick(0).eeprom = {4, 5, 200, 1};
   EXPECT_EQ(rig.Run({"write", "--dead-zone", "1.0deg"}), kExitUsage);
-  EXPECT_NE(rig.err.str().find("--threshold as #200"), std::string::npos);
+  EXPECT_NE(rig.err.str().find("--threshold as i200"), std::string::npos);
   EXPECT_TRUE(rig.timeline.Texts({"write 00 3A"}).empty());
 
   CliRig given;
