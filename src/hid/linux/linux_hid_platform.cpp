@@ -156,11 +156,6 @@ Handle LinuxHidPlatform::Register(int fd, bool numberedReports, std::string path
   return handle;
 }
 
-Handle LinuxHidPlatform::Adopt(int fd, bool numberedReports) {
-  if (fd < 0) return kInvalidHandle;
-  return Register(fd, numberedReports, {});
-}
-
 Handle LinuxHidPlatform::Open(const std::string& path, bool overlapped) {
   // Reads only ever take what is already queued, so the read handle need
   // not block; writes on the plain handle return once the report is out.

@@ -37,13 +37,6 @@ class LinuxHidPlatform final : public HidPlatform {
   LinuxHidPlatform(const LinuxHidPlatform&) = delete;
   LinuxHidPlatform& operator=(const LinuxHidPlatform&) = delete;
 
-  // Takes over an already open descriptor of a node that keeps report
-  // boundaries (a hidraw node, or a SOCK_SEQPACKET socket standing in for
-  // one), as if Open had opened it: it is closed by Close or with this
-  // object. `numberedReports` says whether reads bring the report ID first.
-  // Gives kInvalidHandle for a negative descriptor.
-  Handle Adopt(int fd, bool numberedReports);
-
   std::vector<std::string> ListInterfaces() override;
   Handle Open(const std::string& path, bool overlapped) override;
   void Close(Handle handle) override;
@@ -62,8 +55,12 @@ class LinuxHidPlatform final : public HidPlatform {
   std::optional<DeviceAttributes> IdentifyUnopened(const std::string& path) override;
 
  private:
+  // The unit tests hand descriptors of socket pairs, which keep report
+  // boundaries as a hidraw node does, straight to Register.
+  friend struct LinuxHidPlatformPeer;
+
   struct OpenNode {
-    std::string path;  // empty for an adopted descriptor
+    std::string path;  // empty for a descriptor the unit tests registered
     int fd;
     bool numberedReports;
     bool isSocket;  // written with send(), so a gone peer gives EPIPE, not SIGPIPE
