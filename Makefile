@@ -10,7 +10,8 @@ PACKAGES := $(DEB_PACKAGES) \
             libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth fonts-arphic-uming \
             g++-mingw-w64-x86-64-posix googletest wine wine64 xdotool imagemagick x11-apps \
             desktop-file-utils appstream lintian icoutils wixl msitools \
-            openbox at-spi2-core python3-pyatspi dbus-daemon libglib2.0-bin x11-utils
+            openbox at-spi2-core python3-pyatspi dbus-daemon libglib2.0-bin x11-utils \
+            libxml2-utils
 JOBS     ?= 2
 BUILD    ?= build
 ASAN     ?= build-asan
