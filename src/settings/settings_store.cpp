@@ -54,9 +54,14 @@ void LoadSettings(JoystickSettings& settings, const ProgramFolder& programFolder
   static_cast<void>(WriteIniValues(path, kSettingsSection, defaults));
 }
 
+std::string SaveResult::FileText() const {
+  if (path.empty()) return std::string(kSettingsFileName);
+  const std::u8string file = path.u8string();
+  return std::string(file.begin(), file.end());
+}
+
 std::string SaveResult::Describe() const {
-  const std::u8string file = path.empty() ? u8"JOYSTICK.INI" : path.u8string();
-  std::string text(file.begin(), file.end());
+  const std::string text = FileText();
   if (saved) return text + ": saved";
   return text + ": " + failedCall + ": " + reason;
 }

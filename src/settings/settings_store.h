@@ -31,6 +31,8 @@ struct [[nodiscard]] SaveResult {
   std::string failedCall;  // "open", "rename", ...
   std::string reason;      // the system's words (errno or GetLastError text), UTF-8
 
+  // The file in UTF-8, for the user; its bare name when it has no place.
+  std::string FileText() const;
   // "FILE: CALL: REASON" in UTF-8, for a message or a line on stderr.
   std::string Describe() const;
 };
