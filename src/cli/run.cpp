@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <ostream>
 #include <string>
-#include <system_error>
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "hid/system_hid_platform.h"
+#include "host/text.h"
 
 #ifndef TRIVEXA_VERSION
 #define TRIVEXA_VERSION "unknown"
@@ -90,7 +90,7 @@ int FinishOutput(int status, std::ostream& out, std::FILE* file, bool closedAtSt
   if (closedAtStart) {
     why = "it is closed";
   } else if (!flushed || std::ferror(file) != 0 || !out) {
-    why = flushError != 0 ? std::generic_category().message(flushError) : "write error";
+    why = flushError != 0 ? ErrnoText(flushError) : "write error";
   } else {
     return status;
   }
