@@ -55,6 +55,27 @@ std::optional<std::string> CheckLockFile(int fd, const std::string& path) {
   return std::nullopt;
 }
 
+// The lock file `name` in the place's folder, created when missing, once
+// the folder and the file have passed their checks: its descriptor and
+// path, or (fd -1) why no lock can be made there.
+struct OpenedLockFile {
+  int fd = -1;
+  std::string path;
+  std::string problem;
+};
+
+OpenedLockFile OpenLockFile(const LockPlace& place, const char* name) {
+  if (auto problem = CheckFolder(place)) return {-1, {}, *problem};
+  std::string path = place.name + name;
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
+  if (fd < 0) return {-1, {}, path + ": " + ErrnoText(errno)};
+  if (auto problem = CheckLockFile(fd, path)) {
+    ::close(fd);
+    return {-1, {}, *problem};
+  }
+  return {fd, std::move(path), {}};
+}
+
 int TryLock(int fd, int operation) {
   int result = 0;
   do {
@@ -84,15 +105,10 @@ bool InstanceLock::Held() const { return fd_ >= 0; }
 
 LockAttempt InstanceLock::Take() {
   if (fd_ >= 0) return {LockOutcome::kTaken, {}};
-  if (auto problem = CheckFolder(place_)) return {LockOutcome::kUnavailable, *problem};
-
-  const std::string path = place_.name + kLockFileName;
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
-  if (fd < 0) return {LockOutcome::kUnavailable, path + ": " + ErrnoText(errno)};
-  if (auto problem = CheckLockFile(fd, path)) {
-    ::close(fd);
-    return {LockOutcome::kUnavailable, *problem};
-  }
+  const OpenedLockFile opened = OpenLockFile(place_, kLockFileName);
+  if (opened.fd < 0) return {LockOutcome::kUnavailable, opened.problem};
+  const int fd = opened.fd;
+  const std::string& path = opened.path;
 
   for (int attempt = 1;; ++attempt) {
     const int error = TryLock(fd, LOCK_EX);
@@ -117,14 +133,10 @@ JoystickLock::~JoystickLock() {
 
 LockAttempt JoystickLock::TryTake(const std::string& holder) {
   if (fd_ >= 0) return {LockOutcome::kTaken, {}};
-  if (auto problem = CheckFolder(place_)) return {LockOutcome::kUnavailable, *problem};
-  const std::string path = place_.name + kJoystickLockFileName;
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
-  if (fd < 0) return {LockOutcome::kUnavailable, path + ": " + ErrnoText(errno)};
-  if (auto problem = CheckLockFile(fd, path)) {
-    ::close(fd);
-    return {LockOutcome::kUnavailable, *problem};
-  }
+  const OpenedLockFile opened = OpenLockFile(place_, kJoystickLockFileName);
+  if (opened.fd < 0) return {LockOutcome::kUnavailable, opened.problem};
+  const int fd = opened.fd;
+  const std::string& path = opened.path;
   const int error = TryLock(fd, LOCK_EX);
   if (error == EWOULDBLOCK) {
     // The holder's own words, as it left them when it took the lock.
