@@ -78,6 +78,20 @@ def key(name):
     subprocess.run(["xdotool", "key", name], check=True)
 
 
+def start_window_manager():
+    """openbox, once it manages the screen. On a busy machine it now and then
+    fails to reach a display that has just come up: it is started again."""
+    def managing():
+        return xprop("-root", "_NET_SUPPORTING_WM_CHECK").count("#") > 0
+    for _ in range(3):
+        manager = subprocess.Popen(["openbox", "--sm-disable"], stderr=subprocess.DEVNULL)
+        if pump(20, lambda: managing() or manager.poll() is not None) and managing():
+            return manager
+        manager.kill()
+        manager.wait()
+    sys.exit("openbox did not start")
+
+
 def start_session_bus():
     """A D-Bus session of the test's own. It and the services it starts share
     a process group, which the test ends as a whole."""
@@ -92,12 +106,10 @@ def main():
     global pyatspi
     processes = [start_x(), start_session_bus()]
     import pyatspi  # connects to the session bus above
-    processes.append(subprocess.Popen(["openbox", "--sm-disable"], stderr=subprocess.DEVNULL))
     processes.append(subprocess.Popen(["/usr/libexec/at-spi-bus-launcher",
                                        "--launch-immediately"], stdout=subprocess.DEVNULL,
                                       stderr=subprocess.DEVNULL, start_new_session=True))
-    pump(20, lambda: subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
-                                    capture_output=True, text=True).stdout.count("#") > 0)
+    processes.append(start_window_manager())
     # What a screen reader does when it starts.
     subprocess.run(["gdbus", "call", "--session", "--dest", "org.a11y.Bus", "--object-path",
                     "/org/a11y/bus", "--method", "org.freedesktop.DBus.Properties.Set",
