@@ -38,7 +38,12 @@ _trivexactl() {
   fi
 
   case $command in
-    "") COMPREPLY=($(compgen -W "list status write watch udev-rule help --help --version" -- "$cur")) ;;
+    "")
+      # Options only once a dash is typed, as zsh and fish offer them.
+      local words="list status write watch udev-rule help"
+      [[ $cur == -* ]] && words="--help --version"
+      COMPREPLY=($(compgen -W "$words" -- "$cur"))
+      ;;
     list | status | watch) COMPREPLY=($(compgen -W "--json" -- "$cur")) ;;
     write) COMPREPLY=($(compgen -W "--dead-zone --angle-offset --threshold --interval --save" -- "$cur")) ;;
   esac

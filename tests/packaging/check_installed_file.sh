@@ -93,15 +93,67 @@ check_changelog() {
   gzip -dc "$1" 2>/dev/null | head -1 | grep -q '^trivexa (' || fail "$1 is no gzipped Debian changelog"
 }
 
-# Bash completion: the commands for a started word, the choices of a value.
+# Each line of stdin completed by one shell ($1) with its file ($2): the
+# candidates of each line, space-separated, one line each.
+completions_bash() {
+  bash -c '. "$1"; while IFS= read -r line; do
+      read -ra COMP_WORDS <<<"${line//=/ = }"  # bash splits a word at "="
+      [[ $line == *[\ =] ]] && COMP_WORDS+=("")
+      COMP_CWORD=$((${#COMP_WORDS[@]} - 1)) && _trivexactl && echo "${COMPREPLY[*]}"
+    done' _ "$1"
+}
+completions_fish() {
+  fish --no-config -c 'source $argv[1]
+    while read -l line; echo (complete -C$line | string replace -r "\t.*" ""); end' "$1"
+}
+# An interactive zsh on a pseudo-terminal, as a user at a prompt, types each
+# line and Tab. compadd is wrapped to log what the completion offers; each
+# line waits for the last to be done, as zsh drops keys typed ahead.
+completions_zsh() {
+  timeout 60 zsh -f -c 'zmodload zsh/zpty; log=$(mktemp); zpty z zsh -f -i
+    logged() {
+      repeat 1000; do [[ $(<$log) == *DONE ]] && break; zpty -rt z _; sleep 0.01; done
+      print -r -- ${(f)"$(<$log)"%DONE}; : >$log
+    }
+    zpty -w z "PS1= fpath=(${1:h} \$fpath); autoload -Uz compinit; compinit -u -D
+      compadd() { local -a m; [[ \$* == *-[OAD]* ]] || builtin compadd -O m \"\$@\"
+        print -rl -- \$m >>$log; builtin compadd \"\$@\"; }
+      complete-and-log() { zle complete-word; print DONE >>$log; zle kill-whole-line; }
+      zle -N complete-and-log; bindkey \"^I\" complete-and-log; print DONE >>$log"
+    logged >/dev/null
+    while IFS= read -r line; do zpty -w -n z "$line"$'\''\t'\''; logged; done
+    zpty -d z; rm $log' _ "$1"
+}
+
+# The words of each line, sorted, without the "--interval=" that bash and fish
+# put before the values they offer after it.
+sorted_words() {
+  local words
+  while read -ra words; do printf '%s\n' "${words[@]#--*=}" | LC_ALL=C sort | paste -sd' '; done
+}
+
+# Completion by shell $1 from file $2: the commands, each command's options
+# and each option's values are those trivexactl ($3) itself names.
 check_completion() {
-  local got
-  got=$(bash -c '. "$1"; COMP_WORDS=(trivexactl w); COMP_CWORD=1; _trivexactl; echo "${COMPREPLY[*]}"
-    COMP_WORDS=(trivexactl write --interval ""); COMP_CWORD=3; _trivexactl; echo "${COMPREPLY[*]}"
-    complete -p trivexactl' _ "$1" 2>&1)
-  [ "$got" = "write watch
-10ms 20ms 30ms 40ms 50ms
-complete -F _trivexactl trivexactl" ] || fail "$1 completes: $got"
+  command -v "$1" >/dev/null || return 0
+  local program=$3 help commands command option lines want got
+  help=$("$program" --help)
+  values() { "$program" write "$1" 2>&1 | sed -n 's/.*needs a value: \(.*\), or i0.*/\1/p'; }
+  # The help text lists its commands but not "help" itself.
+  commands="$(sed -n '/^Commands:/,/^$/s/^  \([a-z][a-z-]*\).*/\1/p' <<<"$help") help"
+  lines="trivexactl "$'\n'"trivexactl w"$'\n'"trivexactl write --"$'\n'
+  want=$(echo $commands)$'\n'$(printf '%s\n' $commands | grep ^w | paste -sd' ')$'\n'
+  want+=$(sed -n 's/^      \(--[a-z-]*\).*/\1/p' <<<"$help" | paste -sd' ')$'\n'
+  for command in $(sed -n 's/^  \([a-z-]*\) \[--json\].*/\1/p' <<<"$help"); do
+    lines+="trivexactl $command --"$'\n' want+="--json"$'\n'
+  done
+  for option in $(sed -n 's/^      \(--[a-z-]*\) V .*/\1/p' <<<"$help"); do
+    lines+="trivexactl write $option "$'\n' want+=$(values "$option")$'\n'
+  done
+  lines+="trivexactl write --interval=" want+=$(values --interval)
+  got=$("completions_$1" "$2" <<<"$lines" 2>&1 | sorted_words)
+  want=$(sorted_words <<<"$want")
+  [ "$got" = "$want" ] || fail "$1 completes from $2:"$'\n'"$got"$'\n'"instead of:"$'\n'"$want"
 }
 
 # $1 a path below $2 (DESTDIR + prefix), relative as "bin/trivexa".
@@ -117,7 +169,9 @@ check_installed_file() {
     share/man/man*/*.gz) check_man_page "$file" ;;
     share/doc/trivexa/copyright) check_copyright "$file" ;;
     share/doc/trivexa/changelog.gz) check_changelog "$file" ;;
-    share/bash-completion/completions/trivexactl) check_completion "$file" ;;
+    share/bash-completion/completions/trivexactl) check_completion bash "$file" "$root/bin/trivexactl" ;;
+    share/zsh/vendor-completions/_trivexactl) check_completion zsh "$file" "$root/bin/trivexactl" ;;
+    share/fish/vendor_completions.d/trivexactl.fish) check_completion fish "$file" "$root/bin/trivexactl" ;;
     *) fail "$1 is installed, but no check knows it: add one to $(basename "${BASH_SOURCE[0]}")" ;;
   esac
 }
@@ -130,6 +184,8 @@ share/doc/trivexa/copyright
 share/doc/trivexa/changelog.gz
 share/man/man1/trivexa.1.gz
 share/bash-completion/completions/trivexactl
+share/zsh/vendor-completions/_trivexactl
+share/fish/vendor_completions.d/trivexactl.fish
 share/applications/$APP_ID.desktop
 share/metainfo/$APP_ID.metainfo.xml
 share/icons/hicolor/16x16/apps/$APP_ID.png
