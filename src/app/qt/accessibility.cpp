@@ -19,6 +19,7 @@ constexpr const char* kKindProperty = "trivexaAccessible";
 constexpr const char* kShownChildren = "shown-children";
 constexpr const char* kStatus = "status";
 constexpr const char* kNamedCombo = "named-combo";
+constexpr const char* kTitleBar = "title-bar";
 
 // The interfaces of this file, told apart from Qt's own.
 class OwnAccessible : public QAccessibleWidget {
@@ -63,6 +64,17 @@ class StatusAccessible final : public OwnAccessible {
 
   QString text(QAccessible::Text type) const override {
     if (type == QAccessible::Name) return static_cast<QLabel*>(widget())->text();
+    return QAccessibleWidget::text(type);
+  }
+};
+
+// A title bar the window draws itself, named by the window's title.
+class TitleBarAccessible final : public OwnAccessible {
+ public:
+  explicit TitleBarAccessible(QWidget* widget) : OwnAccessible(widget, QAccessible::TitleBar) {}
+
+  QString text(QAccessible::Text type) const override {
+    if (type == QAccessible::Name) return widget()->window()->windowTitle();
     return QAccessibleWidget::text(type);
   }
 };
@@ -123,6 +135,7 @@ QAccessibleInterface* Factory(const QString& /*className*/, QObject* object) {
   if (kind == kStatus && qobject_cast<QLabel*>(object) != nullptr) {
     return new StatusAccessible(widget);
   }
+  if (kind == kTitleBar) return new TitleBarAccessible(widget);
   if (kind == kNamedCombo && qobject_cast<QComboBox*>(object) != nullptr) {
     return new NamedComboAccessible(widget);
   }
@@ -153,6 +166,8 @@ void InstallWindowAccessibility() {
 void ListShownChildrenOnly(QWidget& window) { SetKind(window, kShownChildren); }
 
 void SetStatusRole(QLabel& label) { SetKind(label, kStatus); }
+
+void SetTitleBarRole(QWidget& bar) { SetKind(bar, kTitleBar); }
 
 void NameByLabel(QWidget& control, QLabel& label, const QString& name) {
   label.setBuddy(&control);

@@ -126,12 +126,19 @@ QWidget* MakeCombo(QWidget* parent) {
 
 QWidget* MakeListBox(QWidget* parent) { return new LogList(parent); }
 
+// A title bar with the close box alone. Frameless excludes the title hints:
+// Qt drops it when they are set.
+Qt::WindowFlags FrameFlags(WindowFrame frame) {
+  if (frame == WindowFrame::kOwnTitleBar) return Qt::Window | Qt::FramelessWindowHint;
+  return Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+}
+
 }  // namespace
 
 Mainfrm::Mainfrm(hid::HidPlatform& platform, Clock& clock, InstanceGuard& instance,
-                 settings::ProgramFolder programFolder, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint) {
+                 settings::ProgramFolder programFolder, WindowFrame frame)
+    : QWidget(nullptr, FrameFlags(frame)),
+      top_(frame == WindowFrame::kOwnTitleBar ? TitleBar::kHeight : 0) {
   InstallWindowAccessibility();
   ListShownChildrenOnly(*this);
   if (const QScreen* target = screen()) {
@@ -188,7 +195,8 @@ void Mainfrm::BuildControls() {
   palette.setColor(QPalette::Window, ToQColor(kMainfrmWindow.background));
   setPalette(palette);
   setAutoFillBackground(true);
-  setFixedSize(X(kMainfrmWindow.clientWidth), Y(kMainfrmWindow.clientHeight));
+  setFixedSize(X(kMainfrmWindow.clientWidth), top_ + Y(kMainfrmWindow.clientHeight));
+  if (top_ > 0) new TitleBar(*this);
 
   std::vector<std::pair<int, QWidget*>> tabOrder;
   for (const ControlDefinition& control : kMainfrmControls) {
@@ -219,7 +227,7 @@ void Mainfrm::BuildControls() {
     widget->setObjectName(name);
     if (control.font) widget->setFont(ToQFont(*control.font));
     const TwipsRect& place = control.place;
-    widget->setGeometry(X(place.left), Y(place.top), X(place.width), Y(place.height));
+    widget->setGeometry(X(place.left), top_ + Y(place.top), X(place.width), Y(place.height));
     // Sized to its text from the start, so its state at load is exactly the
     // one its text changes give it later.
     if (control.sizesToText) widget->adjustSize();

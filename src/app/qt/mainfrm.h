@@ -8,6 +8,7 @@
 #include "app/logic/mainfrm_logic.h"
 #include "app/qt/qt_adapters.h"
 #include "app/qt/qt_poll_timer.h"
+#include "app/qt/title_bar.h"
 #include "hid/hid_platform.h"
 #include "host/clock.h"
 #include "settings/settings_store.h"
@@ -26,7 +27,7 @@ class Mainfrm final : public QWidget, private ProgramControl {
 
  public:
   Mainfrm(hid::HidPlatform& platform, Clock& clock, InstanceGuard& instance,
-          settings::ProgramFolder programFolder, QWidget* parent = nullptr);
+          settings::ProgramFolder programFolder, WindowFrame frame = FrameForThisDisplay());
   ~Mainfrm() override;
 
   // Runs the load handler: refuses a second copy, restores the settings and
@@ -68,6 +69,9 @@ class Mainfrm final : public QWidget, private ProgramControl {
   std::unique_ptr<QtPollTimer> pollTimer_;
   std::unique_ptr<MainfrmLogic> logic_;
 
+  // Where the controls' area starts: below the window's own title bar, if
+  // it draws one.
+  const int top_;
   qreal dpiX_ = 96.0;
   qreal dpiY_ = 96.0;
   bool shownOnce_ = false;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
@@ -23,6 +24,7 @@
 #include "app/logic/mainfrm_definition.h"
 #include "app/logic/mainfrm_logic.h"
 #include "app/qt/qt_adapters.h"
+#include "app/qt/title_bar.h"
 #include "settings/joystick_settings.h"
 #include "settings/settings_store.h"
 #include "window_test_support.h"
@@ -221,6 +223,51 @@ TEST(MainfrmWindow, FrameIsFixedCentredAndCarriesItsIcon) {
   EXPECT_NEAR(window.x() - area.x(), (area.width() - window.width()) / 2, 1);
   EXPECT_NEAR(window.y() - area.y(), (area.height() - window.height()) / 2, 1);
   EXPECT_EQ(QApplication::focusWidget(), rig.Find<QWidget>("Cmd_WriteEEPROM"));
+}
+
+// Where Qt's own decoration would offer minimize and maximize (Wayland), the
+// window draws a bar with the close box alone, above the same controls.
+TEST(MainfrmWindow, OwnTitleBarHasTheCloseBoxAloneAndClosesAsTheSystemOneDoes) {
+  WindowRig system;
+  WindowRig own(WindowFrame::kOwnTitleBar);
+  Mainfrm& window = *own.window;
+  EXPECT_TRUE(window.windowFlags().testFlag(Qt::FramelessWindowHint));
+  EXPECT_FALSE(system.window->windowFlags().testFlag(Qt::FramelessWindowHint));
+  EXPECT_EQ(system.Find<TitleBar>("TitleBar"), nullptr);
+  EXPECT_EQ(window.size(), system.window->size() + QSize(0, TitleBar::kHeight));
+  EXPECT_EQ(window.minimumSize(), window.maximumSize());
+  for (const ControlDefinition& control : kMainfrmControls) {
+    if (control.kind == ControlKind::kTimer) continue;
+    const QString name = Name(control);
+    EXPECT_EQ(own.window->findChild<QWidget*>(name)->geometry(),
+              system.window->findChild<QWidget*>(name)->geometry().translated(0, TitleBar::kHeight))
+        << name.toStdString();
+  }
+
+  auto* bar = own.Find<TitleBar>("TitleBar");
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(bar->geometry(), QRect(0, 0, window.width(), TitleBar::kHeight));
+  EXPECT_EQ(bar->focusPolicy(), Qt::NoFocus);
+  const QList<QAbstractButton*> buttons = bar->findChildren<QAbstractButton*>();
+  ASSERT_EQ(buttons.size(), 1);
+  QAbstractButton* close = buttons.front();
+  EXPECT_EQ(close->focusPolicy(), Qt::NoFocus);
+  QAccessibleInterface* barNode = QAccessible::queryAccessibleInterface(bar);
+  EXPECT_EQ(barNode->role(), QAccessible::TitleBar);
+  EXPECT_EQ(barNode->text(QAccessible::Name), QStringLiteral("Trivexa"));
+  QAccessibleInterface* closeNode = QAccessible::queryAccessibleInterface(close);
+  EXPECT_EQ(closeNode->role(), QAccessible::Button);
+  EXPECT_EQ(closeNode->text(QAccessible::Name), QStringLiteral("Close"));
+  EXPECT_EQ(barNode->parent()->object(), &window);
+
+  own.platform.AddJoystick();
+  ShowAndActivate(window);
+  own.Tick();
+  ASSERT_EQ(own.Find<QLabel>("Label_USBConnect")->text(), QStringLiteral("Joystick connected"));
+  QTest::mouseClick(close, Qt::LeftButton);
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_EQ(own.platform.Joystick(0).closeCommands, 1);
+  EXPECT_EQ(own.platform.OpenHandleCount(), 0);
 }
 
 TEST(MainfrmWindow, TabKeyVisitsButtonsThenListsAndWrapsAround) {

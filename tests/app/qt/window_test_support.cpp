@@ -24,9 +24,10 @@ QColor DominantColour(QWidget& widget) {
   return QColor::fromRgb(best);
 }
 
-WindowRig::WindowRig() {
+WindowRig::WindowRig(WindowFrame frame) {
   const std::string path = folder.path().toStdString();
-  window = std::make_unique<Mainfrm>(platform, clock, instance, [path] { return path; });
+  window = std::make_unique<Mainfrm>(
+      platform, clock, instance, [path] { return path; }, frame);
 }
 
 WindowRig::~WindowRig() = default;

@@ -19,7 +19,7 @@ QColor DominantColour(QWidget& widget);
 
 // A real window over the fakes, keeping JOYSTICK.INI in a temporary folder.
 struct WindowRig {
-  WindowRig();
+  explicit WindowRig(WindowFrame frame = WindowFrame::kSystem);
   ~WindowRig();
 
   template <typename T>
