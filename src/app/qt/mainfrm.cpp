@@ -138,6 +138,7 @@ Qt::WindowFlags FrameFlags(WindowFrame frame) {
 Mainfrm::Mainfrm(hid::HidPlatform& platform, Clock& clock, InstanceGuard& instance,
                  settings::ProgramFolder programFolder, WindowFrame frame)
     : QWidget(nullptr, FrameFlags(frame)),
+      frame_(frame),
       top_(frame == WindowFrame::kOwnTitleBar ? TitleBar::kHeight : 0) {
   InstallWindowAccessibility();
   ListShownChildrenOnly(*this);
@@ -290,6 +291,7 @@ void Mainfrm::ReportSaveFailure(const settings::SaveResult& result) {
     box->setObjectName(QStringLiteral("SaveFailure"));
     box->setAccessibleName(QStringLiteral("Settings not saved"));
     box->setAttribute(Qt::WA_DeleteOnClose);
+    if (frame_ == WindowFrame::kOwnTitleBar) GiveOwnTitleBar(*box);
     box->open();
   });
 }

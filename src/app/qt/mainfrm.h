@@ -71,6 +71,7 @@ class Mainfrm final : public QWidget, private ProgramControl {
 
   // Where the controls' area starts: below the window's own title bar, if
   // it draws one.
+  const WindowFrame frame_;
   const int top_;
   qreal dpiX_ = 96.0;
   qreal dpiY_ = 96.0;

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -69,6 +70,23 @@ TitleBar::TitleBar(QWidget& window) : QWidget(&window), close_(new CloseBox(this
   SetTitleBarRole(*this);
   connect(close_, &QAbstractButton::clicked, &window, &QWidget::close);
   setGeometry(0, 0, window.width(), kHeight);
+  // A dialog sizes itself when it is shown: the bar follows its width.
+  window.installEventFilter(this);
+}
+
+bool TitleBar::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == parent() && event->type() == QEvent::Resize) {
+    setGeometry(0, 0, parentWidget()->width(), kHeight);
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void GiveOwnTitleBar(QDialog& dialog) {
+  dialog.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+  const QMargins margins = dialog.contentsMargins();
+  dialog.setContentsMargins(margins.left(), margins.top() + TitleBar::kHeight, margins.right(),
+                            margins.bottom());
+  new TitleBar(dialog);
 }
 
 void TitleBar::resizeEvent(QResizeEvent* /*event*/) {

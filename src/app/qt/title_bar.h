@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QAbstractButton;
+class QDialog;
 class QPaintEvent;
 class QMouseEvent;
 
@@ -37,6 +38,7 @@ class TitleBar final : public QWidget {
   static constexpr int kHeight = 30;
 
  protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void changeEvent(QEvent* event) override;
@@ -45,5 +47,9 @@ class TitleBar final : public QWidget {
  private:
   QAbstractButton* close_ = nullptr;
 };
+
+// Gives a dialog that lays itself out (a message box) the same bar, above
+// its contents. Before it is shown.
+void GiveOwnTitleBar(QDialog& dialog);
 
 }  // namespace trivexa::app

@@ -522,33 +522,45 @@ TEST(MainfrmWindow, CloseBoxRunsTheUnloadHandlerOnce) {
 }
 
 TEST(MainfrmWindow, ASaveThatFailsOpensABoxNamingTheFileAfterTheClickHasEnded) {
-  WindowRig rig;
-  rig.platform.AddJoystick();
-  Mainfrm& window = *rig.window;
-  window.Load();
-  rig.Tick();
-  // A folder where the file should be: the device is written, the file not.
-  std::filesystem::remove(rig.IniPath());
-  std::filesystem::create_directory(rig.IniPath());
-  rig.Find<QComboBox>("Combo1")->setCurrentIndex(7);
+  for (const WindowFrame frame : {WindowFrame::kSystem, WindowFrame::kOwnTitleBar}) {
+    SCOPED_TRACE(static_cast<int>(frame));
+    WindowRig rig(frame);
+    rig.platform.AddJoystick();
+    Mainfrm& window = *rig.window;
+    window.Load();
+    rig.Tick();
+    // A folder where the file should be: the device is written, the file not.
+    std::filesystem::remove(rig.IniPath());
+    std::filesystem::create_directory(rig.IniPath());
+    rig.Find<QComboBox>("Combo1")->setCurrentIndex(7);
 
-  QTest::mouseClick(rig.Find<QPushButton>("Cmd_WriteEEPROM"), Qt::LeftButton);
-  EXPECT_EQ(rig.platform.Joystick(0).eeprom.deadZoneIndex, 7);
-  EXPECT_EQ(rig.Find<QMessageBox>("SaveFailure"), nullptr) << "opened inside the handler";
-  QCoreApplication::processEvents();
-  auto* box = rig.Find<QMessageBox>("SaveFailure");
-  ASSERT_NE(box, nullptr);
-  EXPECT_TRUE(box->isVisible());
-  EXPECT_EQ(box->windowTitle(), QStringLiteral("Trivexa"));
-  EXPECT_TRUE(box->text().contains(QString::fromStdString(rig.IniPath())))
-      << box->text().toStdString();
-  EXPECT_TRUE(box->text().contains(QStringLiteral("read: "))) << box->text().toStdString();
-  // The window goes on polling while the box is up.
-  EXPECT_TRUE(rig.Find<QTimer>("Timer1")->isActive());
-  const QPointer<QMessageBox> shown(box);
-  box->button(QMessageBox::Ok)->click();
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  EXPECT_TRUE(shown.isNull());
+    QTest::mouseClick(rig.Find<QPushButton>("Cmd_WriteEEPROM"), Qt::LeftButton);
+    EXPECT_EQ(rig.platform.Joystick(0).eeprom.deadZoneIndex, 7);
+    EXPECT_EQ(rig.Find<QMessageBox>("SaveFailure"), nullptr) << "opened inside the handler";
+    QCoreApplication::processEvents();
+    auto* box = rig.Find<QMessageBox>("SaveFailure");
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Trivexa"));
+    EXPECT_TRUE(box->text().contains(QString::fromStdString(rig.IniPath())))
+        << box->text().toStdString();
+    EXPECT_TRUE(box->text().contains(QStringLiteral("read: "))) << box->text().toStdString();
+    // Where the window draws its own title bar, so does the box, above its text.
+    auto* bar = box->findChild<TitleBar*>();
+    EXPECT_EQ(bar != nullptr, frame == WindowFrame::kOwnTitleBar);
+    if (bar != nullptr) {
+      EXPECT_TRUE(box->windowFlags().testFlag(Qt::FramelessWindowHint));
+      EXPECT_EQ(bar->geometry(), QRect(0, 0, box->width(), TitleBar::kHeight));
+      EXPECT_EQ(bar->findChildren<QAbstractButton*>().size(), 1);
+      EXPECT_GE(box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))->y(), TitleBar::kHeight);
+    }
+    // The window goes on polling while the box is up.
+    EXPECT_TRUE(rig.Find<QTimer>("Timer1")->isActive());
+    const QPointer<QMessageBox> shown(box);
+    box->button(QMessageBox::Ok)->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(shown.isNull());
+  }
 }
 
 TEST(MainfrmWindow, ExitEndsTheRunningMessageLoop) {
