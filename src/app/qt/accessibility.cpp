@@ -68,10 +68,12 @@ class StatusAccessible final : public OwnAccessible {
   }
 };
 
-// A title bar the window draws itself, named by the window's title.
+// A title bar the window draws itself: a group named by the window's title.
+// (Qt tells AT-SPI its title bar role as plain text, which would have a
+// screen reader read the bar as a text field.)
 class TitleBarAccessible final : public OwnAccessible {
  public:
-  explicit TitleBarAccessible(QWidget* widget) : OwnAccessible(widget, QAccessible::TitleBar) {}
+  explicit TitleBarAccessible(QWidget* widget) : OwnAccessible(widget, QAccessible::Grouping) {}
 
   QString text(QAccessible::Text type) const override {
     if (type == QAccessible::Name) return widget()->window()->windowTitle();

@@ -253,7 +253,7 @@ TEST(MainfrmWindow, OwnTitleBarHasTheCloseBoxAloneAndClosesAsTheSystemOneDoes) {
   QAbstractButton* close = buttons.front();
   EXPECT_EQ(close->focusPolicy(), Qt::NoFocus);
   QAccessibleInterface* barNode = QAccessible::queryAccessibleInterface(bar);
-  EXPECT_EQ(barNode->role(), QAccessible::TitleBar);
+  EXPECT_EQ(barNode->role(), QAccessible::Grouping);
   EXPECT_EQ(barNode->text(QAccessible::Name), QStringLiteral("Trivexa"));
   QAccessibleInterface* closeNode = QAccessible::queryAccessibleInterface(close);
   EXPECT_EQ(closeNode->role(), QAccessible::Button);
