@@ -11,7 +11,7 @@ PACKAGES := $(DEB_PACKAGES) \
             g++-mingw-w64-x86-64-posix googletest wine wine64 xdotool imagemagick x11-apps \
             desktop-file-utils appstream lintian icoutils wixl msitools \
             openbox at-spi2-core python3-pyatspi dbus-daemon libglib2.0-bin x11-utils \
-            libxml2-utils zsh fish weston qt6-wayland
+            libxml2-utils zsh fish weston sway qt6-wayland
 JOBS     ?= 2
 BUILD    ?= build
 ASAN     ?= build-asan

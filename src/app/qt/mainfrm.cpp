@@ -298,9 +298,9 @@ void Mainfrm::ReportSaveFailure(const settings::SaveResult& result) {
 
 void Mainfrm::BringToFront(const QByteArray& activationToken) {
   if (ended_ || !isVisible()) return;
-  // For a Wayland back-end that takes the launch's token from the
-  // environment with the activation request (Qt 6.4's does not; then the
-  // compositor decides on its own).
+  // Qt's Wayland back-end takes the token from the environment with the
+  // activation request, so the compositor sees the launch the user made;
+  // without one it decides on its own.
   if (!activationToken.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", activationToken);
   setWindowState(windowState() & ~Qt::WindowMinimized);
   raise();
