@@ -19,36 +19,35 @@ if [ "$(id -u)" = 0 ]; then
 fi
 chmod 700 "$work/run"
 session="env -i PATH=/usr/bin:/bin HOME=$work/run XDG_RUNTIME_DIR=$work/run"
+# Up to SECONDS for COMMAND to succeed, or the test fails with WHAT.
+wait_for() {
+  seconds=$1 what=$2
+  shift 2
+  tries=0
+  until "$@"; do
+    tries=$((tries + 1))
+    [ $tries -lt $((seconds * 10)) ] || { echo "FAIL $what"; exit 1; }
+    sleep 0.1
+  done
+}
+
 echo "output HEADLESS-1 resolution 1024x768" >"$work/sway.config"
 
 $as_user $session WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
   sway -c "$work/sway.config" >"$work/sway.log" 2>&1 &
 echo $! >>"$work/pids"
-tries=0
-until [ -S "$work/run/wayland-1" ]; do
-  tries=$((tries + 1))
-  [ $tries -lt 100 ] || { cat "$work/sway.log"; echo "FAIL sway did not start"; exit 1; }
-  sleep 0.1
-done
+wait_for 10 "sway did not start" test -S "$work/run/wayland-1"
 
 window="$session WAYLAND_DISPLAY=wayland-1 QT_QPA_PLATFORM=wayland"
 $as_user $window WAYLAND_DEBUG=client "$work/app/trivexa" >"$work/first.log" 2>&1 &
 echo $! >>"$work/pids"
-tries=0
-until grep -q 'xdg_toplevel@[0-9]*\.set_app_id' "$work/first.log"; do
-  tries=$((tries + 1))
-  [ $tries -lt 200 ] || { echo "FAIL the window did not open"; exit 1; }
-  sleep 0.1
-done
+wait_for 20 "the window did not open" grep -q 'xdg_toplevel@[0-9]*\.set_app_id' "$work/first.log"
+wait_for 5 "the window does not listen for a second launch" test -S "$work/run/trivexa.socket"
 
 start=$(date +%s)
 $as_user $window XDG_ACTIVATION_TOKEN=token-of-the-second-launch "$work/app/trivexa" ||
   { echo "FAIL the second launch did not end with 0"; exit 1; }
 [ $(($(date +%s) - start)) -lt 3 ] || { echo "FAIL the second launch took 3 s or more"; exit 1; }
-tries=0
-until grep -q 'xdg_activation_v1@[0-9]*\.activate("token-of-the-second-launch"' "$work/first.log"; do
-  tries=$((tries + 1))
-  [ $tries -lt 50 ] || { echo "FAIL the running window did not ask for activation with the token"; exit 1; }
-  sleep 0.1
-done
+wait_for 5 "the running window did not ask for activation with the token" \
+  grep -q 'xdg_activation_v1@[0-9]*\.activate("token-of-the-second-launch"' "$work/first.log"
 echo "ok: the running window asked for activation with the second launch's token"
