@@ -47,6 +47,8 @@ struct Environment {
   // Tries once to claim the joystick for the device command named; the
   // claim lasts until the program ends. Empty: nothing to claim.
   std::function<JoystickClaim(std::string_view command)> claimJoystick = {};
+
+  bool StopRequested() const { return stopRequested && stopRequested(); }
 };
 
 // Runs one command and gives its exit status.

@@ -26,7 +26,7 @@ int ReportNotFound(Environment& environment) {
 
 int ConnectOrReport(protocol::Session& session, Environment& environment) {
   const bool found = session.Connect();
-  if (environment.stopRequested && environment.stopRequested()) {
+  if (environment.StopRequested()) {
     EndSession(session);
     environment.err << "trivexactl: interrupted.\n";
     return kExitInterrupted;

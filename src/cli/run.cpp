@@ -32,7 +32,7 @@ int ClaimJoystick(std::string_view command, Environment& environment) {
                       << "); going on without it.\n";
       return kExitOk;
     }
-    if (environment.stopRequested && environment.stopRequested()) {
+    if (environment.StopRequested()) {
       environment.err << "trivexactl: interrupted.\n";
       return kExitInterrupted;
     }

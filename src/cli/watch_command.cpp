@@ -17,10 +17,6 @@ struct Shown {
   std::string position;
 };
 
-bool StopRequested(Environment& environment) {
-  return environment.stopRequested && environment.stopRequested();
-}
-
 // Prints what changed since the last poll: one line per change, or one JSON
 // object per poll that changed anything.
 void ShowChanges(const Invocation& invocation, protocol::Session& session, Shown& shown,
@@ -62,7 +58,7 @@ int RunWatch(const Invocation& invocation, Environment& environment) {
   Shown shown;
   bool problemReported = false;
 
-  while (!StopRequested(environment)) {
+  while (!environment.StopRequested()) {
     // Ticks come once a second from the start of the last one, as the
     // window's timer fires; after a connection sequence the window restarts
     // its timer, so the next tick is a second after the sequence ends.
@@ -84,7 +80,7 @@ int RunWatch(const Invocation& invocation, Environment& environment) {
     if (!environment.out) break;  // nobody reads any more (a closed pipe)
 
     for (std::int64_t now = environment.clock.NowMs();
-         now < nextTick && !StopRequested(environment); now = environment.clock.NowMs()) {
+         now < nextTick && !environment.StopRequested(); now = environment.clock.NowMs()) {
       environment.clock.Sleep(
           static_cast<std::uint32_t>(std::min<std::int64_t>(kStopCheckMs, nextTick - now)));
     }

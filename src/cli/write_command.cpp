@@ -71,7 +71,7 @@ int RunWrite(const Invocation& invocation, Environment& environment) {
     EndSession(session);
     return refused;
   }
-  if (environment.stopRequested && environment.stopRequested()) {
+  if (environment.StopRequested()) {
     EndSession(session);
     environment.err << "trivexactl: interrupted; nothing was written.\n";
     return kExitInterrupted;
