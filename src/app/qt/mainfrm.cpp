@@ -137,9 +137,7 @@ Qt::WindowFlags FrameFlags(WindowFrame frame) {
 
 Mainfrm::Mainfrm(hid::HidPlatform& platform, Clock& clock, InstanceGuard& instance,
                  settings::ProgramFolder programFolder, WindowFrame frame)
-    : QWidget(nullptr, FrameFlags(frame)),
-      frame_(frame),
-      top_(frame == WindowFrame::kOwnTitleBar ? TitleBar::kHeight : 0) {
+    : QWidget(nullptr, FrameFlags(frame)), frame_(frame) {
   InstallWindowAccessibility();
   ListShownChildrenOnly(*this);
   if (const QScreen* target = screen()) {
@@ -181,6 +179,7 @@ T* Mainfrm::Control(const char* name) const {
 
 int Mainfrm::X(int twips) const { return TwipsToPixels(twips, dpiX_); }
 int Mainfrm::Y(int twips) const { return TwipsToPixels(twips, dpiY_); }
+int Mainfrm::Top() const { return frame_ == WindowFrame::kOwnTitleBar ? TitleBar::kHeight : 0; }
 
 void Mainfrm::BuildControls() {
   setWindowTitle(ToQString(kMainfrmWindow.caption));
@@ -196,8 +195,8 @@ void Mainfrm::BuildControls() {
   palette.setColor(QPalette::Window, ToQColor(kMainfrmWindow.background));
   setPalette(palette);
   setAutoFillBackground(true);
-  setFixedSize(X(kMainfrmWindow.clientWidth), top_ + Y(kMainfrmWindow.clientHeight));
-  if (top_ > 0) new TitleBar(*this);
+  setFixedSize(X(kMainfrmWindow.clientWidth), Top() + Y(kMainfrmWindow.clientHeight));
+  if (frame_ == WindowFrame::kOwnTitleBar) new TitleBar(*this);
 
   std::vector<std::pair<int, QWidget*>> tabOrder;
   for (const ControlDefinition& control : kMainfrmControls) {
@@ -228,7 +227,7 @@ void Mainfrm::BuildControls() {
     widget->setObjectName(name);
     if (control.font) widget->setFont(ToQFont(*control.font));
     const TwipsRect& place = control.place;
-    widget->setGeometry(X(place.left), top_ + Y(place.top), X(place.width), Y(place.height));
+    widget->setGeometry(X(place.left), Top() + Y(place.top), X(place.width), Y(place.height));
     // Sized to its text from the start, so its state at load is exactly the
     // one its text changes give it later.
     if (control.sizesToText) widget->adjustSize();

@@ -61,6 +61,9 @@ class Mainfrm final : public QWidget, private ProgramControl {
   T* Control(const char* name) const;
   int X(int twips) const;
   int Y(int twips) const;
+  // Where the controls' area starts: below the window's own title bar, if
+  // it draws one.
+  int Top() const;
 
   QTimer* timer1_ = nullptr;
 
@@ -69,10 +72,7 @@ class Mainfrm final : public QWidget, private ProgramControl {
   std::unique_ptr<QtPollTimer> pollTimer_;
   std::unique_ptr<MainfrmLogic> logic_;
 
-  // Where the controls' area starts: below the window's own title bar, if
-  // it draws one.
   const WindowFrame frame_;
-  const int top_;
   qreal dpiX_ = 96.0;
   qreal dpiY_ = 96.0;
   bool shownOnce_ = false;

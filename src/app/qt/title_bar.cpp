@@ -81,14 +81,6 @@ bool TitleBar::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void GiveOwnTitleBar(QDialog& dialog) {
-  dialog.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-  const QMargins margins = dialog.contentsMargins();
-  dialog.setContentsMargins(margins.left(), margins.top() + TitleBar::kHeight, margins.right(),
-                            margins.bottom());
-  new TitleBar(dialog);
-}
-
 void TitleBar::resizeEvent(QResizeEvent* /*event*/) {
   close_->move(width() - kMargin - kCloseSize, (kHeight - kCloseSize) / 2);
 }
@@ -138,6 +130,14 @@ void TitleBar::mousePressEvent(QMouseEvent* event) {
     return;
   }
   QWidget::mousePressEvent(event);
+}
+
+void GiveOwnTitleBar(QDialog& dialog) {
+  dialog.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+  const QMargins margins = dialog.contentsMargins();
+  dialog.setContentsMargins(margins.left(), margins.top() + TitleBar::kHeight, margins.right(),
+                            margins.bottom());
+  new TitleBar(dialog);
 }
 
 }  // namespace trivexa::app

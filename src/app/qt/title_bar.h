@@ -4,8 +4,6 @@
 
 class QAbstractButton;
 class QDialog;
-class QPaintEvent;
-class QMouseEvent;
 
 namespace trivexa::app {
 
