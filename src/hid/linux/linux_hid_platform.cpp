@@ -4,8 +4,6 @@
 #include <linux/hidraw.h>
 #include <poll.h>
 #include <sys/ioctl.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -150,9 +148,7 @@ Handle LinuxHidPlatform::Register(int fd, bool numberedReports, std::string path
     ::close(fd);
     return kInvalidHandle;
   }
-  struct stat status {};
-  const bool isSocket = ::fstat(fd, &status) == 0 && S_ISSOCK(status.st_mode);
-  nodes_[handle] = OpenNode{std::move(path), fd, numberedReports, isSocket};
+  nodes_[handle] = OpenNode{std::move(path), fd, numberedReports};
   return handle;
 }
 
@@ -328,10 +324,8 @@ bool LinuxHidPlatform::Write(Handle handle, std::span<const std::uint8_t> report
     Failed("write " + NodeName(node->path, node->fd) + ": empty report");
     return false;
   }
-  const ssize_t written = RetryOnEintr([&] {
-    return node->isSocket ? ::send(node->fd, report.data(), report.size(), MSG_NOSIGNAL)
-                          : ::write(node->fd, report.data(), report.size());
-  });
+  const ssize_t written =
+      RetryOnEintr([&] { return ::write(node->fd, report.data(), report.size()); });
   if (written < 0) {
     const int error = errno;
     Failed("write " + NodeName(node->path, node->fd), error);

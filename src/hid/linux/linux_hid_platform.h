@@ -63,7 +63,6 @@ class LinuxHidPlatform final : public HidPlatform {
     std::string path;  // empty for a descriptor the unit tests registered
     int fd;
     bool numberedReports;
-    bool isSocket;  // written with send(), so a gone peer gives EPIPE, not SIGPIPE
   };
   struct PendingRead {
     Handle handle;
