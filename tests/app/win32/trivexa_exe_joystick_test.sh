@@ -125,8 +125,11 @@ check "close commands the firmware took" 1 "$(grep -c 'firmware hidraw1 close' "
 # Unplugged while polled: winebus sees hidrawN leave /dev (inotify, as
 # without udevd), drops the interface and closes the node; the failing
 # exchange marks the link lost, the label turns red and stays red, since no
-# search finds the joystick any more.
+# search finds the joystick any more. The first session must be gone
+# first: a Wine process started while its server is still exiting joins it,
+# and the old winebus, outside this scenario, serves the program.
 WINEPREFIX="$prefix" wineserver -k 2>/dev/null
+WINEPREFIX="$prefix" wineserver -w
 log="$work/vjoy-unplug.log"
 cat >"$work/unplug.scenario" <<'SCENARIO'
 hidraw 0 vendor=0x0079 product=0x0026 name="USB Joystick" firmware delay=2
