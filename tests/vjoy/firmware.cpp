@@ -15,14 +15,14 @@ std::uint8_t High(std::int16_t value) {
 
 }  // namespace
 
-JoystickFirmware::JoystickFirmware(const InterfaceSpec& interfaceSpec)
-    : reportId_(interfaceSpec.reportId),
-      silent_(interfaceSpec.silent),
-      eeprom_(interfaceSpec.eeprom),
-      statusX_(interfaceSpec.statusX),
-      statusY_(interfaceSpec.statusY),
-      positionX_(interfaceSpec.positionX),
-      positionY_(interfaceSpec.positionY) {}
+JoystickFirmware::JoystickFirmware(const VirtualInterface& virtualInterface)
+    : reportId_(virtualInterface.reportId),
+      silent_(virtualInterface.silent),
+      eeprom_(virtualInterface.eeprom),
+      statusX_(virtualInterface.statusX),
+      statusY_(virtualInterface.statusY),
+      positionX_(virtualInterface.positionX),
+      positionY_(virtualInterface.positionY) {}
 
 std::vector<std::uint8_t> JoystickFirmware::Input(std::array<std::uint8_t, 8> data) const {
   std::vector<std::uint8_t> report;

@@ -15,7 +15,7 @@ namespace vjoy {
 // its four bytes, 0xAA is only counted. Anything else is ignored.
 class JoystickFirmware {
  public:
-  explicit JoystickFirmware(const InterfaceSpec& interfaceSpec);
+  explicit JoystickFirmware(const VirtualInterface& virtualInterface);
 
   // Takes one output report as it reaches the device, that is after the
   // kernel dropped a zero report-ID byte. Gives the input report to send

@@ -30,13 +30,13 @@ TEST(ScenarioTest, ReadsInterfacesWithTheirFirmwareAndPlugEvents) {
       "replug 3 after=unplug+1500\n"
       "unplug 0 at=2000\n");
   ASSERT_EQ(scenario.interfaces.size(), 2u);
-  const InterfaceSpec& mouse = scenario.interfaces[0];
+  const VirtualInterface& mouse = scenario.interfaces[0];
   EXPECT_EQ(mouse.vendor, 0x046d);
   EXPECT_EQ(mouse.name, "Logitech USB Receiver");
   EXPECT_FALSE(mouse.firmware);
   EXPECT_EQ(mouse.descriptor, *PresetDescriptor("mouse"));
 
-  const InterfaceSpec& joystick = *scenario.Find(3);
+  const VirtualInterface& joystick = *scenario.Find(3);
   EXPECT_TRUE(joystick.firmware);
   EXPECT_EQ(joystick.replyDelayMs, 5u);
   EXPECT_EQ(joystick.eeprom, (std::array<std::uint8_t, 4>{1, 2, 3, 4}));
@@ -90,13 +90,13 @@ std::vector<std::uint8_t> Output(std::uint8_t command, std::vector<std::uint8_t>
 }
 
 TEST(FirmwareTest, AnswersQueriesWithTheReportLayoutTheToolReads) {
-  InterfaceSpec interfaceSpec;
-  interfaceSpec.eeprom = {4, 5, 0, 1};
-  interfaceSpec.statusX = 128;
-  interfaceSpec.statusY = 127;
-  interfaceSpec.positionX = -300;
-  interfaceSpec.positionY = 25;
-  JoystickFirmware firmware(interfaceSpec);
+  VirtualInterface virtualInterface;
+  virtualInterface.eeprom = {4, 5, 0, 1};
+  virtualInterface.statusX = 128;
+  virtualInterface.statusY = 127;
+  virtualInterface.positionX = -300;
+  virtualInterface.positionY = 25;
+  JoystickFirmware firmware(virtualInterface);
   // Without the report ID, the tool's offsets 1..8 are bytes 0..7.
   EXPECT_EQ(firmware.OnOutput(Output(0x5A)),
             (std::vector<std::uint8_t>{128, 127, 0, 0x5A, 4, 5, 0, 1}));
@@ -105,7 +105,7 @@ TEST(FirmwareTest, AnswersQueriesWithTheReportLayoutTheToolReads) {
 }
 
 TEST(FirmwareTest, StoresWrittenSettingsAndReportsThemInTheNextStatus) {
-  JoystickFirmware firmware(InterfaceSpec{});
+  JoystickFirmware firmware(VirtualInterface{});
   EXPECT_EQ(firmware.OnOutput(Output(0x3A, {8, 10, 5, 4})), std::nullopt);
   EXPECT_EQ(firmware.Eeprom(), (std::array<std::uint8_t, 4>{8, 10, 5, 4}));
   const auto status = firmware.OnOutput(Output(0x5A));
@@ -115,7 +115,7 @@ TEST(FirmwareTest, StoresWrittenSettingsAndReportsThemInTheNextStatus) {
 }
 
 TEST(FirmwareTest, CountsCloseAndIgnoresUnknownCommands) {
-  JoystickFirmware firmware(InterfaceSpec{});
+  JoystickFirmware firmware(VirtualInterface{});
   EXPECT_EQ(firmware.OnOutput(Output(0xAA)), std::nullopt);
   EXPECT_EQ(firmware.OnOutput(Output(0x7A)), std::nullopt);
   EXPECT_EQ(firmware.OnOutput({}), std::nullopt);
@@ -123,9 +123,9 @@ TEST(FirmwareTest, CountsCloseAndIgnoresUnknownCommands) {
 }
 
 TEST(FirmwareTest, SilentFirmwareStillStoresButNeverAnswers) {
-  InterfaceSpec interfaceSpec;
-  interfaceSpec.silent = true;
-  JoystickFirmware firmware(interfaceSpec);
+  VirtualInterface virtualInterface;
+  virtualInterface.silent = true;
+  JoystickFirmware firmware(virtualInterface);
   EXPECT_EQ(firmware.OnOutput(Output(0x5A)), std::nullopt);
   EXPECT_EQ(firmware.OnOutput(Output(0x6A)), std::nullopt);
   firmware.OnOutput(Output(0x3A, {1, 1, 1, 1}));
@@ -133,9 +133,9 @@ TEST(FirmwareTest, SilentFirmwareStillStoresButNeverAnswers) {
 }
 
 TEST(FirmwareTest, NumberedReportsCarryTheirIdBothWays) {
-  InterfaceSpec interfaceSpec;
-  interfaceSpec.reportId = 7;
-  JoystickFirmware firmware(interfaceSpec);
+  VirtualInterface virtualInterface;
+  virtualInterface.reportId = 7;
+  JoystickFirmware firmware(virtualInterface);
   std::vector<std::uint8_t> numbered{7, 0x6A};
   numbered.resize(65, 0);
   const auto reply = firmware.OnOutput(numbered);

@@ -100,9 +100,9 @@ bool ParseTrigger(std::string_view word, Trigger& trigger) {
          Number(what.substr(star + 1), trigger.count) && trigger.count > 0;
 }
 
-bool ParseInterface(const std::vector<std::string>& words, InterfaceSpec& interfaceSpec,
+bool ParseInterface(const std::vector<std::string>& words, VirtualInterface& virtualInterface,
                     std::string& error) {
-  if (words.size() < 2 || !Number(std::string_view(words[1]), interfaceSpec.number, 255u)) {
+  if (words.size() < 2 || !Number(std::string_view(words[1]), virtualInterface.number, 255u)) {
     error = "hidraw needs a node number";
     return false;
   }
@@ -115,41 +115,41 @@ bool ParseInterface(const std::vector<std::string>& words, InterfaceSpec& interf
         equals == std::string_view::npos ? std::string_view() : word.substr(equals + 1);
     bool ok = true;
     if (key == "vendor") {
-      ok = Number(value, interfaceSpec.vendor);
+      ok = Number(value, virtualInterface.vendor);
     } else if (key == "product") {
-      ok = Number(value, interfaceSpec.product);
+      ok = Number(value, virtualInterface.product);
     } else if (key == "bus") {
-      ok = Number(value, interfaceSpec.bus);
+      ok = Number(value, virtualInterface.bus);
     } else if (key == "name") {
-      interfaceSpec.name = std::string(value);
+      virtualInterface.name = std::string(value);
     } else if (key == "descriptor") {
       descriptor = std::string(value);
     } else if (key == "denied") {
-      interfaceSpec.denied = true;
+      virtualInterface.denied = true;
     } else if (key == "queue") {
-      ok = Number(value, interfaceSpec.queueLimit) && interfaceSpec.queueLimit > 0;
+      ok = Number(value, virtualInterface.queueLimit) && virtualInterface.queueLimit > 0;
     } else if (key == "firmware") {
-      interfaceSpec.firmware = true;
+      virtualInterface.firmware = true;
     } else if (key == "reportid") {
-      ok = Number(value, interfaceSpec.reportId) && interfaceSpec.reportId != 0;
+      ok = Number(value, virtualInterface.reportId) && virtualInterface.reportId != 0;
     } else if (key == "delay") {
-      ok = Number(value, interfaceSpec.replyDelayMs);
+      ok = Number(value, virtualInterface.replyDelayMs);
     } else if (key == "silent") {
-      interfaceSpec.silent = true;
+      virtualInterface.silent = true;
     } else if (key == "stream") {
-      ok = Number(value, interfaceSpec.streamMs) && interfaceSpec.streamMs > 0;
+      ok = Number(value, virtualInterface.streamMs) && virtualInterface.streamMs > 0;
     } else if (key == "eeprom") {
-      ok = NumberList(value, interfaceSpec.eeprom);
+      ok = NumberList(value, virtualInterface.eeprom);
     } else if (key == "status-xy") {
       std::array<std::uint8_t, 2> xy{};
       ok = NumberList(value, xy);
-      interfaceSpec.statusX = xy[0];
-      interfaceSpec.statusY = xy[1];
+      virtualInterface.statusX = xy[0];
+      virtualInterface.statusY = xy[1];
     } else if (key == "position") {
       std::array<std::int16_t, 2> xy{};
       ok = NumberList(value, xy);
-      interfaceSpec.positionX = xy[0];
-      interfaceSpec.positionY = xy[1];
+      virtualInterface.positionX = xy[0];
+      virtualInterface.positionY = xy[1];
     } else {
       error = "unknown word '" + std::string(word) + "'";
       return false;
@@ -166,21 +166,22 @@ bool ParseInterface(const std::vector<std::string>& words, InterfaceSpec& interf
       error = "descriptor is neither a preset nor hex bytes";
       return false;
     }
-    interfaceSpec.descriptor = std::move(*bytes);
-  } else if (interfaceSpec.reportId != 0) {
-    interfaceSpec.descriptor = NumberedJoystickDescriptor(interfaceSpec.reportId);
+    virtualInterface.descriptor = std::move(*bytes);
+  } else if (virtualInterface.reportId != 0) {
+    virtualInterface.descriptor = NumberedJoystickDescriptor(virtualInterface.reportId);
   } else {
-    interfaceSpec.descriptor = *PresetDescriptor(interfaceSpec.firmware ? "joystick" : "mouse");
+    virtualInterface.descriptor =
+        *PresetDescriptor(virtualInterface.firmware ? "joystick" : "mouse");
   }
-  if (interfaceSpec.name.empty()) interfaceSpec.name = "HID Device";
+  if (virtualInterface.name.empty()) virtualInterface.name = "HID Device";
   return true;
 }
 
 }  // namespace
 
-const InterfaceSpec* Scenario::Find(unsigned number) const {
-  for (const InterfaceSpec& interfaceSpec : interfaces) {
-    if (interfaceSpec.number == number) return &interfaceSpec;
+const VirtualInterface* Scenario::Find(unsigned number) const {
+  for (const VirtualInterface& virtualInterface : interfaces) {
+    if (virtualInterface.number == number) return &virtualInterface;
   }
   return nullptr;
 }
@@ -205,11 +206,12 @@ std::optional<Scenario> ParseScenario(std::string_view text, std::string& error)
     if (words->empty()) continue;
     const std::string& verb = words->front();
     if (verb == "hidraw") {
-      InterfaceSpec interfaceSpec;
+      VirtualInterface virtualInterface;
       std::string why;
-      if (!ParseInterface(*words, interfaceSpec, why)) return fail(why);
-      if (scenario.Find(interfaceSpec.number) != nullptr) return fail("hidraw node listed twice");
-      scenario.interfaces.push_back(std::move(interfaceSpec));
+      if (!ParseInterface(*words, virtualInterface, why)) return fail(why);
+      if (scenario.Find(virtualInterface.number) != nullptr)
+        return fail("hidraw node listed twice");
+      scenario.interfaces.push_back(std::move(virtualInterface));
     } else if (verb == "unplug" || verb == "replug") {
       PlugEvent event;
       event.replug = verb == "replug";

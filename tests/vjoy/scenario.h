@@ -14,7 +14,7 @@ namespace vjoy {
 inline constexpr unsigned kHidrawMajor = 241;
 
 // One HID interface as /sys/class/hidraw/hidrawN and /dev/hidrawN show it.
-struct InterfaceSpec {
+struct VirtualInterface {
   unsigned number = 0;  // the N of hidrawN
   std::uint16_t vendor = 0;
   std::uint16_t product = 0;
@@ -56,10 +56,10 @@ struct PlugEvent {
 };
 
 struct Scenario {
-  std::vector<InterfaceSpec> interfaces;
+  std::vector<VirtualInterface> interfaces;
   std::vector<PlugEvent> events;
 
-  const InterfaceSpec* Find(unsigned number) const;
+  const VirtualInterface* Find(unsigned number) const;
 };
 
 // Parses the scenario text; on a fault gives nullopt and says where in

@@ -25,21 +25,21 @@ std::string LowerHex(unsigned value, int digits) {
 }
 
 // The USB port the interface hangs on: 1-(N+1).
-std::string Port(const InterfaceSpec& interfaceSpec) {
-  return "1-" + std::to_string(interfaceSpec.number + 1);
+std::string Port(const VirtualInterface& virtualInterface) {
+  return "1-" + std::to_string(virtualInterface.number + 1);
 }
-std::string UsbFolder(const InterfaceSpec& interfaceSpec) {
-  return "devices/vjoy/usb1/" + Port(interfaceSpec);
+std::string UsbFolder(const VirtualInterface& virtualInterface) {
+  return "devices/vjoy/usb1/" + Port(virtualInterface);
 }
-std::string InterfaceFolder(const InterfaceSpec& interfaceSpec) {
-  return UsbFolder(interfaceSpec) + "/" + Port(interfaceSpec) + ":1.0";
+std::string InterfaceFolder(const VirtualInterface& virtualInterface) {
+  return UsbFolder(virtualInterface) + "/" + Port(virtualInterface) + ":1.0";
 }
-std::string HidName(const InterfaceSpec& interfaceSpec) {
-  return Hex(interfaceSpec.bus, 4) + ":" + Hex(interfaceSpec.vendor, 4) + ":" +
-         Hex(interfaceSpec.product, 4) + "." + Hex(interfaceSpec.number + 1, 4);
+std::string HidName(const VirtualInterface& virtualInterface) {
+  return Hex(virtualInterface.bus, 4) + ":" + Hex(virtualInterface.vendor, 4) + ":" +
+         Hex(virtualInterface.product, 4) + "." + Hex(virtualInterface.number + 1, 4);
 }
-std::string HidFolder(const InterfaceSpec& interfaceSpec) {
-  return InterfaceFolder(interfaceSpec) + "/" + HidName(interfaceSpec);
+std::string HidFolder(const VirtualInterface& virtualInterface) {
+  return InterfaceFolder(virtualInterface) + "/" + HidName(virtualInterface);
 }
 
 // Raw system calls only: the open and write wrappers of the fixture must
@@ -84,19 +84,19 @@ int RemoveEntry(const char* path, const struct stat*, int type, struct FTW*) {
 
 }  // namespace
 
-std::string NodeFolder(const InterfaceSpec& interfaceSpec) {
-  return HidFolder(interfaceSpec) + "/hidraw/hidraw" + std::to_string(interfaceSpec.number);
+std::string NodeFolder(const VirtualInterface& virtualInterface) {
+  return HidFolder(virtualInterface) + "/hidraw/hidraw" + std::to_string(virtualInterface.number);
 }
 
-bool AddInterface(const std::string& root, const InterfaceSpec& interfaceSpec) {
+bool AddInterface(const std::string& root, const VirtualInterface& virtualInterface) {
   const std::string sys = root + "/";
-  const std::string n = std::to_string(interfaceSpec.number);
-  const std::string k = std::to_string(interfaceSpec.number + 1);
-  const std::string node = NodeFolder(interfaceSpec);
-  const std::string vid = LowerHex(interfaceSpec.vendor, 4);
-  const std::string pid = LowerHex(interfaceSpec.product, 4);
+  const std::string n = std::to_string(virtualInterface.number);
+  const std::string k = std::to_string(virtualInterface.number + 1);
+  const std::string node = NodeFolder(virtualInterface);
+  const std::string vid = LowerHex(virtualInterface.vendor, 4);
+  const std::string pid = LowerHex(virtualInterface.product, 4);
   const std::string ids =
-      LowerHex(interfaceSpec.vendor, 0) + "/" + LowerHex(interfaceSpec.product, 0) + "/100";
+      LowerHex(virtualInterface.vendor, 0) + "/" + LowerHex(virtualInterface.product, 0) + "/100";
   bool ok = true;
   for (const char* folder : {"class/hidraw", "dev/char", "bus/usb/drivers/usb",
                              "bus/usb/drivers/usbhid", "bus/hid/drivers/hid-generic"}) {
@@ -104,44 +104,46 @@ bool AddInterface(const std::string& root, const InterfaceSpec& interfaceSpec) {
   }
   ok = MakeFolders(sys + node) && ok;
 
-  const std::string usb = UsbFolder(interfaceSpec);
-  ok = Write(sys + usb + "/uevent",
-             "MAJOR=189\nMINOR=" + k + "\nDEVNAME=bus/usb/001/" + Hex(interfaceSpec.number + 1, 3) +
-                 "\nDEVTYPE=usb_device\nDRIVER=usb\nPRODUCT=" + ids +
-                 "\nTYPE=0/0/0\nBUSNUM=001\nDEVNUM=" + Hex(interfaceSpec.number + 1, 3) + "\n") &&
+  const std::string usb = UsbFolder(virtualInterface);
+  ok = Write(sys + usb + "/uevent", "MAJOR=189\nMINOR=" + k + "\nDEVNAME=bus/usb/001/" +
+                                        Hex(virtualInterface.number + 1, 3) +
+                                        "\nDEVTYPE=usb_device\nDRIVER=usb\nPRODUCT=" + ids +
+                                        "\nTYPE=0/0/0\nBUSNUM=001\nDEVNUM=" +
+                                        Hex(virtualInterface.number + 1, 3) + "\n") &&
        ok;
   ok = Write(sys + usb + "/idVendor", vid + "\n") && ok;
   ok = Write(sys + usb + "/idProduct", pid + "\n") && ok;
   ok = Write(sys + usb + "/bcdDevice", "0100\n") && ok;
-  ok = Write(sys + usb + "/product", interfaceSpec.name + "\n") && ok;
+  ok = Write(sys + usb + "/product", virtualInterface.name + "\n") && ok;
   ok = Write(sys + usb + "/manufacturer", "vjoy\n") && ok;
   ok = Write(sys + usb + "/busnum", "1\n") && ok;
   ok = Write(sys + usb + "/devnum", k + "\n") && ok;
   ok = Link(UpTo(usb) + "bus/usb", sys + usb + "/subsystem") && ok;
   ok = Link(UpTo(usb) + "bus/usb/drivers/usb", sys + usb + "/driver") && ok;
 
-  const std::string iface = InterfaceFolder(interfaceSpec);
-  ok = Write(sys + iface + "/uevent",
-             "DEVTYPE=usb_interface\nDRIVER=usbhid\nPRODUCT=" + ids +
-                 "\nTYPE=0/0/0\nINTERFACE=3/0/0\nMODALIAS=usb:v" + Hex(interfaceSpec.vendor, 4) +
-                 "p" + Hex(interfaceSpec.product, 4) + "d0100dc00dsc00dp00ic03isc00ip00in00\n") &&
-       ok;
+  const std::string iface = InterfaceFolder(virtualInterface);
+  ok =
+      Write(sys + iface + "/uevent",
+            "DEVTYPE=usb_interface\nDRIVER=usbhid\nPRODUCT=" + ids +
+                "\nTYPE=0/0/0\nINTERFACE=3/0/0\nMODALIAS=usb:v" + Hex(virtualInterface.vendor, 4) +
+                "p" + Hex(virtualInterface.product, 4) + "d0100dc00dsc00dp00ic03isc00ip00in00\n") &&
+      ok;
   ok = Write(sys + iface + "/bInterfaceNumber", "00\n") && ok;
   ok = Write(sys + iface + "/bInterfaceClass", "03\n") && ok;
   ok = Link(UpTo(iface) + "bus/usb", sys + iface + "/subsystem") && ok;
   ok = Link(UpTo(iface) + "bus/usb/drivers/usbhid", sys + iface + "/driver") && ok;
 
-  const std::string hid = HidFolder(interfaceSpec);
+  const std::string hid = HidFolder(virtualInterface);
   ok = Write(sys + hid + "/uevent",
-             "DRIVER=hid-generic\nHID_ID=" + Hex(interfaceSpec.bus, 4) + ":" +
-                 Hex(interfaceSpec.vendor, 8) + ":" + Hex(interfaceSpec.product, 8) +
-                 "\nHID_NAME=" + interfaceSpec.name + "\nHID_PHYS=usb-vjoy-" + k +
-                 "/input0\nHID_UNIQ=\nMODALIAS=hid:b" + Hex(interfaceSpec.bus, 4) + "g0001v" +
-                 Hex(interfaceSpec.vendor, 8) + "p" + Hex(interfaceSpec.product, 8) + "\n") &&
+             "DRIVER=hid-generic\nHID_ID=" + Hex(virtualInterface.bus, 4) + ":" +
+                 Hex(virtualInterface.vendor, 8) + ":" + Hex(virtualInterface.product, 8) +
+                 "\nHID_NAME=" + virtualInterface.name + "\nHID_PHYS=usb-vjoy-" + k +
+                 "/input0\nHID_UNIQ=\nMODALIAS=hid:b" + Hex(virtualInterface.bus, 4) + "g0001v" +
+                 Hex(virtualInterface.vendor, 8) + "p" + Hex(virtualInterface.product, 8) + "\n") &&
        ok;
   ok = Write(sys + hid + "/report_descriptor",
-             std::string_view(reinterpret_cast<const char*>(interfaceSpec.descriptor.data()),
-                              interfaceSpec.descriptor.size())) &&
+             std::string_view(reinterpret_cast<const char*>(virtualInterface.descriptor.data()),
+                              virtualInterface.descriptor.size())) &&
        ok;
   ok = Link(UpTo(hid) + "bus/hid", sys + hid + "/subsystem") && ok;
   ok = Link(UpTo(hid) + "bus/hid/drivers/hid-generic", sys + hid + "/driver") && ok;
@@ -151,19 +153,19 @@ bool AddInterface(const std::string& root, const InterfaceSpec& interfaceSpec) {
        ok;
   ok = Write(sys + node + "/dev", std::to_string(kHidrawMajor) + ":" + n + "\n") && ok;
   ok = Link(UpTo(node) + "class/hidraw", sys + node + "/subsystem") && ok;
-  ok = Link("../../../" + HidName(interfaceSpec), sys + node + "/device") && ok;
+  ok = Link("../../../" + HidName(virtualInterface), sys + node + "/device") && ok;
 
   ok = Link("../../" + node, sys + "class/hidraw/hidraw" + n) && ok;
   ok = Link("../../" + node, sys + "dev/char/" + std::to_string(kHidrawMajor) + ":" + n) && ok;
   return ok;
 }
 
-void RemoveInterface(const std::string& root, const InterfaceSpec& interfaceSpec) {
-  const std::string n = std::to_string(interfaceSpec.number);
+void RemoveInterface(const std::string& root, const VirtualInterface& virtualInterface) {
+  const std::string n = std::to_string(virtualInterface.number);
   ::syscall(SYS_unlinkat, AT_FDCWD, (root + "/class/hidraw/hidraw" + n).c_str(), 0);
   ::syscall(SYS_unlinkat, AT_FDCWD,
             (root + "/dev/char/" + std::to_string(kHidrawMajor) + ":" + n).c_str(), 0);
-  ::nftw((root + "/" + UsbFolder(interfaceSpec)).c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+  ::nftw((root + "/" + UsbFolder(virtualInterface)).c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
 void RemoveTree(const std::string& root) {

@@ -15,12 +15,12 @@ namespace vjoy {
 //   parents carry the USB interface and the USB device (idVendor,
 //   idProduct, product). Everything is made with raw system calls, so it
 //   never passes through the fixture's own wrappers.
-bool AddInterface(const std::string& root, const InterfaceSpec& interfaceSpec);
+bool AddInterface(const std::string& root, const VirtualInterface& virtualInterface);
 // Takes the interface away as an unplug does: the links and the device
 // folders go.
-void RemoveInterface(const std::string& root, const InterfaceSpec& interfaceSpec);
+void RemoveInterface(const std::string& root, const VirtualInterface& virtualInterface);
 // The folder of hidrawN below `root`, as class/hidraw/hidrawN resolves.
-std::string NodeFolder(const InterfaceSpec& interfaceSpec);
+std::string NodeFolder(const VirtualInterface& virtualInterface);
 // Removes the whole tree.
 void RemoveTree(const std::string& root);
 

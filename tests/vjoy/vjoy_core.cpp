@@ -62,7 +62,7 @@ struct OpenFile {
 };
 
 struct Device {
-  InterfaceSpec interfaceSpec;
+  VirtualInterface virtualInterface;
   std::unique_ptr<JoystickFirmware> firmware;
   bool present = true;
   unsigned generation = 0;
@@ -149,7 +149,7 @@ void Log(const char* format, ...) {
 
 Device* FindDevice(unsigned number) {
   for (Device& device : g_state->devices) {
-    if (device.interfaceSpec.number == number) return &device;
+    if (device.virtualInterface.number == number) return &device;
   }
   return nullptr;
 }
@@ -215,8 +215,8 @@ void MakeTreeLocked() {
   ::mkdir(DevMirrorLocked().c_str(), 0755);
   for (const Device& device : g_state->devices) {
     if (!device.present) continue;
-    AddInterface(g_state->sysRoot, device.interfaceSpec);
-    MirrorNodeLocked(device.interfaceSpec.number, true);
+    AddInterface(g_state->sysRoot, device.virtualInterface);
+    MirrorNodeLocked(device.virtualInterface.number, true);
   }
 }
 
@@ -228,8 +228,8 @@ void DeliverLocked(Device& device, const std::vector<std::uint8_t>& report) {
   unsigned taken = 0;
   for (OpenFile* file : device.files) {
     if (!Alive(*file)) continue;
-    if (file->queued.load() >= device.interfaceSpec.queueLimit) {
-      Log("drop hidraw%u fd=%d", device.interfaceSpec.number, file->fd);
+    if (file->queued.load() >= device.virtualInterface.queueLimit) {
+      Log("drop hidraw%u fd=%d", device.virtualInterface.number, file->fd);
       continue;
     }
     // Counted before it is sent: a reader may take it at once.
@@ -241,13 +241,13 @@ void DeliverLocked(Device& device, const std::vector<std::uint8_t>& report) {
       file->queued.fetch_sub(1);
     }
   }
-  Log("report hidraw%u to=%u bytes=%s", device.interfaceSpec.number, taken,
+  Log("report hidraw%u to=%u bytes=%s", device.virtualInterface.number, taken,
       Hex(report.data(), report.size()).c_str());
 }
 
 void FireTriggers(Device& device, Trigger::Kind kind, std::uint8_t command) {
   for (const PlugEvent& event : g_state->scenario.events) {
-    if (event.number != device.interfaceSpec.number || event.trigger.kind != kind) continue;
+    if (event.number != device.virtualInterface.number || event.trigger.kind != kind) continue;
     if (kind == Trigger::Kind::kAfterCommand &&
         (event.trigger.command != command ||
          device.commandCounts[command] != event.trigger.count)) {
@@ -266,12 +266,12 @@ void UnplugLocked(Device& device) {
   device.present = false;
   device.streaming = false;
   MakeTreeLocked();
-  RemoveInterface(g_state->sysRoot, device.interfaceSpec);
-  MirrorNodeLocked(device.interfaceSpec.number, false);
+  RemoveInterface(g_state->sysRoot, device.virtualInterface);
+  MirrorNodeLocked(device.virtualInterface.number, false);
   // Open files stay open but dead: reads fail once their queue is empty,
   // poll says POLLERR|POLLHUP, writes and ioctls fail with ENODEV.
   for (OpenFile* file : device.files) ::shutdown(file->peer, SHUT_RDWR);
-  Log("unplug hidraw%u", device.interfaceSpec.number);
+  Log("unplug hidraw%u", device.virtualInterface.number);
   FireTriggers(device, Trigger::Kind::kAfterUnplug, 0);
 }
 
@@ -280,17 +280,17 @@ void ReplugLocked(Device& device) {
   device.present = true;
   ++device.generation;
   MakeTreeLocked();
-  AddInterface(g_state->sysRoot, device.interfaceSpec);
-  MirrorNodeLocked(device.interfaceSpec.number, true);
-  Log("replug hidraw%u", device.interfaceSpec.number);
+  AddInterface(g_state->sysRoot, device.virtualInterface);
+  MirrorNodeLocked(device.virtualInterface.number, true);
+  Log("replug hidraw%u", device.virtualInterface.number);
 }
 
 void StartStreamLocked(Device& device) {
-  if (device.streaming || device.interfaceSpec.streamMs == 0 || !device.firmware) return;
+  if (device.streaming || device.virtualInterface.streamMs == 0 || !device.firmware) return;
   device.streaming = true;
   Action action;
   action.kind = Action::Kind::kStream;
-  action.atMs = NowMs() + device.interfaceSpec.streamMs;
+  action.atMs = NowMs() + device.virtualInterface.streamMs;
   action.device = &device;
   action.generation = device.generation;
   Schedule(std::move(action));
@@ -313,7 +313,7 @@ void PerformLocked(Action& action) {
     case Action::Kind::kStream:
       if (!device.present || device.generation != action.generation) break;
       DeliverLocked(device, device.firmware->PositionReport());
-      action.atMs += device.interfaceSpec.streamMs;
+      action.atMs += device.virtualInterface.streamMs;
       action.sequence = g_state->nextSequence++;
       g_state->actions.push(action);
       break;
@@ -394,13 +394,14 @@ void Start() {
 
   g_state = new State;
   g_state->scenario = std::move(*scenario);
-  for (const InterfaceSpec& interfaceSpec : g_state->scenario.interfaces) {
+  for (const VirtualInterface& virtualInterface : g_state->scenario.interfaces) {
     Device& device = g_state->devices.emplace_back();
-    device.interfaceSpec = interfaceSpec;
-    if (interfaceSpec.firmware) device.firmware = std::make_unique<JoystickFirmware>(interfaceSpec);
+    device.virtualInterface = virtualInterface;
+    if (virtualInterface.firmware)
+      device.firmware = std::make_unique<JoystickFirmware>(virtualInterface);
     // An interface whose first plug event is a replug starts unplugged.
     for (const PlugEvent& event : g_state->scenario.events) {
-      if (event.number != interfaceSpec.number) continue;
+      if (event.number != virtualInterface.number) continue;
       device.present = !event.replug;
       break;
     }
@@ -547,7 +548,7 @@ int vjoy_present_nodes(unsigned* out, int max) {
   std::lock_guard lock(g_state->mutex);
   int count = 0;
   for (const Device& device : g_state->devices) {
-    if (device.present && count < max) out[count++] = device.interfaceSpec.number;
+    if (device.present && count < max) out[count++] = device.virtualInterface.number;
   }
   return count;
 }
@@ -564,7 +565,7 @@ int vjoy_open_node(unsigned number, const char* path, int flags) {
     return Fail(error);
   };
   if (device == nullptr || !device->present) return refuse(ENOENT);
-  if (device->interfaceSpec.denied) return refuse(EACCES);
+  if (device->virtualInterface.denied) return refuse(EACCES);
 
   int ends[2];
   const int cloexec = (flags & O_CLOEXEC) != 0 ? SOCK_CLOEXEC : 0;
@@ -614,28 +615,28 @@ int vjoy_node_access(unsigned number, int mode) {
   std::lock_guard lock(g_state->mutex);
   const Device* device = FindDevice(number);
   if (device == nullptr || !device->present) return Fail(ENOENT);
-  if (device->interfaceSpec.denied && (mode & (R_OK | W_OK)) != 0) return Fail(EACCES);
+  if (device->virtualInterface.denied && (mode & (R_OK | W_OK)) != 0) return Fail(EACCES);
   return 0;
 }
 
 int vjoy_fd_stat(int fd, struct stat* out) {
   const OpenFile* file = FileOf(fd);
   if (file == nullptr) return Fail(EBADF);
-  FillNodeStat(file->device->interfaceSpec.number, *out);
+  FillNodeStat(file->device->virtualInterface.number, *out);
   return 0;
 }
 
 int vjoy_fd_statx(int fd, struct statx* out) {
   const OpenFile* file = FileOf(fd);
   if (file == nullptr) return Fail(EBADF);
-  FillNodeStatx(file->device->interfaceSpec.number, *out);
+  FillNodeStatx(file->device->virtualInterface.number, *out);
   return 0;
 }
 
 ssize_t vjoy_read(int fd, void* buffer, size_t count) {
   OpenFile* file = FileOf(fd);
   if (file == nullptr) return Fail(EBADF);
-  const unsigned number = file->device->interfaceSpec.number;
+  const unsigned number = file->device->virtualInterface.number;
   bool alive = false;
   {
     std::lock_guard lock(g_state->mutex);
@@ -662,7 +663,7 @@ ssize_t vjoy_write(int fd, const void* buffer, size_t count) {
   if (file == nullptr) return Fail(EBADF);
   std::lock_guard lock(g_state->mutex);
   Device& device = *file->device;
-  const unsigned number = device.interfaceSpec.number;
+  const unsigned number = device.virtualInterface.number;
   const std::string bytes = Hex(buffer, std::min(count, kMaxWrite));
   auto fail = [&](int error) {
     Log("write hidraw%u fd=%d len=%zu -> err=%s bytes=%s", number, fd, count, ErrorName(error),
@@ -688,12 +689,12 @@ ssize_t vjoy_write(int fd, const void* buffer, size_t count) {
           eeprom[3]);
     }
     if (reply) {
-      if (device.interfaceSpec.replyDelayMs == 0) {
+      if (device.virtualInterface.replyDelayMs == 0) {
         DeliverLocked(device, *reply);
       } else {
         Action action;
         action.kind = Action::Kind::kDeliver;
-        action.atMs = NowMs() + device.interfaceSpec.replyDelayMs;
+        action.atMs = NowMs() + device.virtualInterface.replyDelayMs;
         action.device = &device;
         action.generation = device.generation;
         action.report = std::move(*reply);
@@ -709,8 +710,8 @@ int vjoy_ioctl(int fd, unsigned long request, void* argument) {
   OpenFile* file = FileOf(fd);
   if (file == nullptr) return Fail(EBADF);
   std::lock_guard lock(g_state->mutex);
-  const InterfaceSpec& interfaceSpec = file->device->interfaceSpec;
-  const unsigned number = interfaceSpec.number;
+  const VirtualInterface& virtualInterface = file->device->virtualInterface;
+  const unsigned number = virtualInterface.number;
   const char* name = "other";
   int result = 0;
   int error = 0;
@@ -728,7 +729,7 @@ int vjoy_ioctl(int fd, unsigned long request, void* argument) {
     switch (_IOC_NR(request)) {
       case _IOC_NR(HIDIOCGRDESCSIZE):
         name = "HIDIOCGRDESCSIZE";
-        *static_cast<int*>(argument) = static_cast<int>(interfaceSpec.descriptor.size());
+        *static_cast<int*>(argument) = static_cast<int>(virtualInterface.descriptor.size());
         break;
       case _IOC_NR(HIDIOCGRDESC): {
         name = "HIDIOCGRDESC";
@@ -737,21 +738,21 @@ int vjoy_ioctl(int fd, unsigned long request, void* argument) {
           error = EINVAL;
           break;
         }
-        std::memcpy(descriptor->value, interfaceSpec.descriptor.data(),
-                    std::min<std::size_t>(descriptor->size, interfaceSpec.descriptor.size()));
+        std::memcpy(descriptor->value, virtualInterface.descriptor.data(),
+                    std::min<std::size_t>(descriptor->size, virtualInterface.descriptor.size()));
         break;
       }
       case _IOC_NR(HIDIOCGRAWINFO): {
         name = "HIDIOCGRAWINFO";
         auto* info = static_cast<hidraw_devinfo*>(argument);
-        info->bustype = interfaceSpec.bus;
-        info->vendor = static_cast<__s16>(interfaceSpec.vendor);
-        info->product = static_cast<__s16>(interfaceSpec.product);
+        info->bustype = virtualInterface.bus;
+        info->vendor = static_cast<__s16>(virtualInterface.vendor);
+        info->product = static_cast<__s16>(virtualInterface.product);
         break;
       }
       case _IOC_NR(HIDIOCGRAWNAME(0)):
         name = "HIDIOCGRAWNAME";
-        result = copyText(interfaceSpec.name);
+        result = copyText(virtualInterface.name);
         break;
       case _IOC_NR(HIDIOCGRAWPHYS(0)):
         name = "HIDIOCGRAWPHYS";
@@ -779,7 +780,7 @@ int vjoy_close(int fd) {
     std::erase(file->device->files, file);
     g_files[fd].store(nullptr, std::memory_order_release);
     ::syscall(SYS_close, file->peer);
-    Log("close hidraw%u fd=%d", file->device->interfaceSpec.number, fd);
+    Log("close hidraw%u fd=%d", file->device->virtualInterface.number, fd);
   }
   delete file;
   return static_cast<int>(::syscall(SYS_close, fd));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -184,6 +185,16 @@ constexpr const ControlDefinition* FindMainfrmControl(std::string_view name) {
     if (control.name == name) return &control;
   }
   return nullptr;
+}
+
+// The place in kMainfrmControls of the control of that name, by which a
+// front-end may number its controls. Known while compiling: a name the table
+// lacks is a build error, not a control that never answers.
+consteval std::size_t MainfrmControlIndex(std::string_view name) {
+  for (std::size_t index = 0; index < kMainfrmControls.size(); ++index) {
+    if (kMainfrmControls[index].name == name) return index;
+  }
+  throw "no control of that name in the window definition";
 }
 
 }  // namespace trivexa::app

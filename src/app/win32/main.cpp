@@ -4,6 +4,7 @@
 
 #include "app/instance/instance_lock.h"
 #include "app/win32/mainfrm_window.h"
+#include "app/win32/running_window.h"
 #include "hid/system_hid_platform.h"
 #include "host/clock.h"
 #include "settings/program_folder.h"

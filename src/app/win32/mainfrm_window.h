@@ -3,51 +3,19 @@
 #include <windows.h>
 
 #include <array>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/logic/mainfrm_logic.h"
+#include "app/win32/painting.h"
 #include "app/win32/win32_adapters.h"
+#include "app/win32/window_ids.h"
 #include "hid/hid_platform.h"
 #include "host/clock.h"
 #include "settings/settings_store.h"
 
 namespace trivexa::app::win32 {
-
-// Control identifiers, also the WM_COMMAND ids. Clear of IDOK and IDCANCEL,
-// which the dialog keys send.
-enum ControlId : int {
-  kCombo4 = 1001,
-  kCombo3,
-  kCombo2,
-  kCombo1,
-  kCmdWriteEeprom,
-  kClear,
-  kLstResults,
-  kCmdExit,
-  kLabelXy,
-  kLabel5,
-  kLabel4,
-  kLabel3,
-  kLabel2,
-  kLabel1,
-  kLabelJoyState,
-  kLabelUsbConnect,
-};
-
-inline constexpr UINT_PTR kTimer1Id = 1;
-// Posted by a failed save: the box opens once the write handler has ended.
-inline constexpr UINT kSaveFailedMessage = WM_APP + 1;
-
-// The window's class name: a second copy finds the running window by it.
-inline constexpr const wchar_t* kMainfrmClass = L"Trivexa.Mainfrm";
-
-// Brings this user's running window to the front, or makes it flash in the
-// task bar where Windows does not let a new program take the foreground.
-// False when no such window was found.
-bool RaiseRunningWindow();
 
 // The tool's one window in the platform's own controls, bound to the
 // handlers of MainfrmLogic. The device side, the clock, the single-copy
@@ -96,7 +64,6 @@ class Mainfrm final : private ProgramControl {
   void BuildControls();
   // Places every control and makes the fonts and icons for dpi_.
   void LayOut();
-  void PlaceControl(HWND control, const ControlDefinition& definition, HFONT font) const;
   void LoadIcons();
   // The outer size of the window whose client area is the defined one at `dpi`.
   SIZE FrameSize(int dpi) const;
@@ -106,19 +73,16 @@ class Mainfrm final : private ProgramControl {
   void FitClientArea();
   // Twips to pixels at dpi_.
   int Px(int twips) const;
-  // One brush per colour, made on first use and kept for the window's life.
-  HBRUSH Brush(COLORREF colour);
   HFONT MakeFont(const FontDefinition& font);
   const ControlDefinition* DefinitionOf(HWND control) const;
 
   HINSTANCE instance_;
   int dpi_ = 96;
-  std::map<COLORREF, HBRUSH> brushes_;
+  BrushCache brushes_;
   std::vector<HFONT> fonts_;  // those of the current DPI
   HFONT windowFont_ = nullptr;
   HICON bigIcon_ = nullptr;
   HICON smallIcon_ = nullptr;
-  std::map<int, const ControlDefinition*> definitions_;  // by control id
   HWND window_ = nullptr;
   HWND focusBeforeDeactivation_ = nullptr;
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/win32/running_window.h"
 #include "fakes/fake_hid_platform.h"
 #include "fakes/fake_window.h"
 #include "fakes/temp_dir.h"
@@ -14,6 +15,13 @@
 
 namespace trivexa::app::win32 {
 namespace {
+
+constexpr ControlId kLabel1 = IdOf("Label1");
+constexpr ControlId kLabel2 = IdOf("Label2");
+constexpr ControlId kLabel3 = IdOf("Label3");
+constexpr ControlId kLabel4 = IdOf("Label4");
+constexpr ControlId kLabel5 = IdOf("Label5");
+constexpr ControlId kLstResults = IdOf("lstResults");
 
 std::wstring TextOf(HWND control) {
   wchar_t text[256] = {};
