@@ -24,7 +24,7 @@ void BM_ConnectedTick(benchmark::State& state) {
     connected.rig.logic.Timer1_Timer();
     connected.rig.timeline.Clear();
   }
-  state.counters["designed_pause_ms"] = 60;
+  state.counters["fixed_pause_ms"] = 60;
 }
 BENCHMARK(BM_ConnectedTick);
 
@@ -39,7 +39,7 @@ void BM_NotConnectedTickScanning32(benchmark::State& state) {
     rig.logic.Timer1_Timer();
     rig.timeline.Clear();
   }
-  state.counters["designed_pause_ms"] = 3200;
+  state.counters["fixed_pause_ms"] = 3200;
 }
 BENCHMARK(BM_NotConnectedTickScanning32);
 
@@ -49,7 +49,7 @@ void BM_WriteCommand(benchmark::State& state) {
     connected.rig.logic.Cmd_WriteEEPROM_Click();
     connected.rig.timeline.Clear();
   }
-  state.counters["designed_pause_ms"] = 80;
+  state.counters["fixed_pause_ms"] = 80;
 }
 BENCHMARK(BM_WriteCommand);
 

@@ -9,7 +9,7 @@
 
 namespace trivexa::settings {
 
-// The settings file on disk: the three designed wrappers, and what the
+// The settings file on disk: the three wrappers the handlers call, and what the
 // settings store needs on top of them: file I/O and atomic replace. The
 // text editing is ini_text's.
 // Only a regular file, reached without following a link at its last name

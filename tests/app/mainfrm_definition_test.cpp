@@ -91,7 +91,7 @@ TEST(MainfrmDefinition, CaptionsAndListsFormRowsBesideEachOther) {
   }
 }
 
-TEST(MainfrmDefinition, AHandfulOfControlsAsDesigned) {
+TEST(MainfrmDefinition, AHandfulOfControlsInPlace) {
   const ControlDefinition& write = Control("Cmd_WriteEEPROM");
   EXPECT_EQ(write.kind, ControlKind::kButton);
   EXPECT_EQ(write.text, "Write EEPROM");

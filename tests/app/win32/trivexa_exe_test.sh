@@ -1,6 +1,6 @@
 #!/bin/sh
 # The real trivexa.exe under Wine on a virtual X server, as a user meets it:
-# the window as designed, the settings file beside the program in a folder
+# its controls, colours and sizes, the settings file beside the program in a folder
 # named outside ASCII, a second copy that ends at once, Tab and Space, a
 # click on "Write EEPROM" without a joystick, EXIT, and the window at 144
 # dpi started from a folder of a long path.
