@@ -147,27 +147,31 @@ TEST(SettingsPlacePosixTest, RootWithAUsersHomeLeavesTheHomeAsTheUserWouldAndFol
 
   // Links of the user's (and one of root's in the user's folder, which the
   // user could swap) to a folder of root's: the user may not write there,
-  // so nothing is. A file of the user's elsewhere, hard-linked in: not the
-  // user's settings file, so it is left alone.
+  // so nothing is. A file of the user's elsewhere, hard-linked in, is not
+  // the user's settings file; one the user may not write stays too.
   const fs::path elsewhere = temp.path() / "elsewhere.ini";
   fakes::WriteFile(elsewhere, "[TRIVEXA]\n");
   ASSERT_EQ(::chown(elsewhere.c_str(), 65534, 65534), 0);
+  enum class Kind { kSymlink, kHardLink, kReadOnly };
   struct Planted {
     fs::path link;
     uid_t owner;
     std::string why;
-    bool hard = false;
+    Kind kind = Kind::kSymlink;
   };
   const std::string denied = std::generic_category().message(EACCES);
   for (const Planted& planted :
-       {Planted{ini, 65534, "it has other names too (hard links)", true},
-        Planted{home / ".config", 65534, denied}, Planted{ini.parent_path(), 65534, denied},
-        Planted{ini.parent_path(), 0, denied}}) {
+       {Planted{ini, 65534, "it has other names too (hard links)", Kind::kHardLink},
+        Planted{ini, 65534, denied, Kind::kReadOnly}, Planted{home / ".config", 65534, denied},
+        Planted{ini.parent_path(), 65534, denied}, Planted{ini.parent_path(), 0, denied}}) {
     fs::remove_all(home / ".config");
     fs::create_directories(planted.link.parent_path());
     ASSERT_EQ(::chown(planted.link.parent_path().c_str(), 65534, 65534), 0);
-    if (planted.hard) {
+    if (planted.kind == Kind::kHardLink) {
       fs::create_hard_link(elsewhere, planted.link);
+    } else if (planted.kind == Kind::kReadOnly) {
+      fakes::WriteFile(planted.link, "[TRIVEXA]\n");
+      fs::permissions(planted.link, fs::perms(0444));
     } else {
       fs::create_symlink(rootOnly, planted.link);
     }
