@@ -8,13 +8,15 @@
 
 namespace trivexa::settings {
 
-// Reading and replacing the settings file, with the care a program run as
-// root in a folder another user can write needs. One implementation per
-// platform (file_io_posix.cpp, file_io_windows.cpp).
+// Reading and replacing the settings file, with the care a folder another
+// user can write needs. One implementation per platform (file_io_posix.cpp,
+// file_io_windows.cpp). Run as root for another user, the caller holds a
+// FolderOwnerRights (folder_owner_rights.h) meanwhile.
 
 // No settings file is larger: four keys take under 100 bytes, a value at
 // most 8192 characters. A larger file, or an endless one, is not read.
 inline constexpr std::uintmax_t kMaxSettingsFileBytes = std::uintmax_t{1} << 20;
+inline constexpr const char* kTooLarge = "it is larger than a settings file can be";
 
 // The folder that holds `path`, where its temporary file goes: "." for a
 // bare name.
@@ -46,25 +48,18 @@ enum class FileRead {
 FileRead ReadRegularFile(const std::filesystem::path& path, std::string& content,
                          std::string* why = nullptr);
 
-// How a save reaches its folder, so that root, run with another user's
-// HOME, neither writes through that user's links nor leaves anything of its
-// own in that user's folders: each folder on the way is opened by name from
-// the one before, and a symbolic link is followed only when no user but root
-// and this one can have put it there (its owner and its folder's owner are
-// one of them, and others cannot write that folder unless it is sticky).
-// What root creates in a folder of another user (a folder, a new settings
-// file) is given to that folder's owner.
-
-// Makes the folders of `below` under `base`, which must exist, as a save
-// would reach them; new folders are for their user alone (0700).
+// Makes the folders of `below` under `base`, which must exist, one at a
+// time; new folders are for their user alone (0700). A failure names the
+// folder that could not be made.
 WriteOutcome MakeFolders(const std::filesystem::path& base, const std::filesystem::path& below);
 
 // Puts `content` in place of `path` in one step: written to a fresh file
 // beside it, flushed, then renamed over it, so a crash leaves the old file
 // or the new one. The outcome keeps the call that failed. Refuses when `path` is a link or not a
-// regular file, when this user may not write it, or when `content` is too large to be read back. A
-// new file has mode 0666 less the umask; a replaced file keeps its read and write bits (never
-// setuid, setgid, sticky or execute) and, where the process may set them, its owner and group.
+// regular file, when this user may not write it, when `content` is too large to be read back,
+// and, when saving for another user, when the file has other names (hard links) too. A new file
+// has mode 0666 less the umask; a replaced file keeps its read and write bits (never setuid,
+// setgid, sticky or execute) and, where the process may set them, its owner and group.
 // Temporary files that a killed save left behind are removed first.
 WriteOutcome ReplaceFileAtomically(const std::filesystem::path& path, std::string_view content);
 

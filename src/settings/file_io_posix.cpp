@@ -6,53 +6,24 @@
 #include <cerrno>
 #include <csignal>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
-#include <random>
 #include <string>
 #include <string_view>
-#include <system_error>
 
 #include "host/text.h"
 #include "settings/file_io.h"
+#include "settings/folder_owner_rights.h"
+#include "settings/save_temp_name.h"
 
 namespace trivexa::settings {
 namespace {
 
 namespace fs = std::filesystem;
 
-// A save's temporary file is ".NAME.trivexa-save.PID.XXXXXX": hidden, beside
-// the file it replaces, recognisably ours and naming the process writing it.
-constexpr std::string_view kTempMark = ".trivexa-save.";
-constexpr std::size_t kTempUniqueLength = 6;
-
+// Hidden, beside the file it replaces.
 std::string TempPrefix(const fs::path& path) {
   return "." + path.filename().native() + std::string(kTempMark);
-}
-
-std::string UniqueText() {
-  static constexpr std::string_view kLetters =
-      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  static std::mt19937 random{std::random_device{}()};
-  std::uniform_int_distribution<std::size_t> pick(0, kLetters.size() - 1);
-  std::string text(kTempUniqueLength, ' ');
-  for (char& c : text) c = kLetters[pick(random)];
-  return text;
-}
-
-// The writer's process id when `name` is a temporary file of a save of the
-// file whose temporary names begin with `prefix`.
-std::optional<pid_t> TempFileWriter(std::string_view name, std::string_view prefix) {
-  if (!name.starts_with(prefix)) return std::nullopt;
-  name.remove_prefix(prefix.size());
-  const std::size_t dot = name.find('.');
-  if (dot == 0 || dot == std::string_view::npos || dot > 9) return std::nullopt;
-  if (name.size() - dot - 1 != kTempUniqueLength) return std::nullopt;
-  pid_t pid = 0;
-  for (const char c : name.substr(0, dot)) {
-    if (c < '0' || c > '9') return std::nullopt;
-    pid = pid * 10 + (c - '0');
-  }
-  return pid;
 }
 
 // Removes the temporary files of saves that were killed: only regular files
@@ -67,18 +38,16 @@ void RemoveLeftovers(int folder, const std::string& prefix) {
     return;
   }
   while (const dirent* entry = ::readdir(entries)) {
-    const std::optional<pid_t> writer = TempFileWriter(entry->d_name, prefix);
-    if (!writer || *writer == ::getpid()) continue;
+    const std::optional<std::uint32_t> writer = TempFileWriter<char>(entry->d_name, prefix);
+    if (!writer || *writer == static_cast<std::uint32_t>(::getpid())) continue;
     struct stat info {};
     if (::fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
-    if (!S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) continue;
-    if (::kill(*writer, 0) == 0 || errno != ESRCH) continue;
+    if (!S_ISREG(info.st_mode) || info.st_uid != FilesystemUser()) continue;
+    if (::kill(static_cast<pid_t>(*writer), 0) == 0 || errno != ESRCH) continue;
     ::unlinkat(folderFd, entry->d_name, 0);
   }
   ::closedir(entries);
 }
-
-constexpr const char* kTooLarge = "it is larger than a settings file can be";
 
 // The failure of `call`, in the words of the errno it left.
 WriteOutcome Failure(const char* call) { return WriteOutcome::Failed(call, ErrnoText(errno)); }
@@ -103,16 +72,8 @@ bool WriteAll(int fd, std::string_view content) {
 // file saved by root stays the user's. Without the right to do so (a user
 // saving another user's group-writable file) the file becomes the saver's.
 void KeepOwner(int fd, const struct stat& old) {
-  if (old.st_uid == ::geteuid() && old.st_gid == ::getegid()) return;
   if (::fchown(fd, old.st_uid, old.st_gid) == 0) return;
-  if (::fchown(fd, static_cast<uid_t>(-1), old.st_gid) == 0) return;
-}
-
-// Gives what root made in another user's folder to that folder's owner:
-// root leaves nothing of its own in a home that is not root's.
-bool GiveToFolderOwner(int fd, const struct stat& folder) {
-  if (::geteuid() != 0 || folder.st_uid == 0) return true;
-  return ::fchownat(fd, "", folder.st_uid, folder.st_gid, AT_EMPTY_PATH) == 0;
+  static_cast<void>(::fchown(fd, static_cast<uid_t>(-1), old.st_gid));
 }
 
 class Fd {
@@ -123,92 +84,11 @@ class Fd {
   ~Fd() {
     if (fd_ >= 0) ::close(fd_);
   }
-  void Reset(int fd) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
   int get() const { return fd_; }
 
  private:
   int fd_;
 };
-
-// A link that only root or this user can have put in its folder, and that
-// nobody else can swap: owned by one of them, in a folder of one of them
-// that others cannot write (or, sticky, can only change their own names in).
-bool TrustedLink(const struct stat& link, const struct stat& folder) {
-  const uid_t me = ::geteuid();
-  const auto trusted = [me](uid_t owner) { return owner == 0 || owner == me; };
-  if (!trusted(link.st_uid) || !trusted(folder.st_uid)) return false;
-  return (folder.st_mode & (S_IWGRP | S_IWOTH)) == 0 || (folder.st_mode & S_ISVTX) != 0;
-}
-
-constexpr int kFolderFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
-
-// Opens the next folder, `name`, below `current`, and makes it the current
-// one. A link is followed only when TrustedLink says so. With `create`, a
-// missing folder is made, only for this user (0700, as config folders are).
-WriteOutcome Step(Fd& current, struct stat& info, const std::string& name, bool create,
-                  const fs::path& shown) {
-  const auto failure = [&shown](const char* call) {
-    return WriteOutcome::Failed(call, shown.string() + ": " + ErrnoText(errno));
-  };
-  int fd = ::openat(current.get(), name.c_str(), kFolderFlags | O_NOFOLLOW);
-  bool made = false;
-  if (fd < 0 && errno == ENOENT && create) {
-    if (::mkdirat(current.get(), name.c_str(), 0700) == 0) {
-      made = true;
-    } else if (errno != EEXIST) {
-      return failure("mkdir");
-    }
-    fd = ::openat(current.get(), name.c_str(), kFolderFlags | O_NOFOLLOW);
-  }
-  if (fd < 0 && (errno == ELOOP || errno == ENOTDIR)) {
-    const int openError = errno;
-    struct stat link {};
-    if (::fstatat(current.get(), name.c_str(), &link, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISLNK(link.st_mode)) {
-      if (!TrustedLink(link, info)) {
-        return WriteOutcome::Failed(
-            "openat",
-            shown.string() + ": a symbolic link another user may have made; not followed");
-      }
-      fd = ::openat(current.get(), name.c_str(), kFolderFlags);
-    } else {
-      errno = openError;
-    }
-  }
-  if (fd < 0) return failure("openat");
-  const struct stat parent = info;
-  current.Reset(fd);
-  if (made && !GiveToFolderOwner(fd, parent)) return failure("fchown");
-  if (::fstat(fd, &info) != 0) return failure("fstat");
-  return {};
-}
-
-// Opens `base` / `below` one name at a time, from the root (or the current
-// folder for a relative path), as Step does; only the names of `below` are
-// made when missing.
-WriteOutcome OpenFolder(const fs::path& base, const fs::path& below, bool create, Fd& folder,
-                        struct stat& info) {
-  const fs::path whole = base / below;
-  folder.Reset(::open(whole.is_absolute() ? "/" : ".", kFolderFlags));
-  if (folder.get() < 0 || ::fstat(folder.get(), &info) != 0) return Failure("open");
-  fs::path shown = whole.is_absolute() ? fs::path("/") : fs::path();
-  const auto walk = [&](const fs::path& part, bool mayCreate) {
-    for (const fs::path& element : part.relative_path()) {
-      const std::string name = element.native();
-      if (name.empty() || name == ".") continue;
-      shown /= element;
-      WriteOutcome step = Step(folder, info, name, mayCreate, shown);
-      if (!step.ok()) return step;
-    }
-    return WriteOutcome{};
-  };
-  WriteOutcome outcome = walk(base, false);
-  if (outcome.ok()) outcome = walk(below, create);
-  return outcome;
-}
 
 }  // namespace
 
@@ -256,9 +136,14 @@ FileRead ReadRegularFile(const fs::path& path, std::string& content, std::string
 }
 
 WriteOutcome MakeFolders(const fs::path& base, const fs::path& below) {
-  Fd folder;
-  struct stat info {};
-  return OpenFolder(base, below, true, folder, info);
+  fs::path folder = base;
+  for (const fs::path& name : below) {
+    folder /= name;
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+      return WriteOutcome::Failed("mkdir", folder.string() + ": " + ErrnoText(errno));
+    }
+  }
+  return {};
 }
 
 WriteOutcome ReplaceFileAtomically(const fs::path& path, std::string_view content) {
@@ -266,12 +151,13 @@ WriteOutcome ReplaceFileAtomically(const fs::path& path, std::string_view conten
     return WriteOutcome::Failed("save", "the file has no name");
   }
   if (content.size() > kMaxSettingsFileBytes) return WriteOutcome::Failed("save", kTooLarge);
-  // Everything below happens in the folder as first opened: no name on the
-  // way can be swapped for a link meanwhile.
-  Fd folder;
-  struct stat folderInfo {};
-  WriteOutcome outcome = OpenFolder(FolderOf(path), {}, false, folder, folderInfo);
-  if (!outcome.ok()) return outcome;
+  // Everything below happens in the folder as first opened, so the
+  // temporary file is renamed in the folder it was written in.
+  const fs::path folderPath = FolderOf(path);
+  const Fd folder(::openat(AT_FDCWD, folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (folder.get() < 0) {
+    return WriteOutcome::Failed("openat", folderPath.string() + ": " + ErrnoText(errno));
+  }
   const std::string name = path.filename().native();
 
   struct stat old {};
@@ -281,8 +167,17 @@ WriteOutcome ReplaceFileAtomically(const fs::path& path, std::string_view conten
     return WriteOutcome::Failed(
         "lstat", S_ISLNK(old.st_mode) ? "it is a symbolic link" : "it is not a regular file");
   }
+  // Root saving for another user leaves a file with other names alone:
+  // where the kernel lets anyone link any file, the user may have linked
+  // someone else's file there, which is no settings file of the user's.
+  if (existed && old.st_nlink > 1 && FilesystemUser() != ::geteuid()) {
+    return WriteOutcome::Failed("lstat", "it has other names too (hard links)");
+  }
   // A rename would get round a missing write permission; the file stays.
-  if (existed && ::faccessat(folder.get(), name.c_str(), W_OK, 0) != 0) return Failure("access");
+  // AT_EACCESS: the rights of this thread's file user, not the real user.
+  if (existed && ::faccessat(folder.get(), name.c_str(), W_OK, AT_EACCESS) != 0) {
+    return Failure("access");
+  }
 
   const std::string prefix = TempPrefix(path);
   RemoveLeftovers(folder.get(), prefix);
@@ -293,20 +188,19 @@ WriteOutcome ReplaceFileAtomically(const fs::path& path, std::string_view conten
   std::string tempName;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    tempName = prefix + std::to_string(::getpid()) + "." + UniqueText();
+    tempName = prefix + TempNameTail(static_cast<std::uint32_t>(::getpid()));
     fd = ::openat(folder.get(), tempName.c_str(),
                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) return Failure("open");
   }
   if (fd < 0) return Failure("open");
 
+  WriteOutcome outcome;
   if (existed) {
     KeepOwner(fd, old);
     // A settings file is plain data: the old read and write bits stay;
     // setuid, setgid, sticky and execute bits never carry over.
     if (::fchmod(fd, old.st_mode & 0666) != 0) outcome = Failure("fchmod");
-  } else if (!GiveToFolderOwner(fd, folderInfo)) {
-    outcome = Failure("fchown");
   }
   if (outcome.ok() && !WriteAll(fd, content)) outcome = Failure("write");
   if (outcome.ok() && ::fsync(fd) != 0) outcome = Failure("fsync");

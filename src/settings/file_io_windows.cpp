@@ -1,51 +1,24 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
-#include <random>
 #include <string>
 #include <string_view>
 #include <system_error>
 
 #include "settings/file_io.h"
+#include "settings/save_temp_name.h"
 
 namespace trivexa::settings {
 namespace {
 
 namespace fs = std::filesystem;
 
-// A save's temporary file is "NAME.trivexa-save.PID.XXXXXX" beside the file
-// it replaces: recognisably ours and naming the process writing it.
-constexpr std::wstring_view kTempMark = L".trivexa-save.";
-constexpr std::size_t kTempUniqueLength = 6;
+std::wstring Wide(std::string_view ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
-std::wstring TempPrefix(const fs::path& path) {
-  return path.filename().native() + std::wstring(kTempMark);
-}
-
-std::wstring UniqueText() {
-  static constexpr std::wstring_view kLetters =
-      L"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  static std::mt19937 random{std::random_device{}()};
-  std::uniform_int_distribution<std::size_t> pick(0, kLetters.size() - 1);
-  std::wstring text(kTempUniqueLength, L' ');
-  for (wchar_t& c : text) c = kLetters[pick(random)];
-  return text;
-}
-
-std::optional<DWORD> TempFileWriter(std::wstring_view name, std::wstring_view prefix) {
-  if (!name.starts_with(prefix)) return std::nullopt;
-  name.remove_prefix(prefix.size());
-  const std::size_t dot = name.find(L'.');
-  if (dot == 0 || dot == std::wstring_view::npos || dot > 9) return std::nullopt;
-  if (name.size() - dot - 1 != kTempUniqueLength) return std::nullopt;
-  DWORD pid = 0;
-  for (const wchar_t c : name.substr(0, dot)) {
-    if (c < L'0' || c > L'9') return std::nullopt;
-    pid = pid * 10 + static_cast<DWORD>(c - L'0');
-  }
-  return pid;
-}
+// Beside the file it replaces.
+std::wstring TempPrefix(const fs::path& path) { return path.filename().native() + Wide(kTempMark); }
 
 bool ProcessIsGone(DWORD pid) {
   HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
@@ -66,14 +39,12 @@ void RemoveLeftovers(const fs::path& folder, const std::wstring& prefix) {
     if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
       continue;
     }
-    const std::optional<DWORD> writer = TempFileWriter(found.cFileName, prefix);
+    const std::optional<std::uint32_t> writer = TempFileWriter<wchar_t>(found.cFileName, prefix);
     if (!writer || *writer == GetCurrentProcessId() || !ProcessIsGone(*writer)) continue;
     DeleteFileW((folder / found.cFileName).c_str());
   } while (FindNextFileW(search, &found));
   FindClose(search);
 }
-
-constexpr const char* kTooLarge = "it is larger than a settings file can be";
 
 // The system's own words for a GetLastError code, as UTF-8.
 std::string SystemText(DWORD error) {
@@ -127,7 +98,8 @@ FileRead ReadRegularFile(const fs::path& path, std::string& content, std::string
                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND) return FileRead::kMissing;
+    // A missing folder on the way: the file is missing too, as on POSIX.
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return FileRead::kMissing;
     if (why != nullptr) *why = SystemText(error);
     return FileRead::kUnusable;
   }
@@ -162,9 +134,17 @@ FileRead ReadRegularFile(const fs::path& path, std::string& content, std::string
 }
 
 WriteOutcome MakeFolders(const fs::path& base, const fs::path& below) {
-  std::error_code error;
-  fs::create_directories(base / below, error);
-  if (error) return WriteOutcome::Failed("CreateDirectory", error.message());
+  fs::path folder = base;
+  for (const fs::path& name : below) {
+    folder /= name;
+    std::error_code error;
+    fs::create_directory(folder, error);
+    if (error) {
+      const std::u8string shown = folder.u8string();
+      return WriteOutcome::Failed("CreateDirectory",
+                                  std::string(shown.begin(), shown.end()) + ": " + error.message());
+    }
+  }
   return {};
 }
 
@@ -189,7 +169,7 @@ WriteOutcome ReplaceFileAtomically(const fs::path& path, std::string_view conten
   fs::path tempPath;
   HANDLE file = INVALID_HANDLE_VALUE;
   for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
-    tempPath = folder / (prefix + std::to_wstring(GetCurrentProcessId()) + L"." + UniqueText());
+    tempPath = folder / (prefix + Wide(TempNameTail(GetCurrentProcessId())));
     // No sharing: a leftover sweep of another process cannot delete it.
     file = CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                        FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <system_error>
 
-#include "settings/file_io.h"
 #include "settings/program_folder.h"
 
 namespace trivexa::settings {
@@ -35,30 +34,19 @@ bool IsInstalledCopy(const std::filesystem::path& executableFolder) {
   return std::filesystem::is_regular_file(entry, error);
 }
 
-std::filesystem::path SettingsFolder(const std::filesystem::path& executableFolder,
-                                     const Environment& environment) {
+SettingsPlace SettingsFolder(const std::filesystem::path& executableFolder,
+                             const Environment& environment) {
   if (!IsInstalledCopy(executableFolder)) return executableFolder;
 
-  // The folder that must be there already, and what below it may be made.
-  std::filesystem::path existing;
-  std::filesystem::path below;
   if (const auto configHome = UsableBase(environment("XDG_CONFIG_HOME"))) {
-    existing = configHome->parent_path();
-    below = configHome->filename() / "trivexa";
-  } else if (const auto home = UsableBase(environment("HOME"))) {
-    existing = *home;
-    below = std::filesystem::path(".config") / "trivexa";
-  } else {
-    return {};
+    return {configHome->parent_path(), configHome->filename() / "trivexa"};
   }
-  // A folder that cannot be made shows as a file that cannot be written:
-  // the defaults stand, and the first save says why.
-  static_cast<void>(MakeFolders(existing, below));
-  return existing / below;
+  if (const auto home = UsableBase(environment("HOME"))) {
+    return {*home, std::filesystem::path(".config") / "trivexa"};
+  }
+  return {};
 }
 
-std::filesystem::path SettingsFolder() {
-  return SettingsFolder(ExecutableFolder(), ProcessEnvironment);
-}
+SettingsPlace SettingsFolder() { return SettingsFolder(ExecutableFolder(), ProcessEnvironment); }
 
 }  // namespace trivexa::settings

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <concepts>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace trivexa::settings {
 
@@ -22,21 +24,37 @@ std::optional<std::string> ProcessEnvironment(const char* name);
 // share folder beside their bin folder.
 bool IsInstalledCopy(const std::filesystem::path& executableFolder);
 
-// The folder JOYSTICK.INI belongs in. A built or unpacked copy keeps it
+// Where JOYSTICK.INI belongs: the folder `base` / `below`, of which `base`
+// must exist and the folders of `below` are made when a load or save finds
+// them missing. An empty place: the file has none.
+struct SettingsPlace {
+  SettingsPlace() = default;
+  // A folder that must exist as it is.
+  template <typename Folder>
+  requires std::constructible_from<std::filesystem::path, Folder> SettingsPlace(Folder&& folder)
+      : base(std::forward<Folder>(folder)) {}
+  SettingsPlace(std::filesystem::path existing, std::filesystem::path made)
+      : base(std::move(existing)), below(std::move(made)) {}
+
+  std::filesystem::path Folder() const { return below.empty() ? base : base / below; }
+
+  std::filesystem::path base;
+  std::filesystem::path below;
+};
+
+// The place JOYSTICK.INI belongs in. A built or unpacked copy keeps it
 // beside itself (portable use). An installed copy lives in a folder that is
 // the system's and must not be written, not even by root: it keeps the file
 // in $XDG_CONFIG_HOME/trivexa, or ~/.config/trivexa when that is unset or
-// not absolute, and creates that folder when it is missing (the home itself
-// never). Both variables are normalised first: "/." is the root, which is no
-// home. Empty when an installed copy finds no home folder: the defaults
-// stand and nothing is written anywhere. Run as root with another user's
-// HOME (plain sudo), the folders are reached and made as file_io.h says:
-// through none of that user's links, and what is made is the user's.
-std::filesystem::path SettingsFolder(const std::filesystem::path& executableFolder,
-                                     const Environment& environment);
+// not absolute, whose missing folders are made (the home itself never). Both
+// variables are normalised first: "/." is the root, which is no home. Empty
+// when an installed copy finds no home folder: the defaults stand and
+// nothing is written anywhere. Finding the place changes nothing on disk.
+SettingsPlace SettingsFolder(const std::filesystem::path& executableFolder,
+                             const Environment& environment);
 
 // The same for the running executable and this process's environment; what
 // the front-ends hand to LoadSettings and SaveSettings.
-std::filesystem::path SettingsFolder();
+SettingsPlace SettingsFolder();
 
 }  // namespace trivexa::settings

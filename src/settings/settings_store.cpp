@@ -4,6 +4,8 @@
 #include <string>
 #include <utility>
 
+#include "settings/file_io.h"
+#include "settings/folder_owner_rights.h"
 #include "settings/ini_file.h"
 #include "settings/number_reader.h"
 #include "settings/number_text.h"
@@ -21,20 +23,28 @@ std::uint8_t IndexFromStored(std::string_view stored, const SettingField& field)
   return static_cast<std::uint8_t>(number);
 }
 
-}  // namespace
-
-std::filesystem::path SettingsFilePath(const ProgramFolder& programFolder) {
-  const std::filesystem::path folder = programFolder();
+// JOYSTICK.INI in the place's folder; empty when the place is.
+std::filesystem::path FileIn(const SettingsPlace& place) {
+  const std::filesystem::path folder = place.Folder();
   // Without this, an unknown folder would put the file in the root folder.
   if (folder.empty()) return {};
   return folder / kSettingsFileName;
 }
 
+}  // namespace
+
+std::filesystem::path SettingsFilePath(const ProgramFolder& programFolder) {
+  return FileIn(programFolder());
+}
+
 void LoadSettings(JoystickSettings& settings, const ProgramFolder& programFolder) {
   // One path and one read for all four keys: a save running at the same
   // moment cannot mix two records.
-  const std::filesystem::path path = SettingsFilePath(programFolder);
-  const IniFileText file = ReadIniFile(path);
+  const SettingsPlace place = programFolder();
+  const std::filesystem::path path = FileIn(place);
+  const FolderOwnerRights rights(place.Folder());
+  // Without the owner's rights nothing is read, and nothing is written.
+  const IniFileText file = rights.outcome().ok() ? ReadIniFile(path) : IniFileText{};
   if (!file.missing) {
     // A file that cannot be used (a link, a FIFO, one too large) gives the
     // defaults and, being present, is not written.
@@ -51,6 +61,7 @@ void LoadSettings(JoystickSettings& settings, const ProgramFolder& programFolder
   }
   // A start-up that cannot create the file goes on with the defaults; the
   // first save says why the file cannot be written.
+  if (!MakeFolders(place.base, place.below).ok()) return;
   static_cast<void>(WriteIniValues(path, kSettingsSection, defaults));
 }
 
@@ -76,13 +87,17 @@ SaveResult SaveSettings(const JoystickSettings& settings, const ProgramFolder& p
     entries[i] = {kSettingFields[i].key, texts[i]};
   }
   SaveResult result;
-  result.path = SettingsFilePath(programFolder);
+  const SettingsPlace place = programFolder();
+  result.path = FileIn(place);
   if (result.path.empty()) {
     result.failedCall = "find the settings folder";
     result.reason = "the program found no folder for it (is HOME set?)";
     return result;
   }
-  WriteOutcome outcome = WriteIniValues(result.path, kSettingsSection, entries);
+  const FolderOwnerRights rights(place.Folder());
+  WriteOutcome outcome = rights.outcome();
+  if (outcome.ok()) outcome = MakeFolders(place.base, place.below);
+  if (outcome.ok()) outcome = WriteIniValues(result.path, kSettingsSection, entries);
   result.saved = outcome.ok();
   result.failedCall = std::move(outcome.failedCall);
   result.reason = std::move(outcome.reason);

@@ -5,22 +5,27 @@
 #include <string>
 
 #include "settings/joystick_settings.h"
+#include "settings/settings_place.h"
 
 namespace trivexa::settings {
 
-// The folder that holds the settings file, in the platform's own path form
-// (see ExecutableFolder). An empty folder means the file has no place: the
-// defaults stand and nothing is written.
-using ProgramFolder = std::function<std::filesystem::path()>;
+// The place of the settings file, in the platform's own path form (see
+// ExecutableFolder); a plain folder stands for a place of its own. An empty
+// place means the file has none: the defaults stand and nothing is written.
+using ProgramFolder = std::function<SettingsPlace()>;
 
 // JOYSTICK.INI in the program folder, or an empty path when the folder is
 // empty.
 std::filesystem::path SettingsFilePath(const ProgramFolder& programFolder);
 
-// Restores the record from JOYSTICK.INI, read once, or creates the file with
-// the defaults when it is missing. A present file is never written, also
-// when it cannot be used (a link, not a regular file, too large). A stored
-// value that is no valid index of its table gives the key's default.
+// Loading and saving take the rights of the folder's owner when the process
+// is root and the folder another user's (folder_owner_rights.h).
+
+// Restores the record from JOYSTICK.INI, read once, or creates the file (and
+// its place's missing folders) with the defaults when it is missing. A
+// present file is never written, also when it cannot be used (a link, not a
+// regular file, too large). A stored value that is no valid index of its
+// table gives the key's default.
 void LoadSettings(JoystickSettings& settings, const ProgramFolder& programFolder);
 
 // What a save did: whether JOYSTICK.INI now holds the values and, when it
@@ -37,7 +42,8 @@ struct [[nodiscard]] SaveResult {
   std::string Describe() const;
 };
 
-// Writes the four values to JOYSTICK.INI and says whether that worked.
+// Writes the four values to JOYSTICK.INI, making its place's missing folders
+// first, and says whether that worked.
 SaveResult SaveSettings(const JoystickSettings& settings, const ProgramFolder& programFolder);
 
 }  // namespace trivexa::settings

@@ -4,7 +4,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstddef>
+#include <filesystem>
 #include <functional>
+#include <iterator>
 
 namespace trivexa::fakes {
 
@@ -33,6 +36,13 @@ inline int InChild(const std::function<int()>& work, bool dropPrivileges = false
 // turns into the unprivileged user 65534 (nobody).
 inline int InChildWithoutPrivileges(const std::function<int()>& work) {
   return InChild(work, true);
+}
+
+// How many descriptors this process has open: the same number before and
+// after some work shows that the work leaked none.
+inline std::size_t OpenDescriptors() {
+  const std::filesystem::directory_iterator entries("/proc/self/fd");
+  return static_cast<std::size_t>(std::distance(entries, std::filesystem::directory_iterator()));
 }
 
 }  // namespace trivexa::fakes

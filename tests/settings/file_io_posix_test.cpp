@@ -231,6 +231,18 @@ TEST_F(SettingsFileTest, AFailedSaveKeepsTheFileAndNamesTheCallAndTheSystemsReas
                          : 1;
             }),
             0);
+  // A folder of the place this user may not make: the mkdir and its
+  // reason, not the missing folder it leaves.
+  EXPECT_EQ(InChildWithoutPrivileges([&] {
+              const SaveResult result =
+                  SaveSettings({1, 2, 3, 4}, [&] { return SettingsPlace(dir_.path(), "trivexa"); });
+              return result.failedCall + ": " + result.reason ==
+                             "mkdir: " + (dir_.path() / "trivexa").string() + ": " +
+                                 std::generic_category().message(EACCES)
+                         ? 0
+                         : 1;
+            }),
+            0);
   fs::remove(Ini());
   EXPECT_EQ(InChildWithoutPrivileges([&] {
               return SaveSettings({1, 2, 3, 4}, Folder()).failedCall == "open" ? 0 : 1;

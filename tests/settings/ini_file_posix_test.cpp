@@ -66,9 +66,11 @@ TEST_F(IniFilePosixTest, AFileThatCannotBeReadGivesTheDefault) {
 TEST_F(IniFilePosixTest, RepeatedWritesKeepPermissions) {
   WriteFile(Ini(), "[TRIVEXA]\n");
   fs::permissions(Ini(), fs::perms(0640));
+  const std::size_t descriptors = fakes::OpenDescriptors();
   for (int i = 0; i < 200; ++i) {
     ASSERT_TRUE(WriteOne(Ini().string(), "TRIVEXA", i % 2 ? "A" : "B", std::to_string(i)));
   }
+  EXPECT_EQ(fakes::OpenDescriptors(), descriptors) << "a save leaked a descriptor";
   EXPECT_EQ(ModeOf(Ini()), 0640u);
   EXPECT_EQ(NamesIn(dir_.path()), std::set<std::string>{"JOYSTICK.INI"});
 

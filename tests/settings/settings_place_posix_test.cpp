@@ -1,11 +1,20 @@
+#include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
+#include <memory>
+#include <system_error>
 
+#include "fakes/child_process.h"
 #include "fakes/temp_dir.h"
+#include "settings/folder_owner_rights.h"
 #include "settings/settings_place.h"
 #include "settings/settings_store.h"
 
@@ -90,28 +99,37 @@ struct stat Owner(const fs::path& path) {
   return info;
 }
 
+// An installed copy run by root with the HOME of user nobody, as plain sudo
+// leaves it, and a folder of root's beside that home.
+struct SudoScene {
+  SudoScene() {
+    fs::permissions(temp.path(), fs::perms(0755));
+    fs::create_directories(temp.path() / "usr" / "bin");
+    fs::create_directories(temp.path() / "usr" / "share" / "applications");
+    fakes::WriteFile(
+        temp.path() / "usr" / "share" / "applications" / "io.github.trivexa.Trivexa.desktop", "");
+    fs::create_directories(home);
+    fs::create_directories(rootOnly);
+    EXPECT_EQ(::chown(home.c_str(), 65534, 65534), 0);
+  }
+
+  fakes::TempDir temp;
+  const fs::path home = temp.path() / "home";
+  const fs::path rootOnly = temp.path() / "root-only";
+  const fs::path ini = home / ".config" / "trivexa" / "JOYSTICK.INI";
+  const ProgramFolder place = [this] {
+    return SettingsFolder(temp.path() / "usr" / "bin", [this](const char* name) {
+      return std::string(name) == "HOME" ? std::optional(home.string()) : std::nullopt;
+    });
+  };
+};
+
 // Root with a user's HOME, as plain sudo leaves it: nothing of root's is left
 // in the user's home, and root writes through none of the user's links.
 TEST(SettingsPlacePosixTest, RootWithAUsersHomeLeavesTheHomeAsTheUserWouldAndFollowsNoUserLink) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root, as in CI";
-  fakes::TempDir temp;
-  fs::permissions(temp.path(), fs::perms(0755));
-  const fs::path bin = temp.path() / "usr" / "bin";
-  fs::create_directories(bin);
-  fs::create_directories(temp.path() / "usr" / "share" / "applications");
-  fakes::WriteFile(
-      temp.path() / "usr" / "share" / "applications" / "io.github.trivexa.Trivexa.desktop", "");
-  const fs::path home = temp.path() / "home";
-  const fs::path rootOnly = temp.path() / "root-only";
-  fs::create_directories(home);
-  fs::create_directories(rootOnly);
-  ASSERT_EQ(::chown(home.c_str(), 65534, 65534), 0);
-  const Environment env = [&](const char* name) -> std::optional<std::string> {
-    if (std::string(name) == "HOME") return home.string();
-    return std::nullopt;
-  };
-  const ProgramFolder place = [&] { return SettingsFolder(bin, env); };
-  const fs::path ini = home / ".config" / "trivexa" / "JOYSTICK.INI";
+  const SudoScene scene;
+  const auto& [temp, home, rootOnly, ini, place] = scene;
 
   JoystickSettings settings{};
   LoadSettings(settings, place);
@@ -128,30 +146,110 @@ TEST(SettingsPlacePosixTest, RootWithAUsersHomeLeavesTheHomeAsTheUserWouldAndFol
             0);
 
   // Links of the user's (and one of root's in the user's folder, which the
-  // user could swap) to a folder of root's: nothing is written there.
+  // user could swap) to a folder of root's: the user may not write there,
+  // so nothing is. A file of the user's elsewhere, hard-linked in, is not
+  // the user's settings file; one the user may not write stays too.
+  const fs::path elsewhere = temp.path() / "elsewhere.ini";
+  fakes::WriteFile(elsewhere, "[TRIVEXA]\n");
+  ASSERT_EQ(::chown(elsewhere.c_str(), 65534, 65534), 0);
+  enum class Kind { kSymlink, kHardLink, kReadOnly };
   struct Planted {
     fs::path link;
     uid_t owner;
+    std::string why;
+    Kind kind = Kind::kSymlink;
   };
+  const std::string denied = std::generic_category().message(EACCES);
   for (const Planted& planted :
-       {Planted{home / ".config", 65534}, Planted{ini.parent_path(), 65534},
-        Planted{ini.parent_path(), 0}}) {
+       {Planted{ini, 65534, "it has other names too (hard links)", Kind::kHardLink},
+        Planted{ini, 65534, denied, Kind::kReadOnly}, Planted{home / ".config", 65534, denied},
+        Planted{ini.parent_path(), 65534, denied}, Planted{ini.parent_path(), 0, denied}}) {
     fs::remove_all(home / ".config");
     fs::create_directories(planted.link.parent_path());
     ASSERT_EQ(::chown(planted.link.parent_path().c_str(), 65534, 65534), 0);
-    fs::create_symlink(rootOnly, planted.link);
+    if (planted.kind == Kind::kHardLink) {
+      fs::create_hard_link(elsewhere, planted.link);
+    } else if (planted.kind == Kind::kReadOnly) {
+      fakes::WriteFile(planted.link, "[TRIVEXA]\n");
+      fs::permissions(planted.link, fs::perms(0444));
+    } else {
+      fs::create_symlink(rootOnly, planted.link);
+    }
     ASSERT_EQ(::lchown(planted.link.c_str(), planted.owner, planted.owner), 0);
     LoadSettings(settings, place);
     const SaveResult refused = SaveSettings({8, 10, 5, 4}, place);
     EXPECT_FALSE(refused.saved) << planted.link;
-    EXPECT_NE(refused.reason.find("symbolic link"), std::string::npos) << refused.Describe();
+    EXPECT_TRUE(refused.reason.ends_with(planted.why)) << refused.Describe();
     EXPECT_TRUE(fs::is_empty(rootOnly)) << planted.link;
   }
+  EXPECT_EQ(fakes::ReadFile(elsewhere), "[TRIVEXA]\n");
   // The user's own link is the user's choice when the user saves.
   ASSERT_EQ(::chown(rootOnly.c_str(), 65534, 65534), 0);
   ASSERT_EQ(::lchown(ini.parent_path().c_str(), 65534, 65534), 0);
   EXPECT_EQ(AsNobody([&] { return SaveSettings({1, 2, 3, 4}, place).saved ? 0 : 1; }), 0);
   EXPECT_TRUE(fs::exists(rootOnly / "JOYSTICK.INI"));
+}
+
+// What of root's lies in `home`: a name root owns, or a file holding `mark`.
+std::string RootTrace(const fs::path& home, const std::string& mark) {
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(home)) {
+    const struct stat info = Owner(entry.path());
+    if (info.st_uid == 0) return entry.path().string() + " is root's";
+    if (S_ISREG(info.st_mode) && fakes::ReadFile(entry.path()).find(mark) != std::string::npos) {
+      return entry.path().string() + " holds root's bytes";
+    }
+  }
+  return {};
+}
+
+// The user swaps the settings folder with a link to a folder of root's, again
+// and again, while root loads and saves for the user: whichever way a save
+// meets the names, root's file is never read into the home, nothing of
+// root's is left there, and root's folder is never written.
+TEST(SettingsPlacePosixTest, RootSavingForAUserWhoSwapsTheFolderForALinkNeverTouchesRootsFiles) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root, as in CI";
+  const SudoScene scene;
+  const auto& [temp, home, rootOnly, ini, place] = scene;
+  const std::string mark = "; root's own, never the user's";
+  const fs::path secret = rootOnly / "JOYSTICK.INI";
+  fakes::WriteFile(secret, "[TRIVEXA]\nDeadZoneAngle=7\n" + mark + "\n");
+  fs::permissions(rootOnly, fs::perms(0700));
+  JoystickSettings settings{};
+  LoadSettings(settings, place);
+  const fs::path folder = ini.parent_path();
+  const fs::path swap = home / ".config" / "swap";
+  fs::create_symlink(rootOnly, swap);
+  ASSERT_EQ(::lchown(swap.c_str(), 65534, 65534), 0);
+
+  const pid_t swapper = ::fork();
+  if (swapper == 0) {
+    ::alarm(60);
+    if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(90);
+    for (;;) ::renameat2(AT_FDCWD, folder.c_str(), AT_FDCWD, swap.c_str(), RENAME_EXCHANGE);
+  }
+  ASSERT_GT(swapper, 0);
+  const std::unique_ptr<const pid_t, void (*)(const pid_t*)> stop(&swapper, [](const pid_t* pid) {
+    ::kill(*pid, SIGKILL);
+    ::waitpid(*pid, nullptr, 0);
+  });
+  const std::size_t descriptors = fakes::OpenDescriptors();
+  int saved = 0;
+  for (int i = 0; i < 200; ++i) {
+    LoadSettings(settings, place);
+    saved += SaveSettings({static_cast<std::uint8_t>(i % 9), 1, 2, 3}, place).saved ? 1 : 0;
+    // The home is looked at while the swapper stands still.
+    ASSERT_EQ(::kill(swapper, SIGSTOP), 0);
+    ASSERT_EQ(::waitpid(swapper, nullptr, WUNTRACED), swapper);
+    const std::string trace = RootTrace(home, mark);
+    ::kill(swapper, SIGCONT);
+    ASSERT_EQ(trace, "") << "after save " << i;
+  }
+  EXPECT_GT(saved, 0);
+  EXPECT_LT(saved, 200) << "no save met the swapped names";
+  EXPECT_EQ(fakes::OpenDescriptors(), descriptors);
+  EXPECT_EQ(FilesystemUser(), 0u) << "root's own rights did not come back";
+  EXPECT_EQ(fakes::ReadFile(secret), "[TRIVEXA]\nDeadZoneAngle=7\n" + mark + "\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(rootOnly), fs::directory_iterator()), 1);
 }
 
 }  // namespace

@@ -48,7 +48,7 @@ class SettingsPlaceTest : public ::testing::Test {
 TEST_F(SettingsPlaceTest, ABuiltOrUnpackedCopyKeepsItsSettingsBesideItself) {
   const fs::path bin = LayOut(temp_.path() / "unpacked", false);
   EXPECT_FALSE(IsInstalledCopy(bin));
-  EXPECT_EQ(SettingsFolder(bin, Env()), bin);
+  EXPECT_EQ(SettingsFolder(bin, Env()).Folder(), bin);
 
   JoystickSettings settings{};
   LoadSettings(settings, Place(bin));
@@ -58,7 +58,7 @@ TEST_F(SettingsPlaceTest, ABuiltOrUnpackedCopyKeepsItsSettingsBesideItself) {
 
   // This test program itself runs from the build tree.
   EXPECT_FALSE(IsInstalledCopy(ExecutableFolder()));
-  EXPECT_EQ(SettingsFolder(), ExecutableFolder());
+  EXPECT_EQ(SettingsFolder().Folder(), ExecutableFolder());
   // A share folder alone, or another program's entry, is not enough.
   fs::create_directories(temp_.path() / "unpacked" / "share" / "applications");
   fakes::WriteFile(temp_.path() / "unpacked" / "share" / "applications" / "other.desktop", "");
@@ -71,12 +71,13 @@ TEST_F(SettingsPlaceTest, AnInstalledCopyKeepsItsSettingsInTheUsersConfigFolder)
   // may be written beside the program.
   const fs::path bin = LayOut(temp_.path() / "stage" / "usr", true);
   EXPECT_TRUE(IsInstalledCopy(bin));
-  EXPECT_EQ(SettingsFolder(bin, Env()), temp_.path() / "cfg" / "trivexa");
-  EXPECT_TRUE(fs::is_directory(temp_.path() / "cfg" / "trivexa"));
+  EXPECT_EQ(SettingsFolder(bin, Env()).Folder(), temp_.path() / "cfg" / "trivexa");
+  EXPECT_FALSE(fs::exists(temp_.path() / "cfg")) << "made by the load, not by finding the place";
 
   JoystickSettings settings{};
   LoadSettings(settings, Place(bin));
   EXPECT_EQ(settings, kDefaults);
+  EXPECT_TRUE(fs::is_directory(temp_.path() / "cfg" / "trivexa"));
   EXPECT_TRUE(SaveSettings({8, 10, 5, 4}, Place(bin)).saved);
   LoadSettings(settings, Place(bin));
   EXPECT_EQ(settings, (JoystickSettings{8, 10, 5, 4}));
@@ -91,19 +92,19 @@ TEST_F(SettingsPlaceTest,
   const fs::path fromHome = temp_.path() / "home" / ".config" / "trivexa";
   for (const char* unusable : {"", "relative/cfg", "/", "/.", "//", "/./", "/.."}) {
     env_["XDG_CONFIG_HOME"] = unusable;
-    EXPECT_EQ(SettingsFolder(bin, Env()), fromHome) << '"' << unusable << '"';
+    EXPECT_EQ(SettingsFolder(bin, Env()).Folder(), fromHome) << '"' << unusable << '"';
   }
   env_.erase("XDG_CONFIG_HOME");
-  EXPECT_EQ(SettingsFolder(bin, Env()), fromHome);
+  EXPECT_EQ(SettingsFolder(bin, Env()).Folder(), fromHome);
   env_["HOME"] = (temp_.path() / "." / "home" / "").string();
-  EXPECT_EQ(SettingsFolder(bin, Env()), fromHome);
+  EXPECT_EQ(SettingsFolder(bin, Env()).Folder(), fromHome);
 
   for (const char* unusable : {"", "home", "/", "/.", "//", "/./", "/home/.."}) {
     env_["HOME"] = unusable;
-    EXPECT_EQ(SettingsFolder(bin, Env()), fs::path()) << '"' << unusable << '"';
+    EXPECT_EQ(SettingsFolder(bin, Env()).Folder(), fs::path()) << '"' << unusable << '"';
   }
   env_.erase("HOME");
-  EXPECT_EQ(SettingsFolder(bin, Env()), fs::path());
+  EXPECT_EQ(SettingsFolder(bin, Env()).Folder(), fs::path());
   JoystickSettings settings{};
   LoadSettings(settings, Place(bin));
   EXPECT_FALSE(SaveSettings({8, 10, 5, 4}, Place(bin)).saved);
