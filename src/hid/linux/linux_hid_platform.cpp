@@ -42,6 +42,24 @@ bool IsHidrawName(std::string_view name) {
   return std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// "1-2" or "1-2.3.4": a bus number, then one or more port numbers.
+bool IsUsbPortName(std::string_view name) {
+  const std::size_t dash = name.find('-');
+  if (dash == 0 || dash == std::string_view::npos) return false;
+  const auto digits = [](std::string_view part) {
+    return !part.empty() &&
+           std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  if (!digits(name.substr(0, dash))) return false;
+  std::string_view ports = name.substr(dash + 1);
+  for (;;) {
+    const std::size_t dot = ports.find('.');
+    if (!digits(ports.substr(0, dot))) return false;
+    if (dot == std::string_view::npos) return true;
+    ports.remove_prefix(dot + 1);
+  }
+}
+
 // Numbers without leading zeros sort naturally by length, then by digits.
 bool NaturalLess(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return a.size() < b.size();
@@ -242,7 +260,8 @@ std::optional<std::filesystem::path> LinuxHidPlatform::SysfsDevice(
   return std::filesystem::path(sysfsDir_) / name / "device";
 }
 
-std::optional<std::string> LinuxHidPlatform::UsbProductName(const std::string& nodePath) const {
+std::optional<std::filesystem::path> LinuxHidPlatform::UsbDevice(
+    const std::string& nodePath) const {
   const auto device = SysfsDevice(nodePath);
   if (!device) return std::nullopt;
   std::error_code error;
@@ -253,12 +272,27 @@ std::optional<std::string> LinuxHidPlatform::UsbProductName(const std::string& n
   constexpr int kMaxSteps = 4;
   for (int step = 0; step < kMaxSteps && folder.has_relative_path(); ++step) {
     folder = folder.parent_path();
-    if (!std::filesystem::exists(folder / "idVendor", error)) continue;
-    auto product = ReadAttribute(folder / "product");
-    if (!product || product->empty()) return std::nullopt;
-    return product;
+    if (std::filesystem::exists(folder / "idVendor", error)) return folder;
   }
   return std::nullopt;
+}
+
+std::optional<std::string> LinuxHidPlatform::UsbProductName(const std::string& nodePath) const {
+  const auto usb = UsbDevice(nodePath);
+  if (!usb) return std::nullopt;
+  auto product = ReadAttribute(*usb / "product");
+  if (!product || product->empty()) return std::nullopt;
+  return product;
+}
+
+std::optional<std::string> LinuxHidPlatform::UsbPort(const std::string& path) {
+  const auto usb = UsbDevice(path);
+  if (!usb) return std::nullopt;
+  // The kernel names a USB device's folder for its place: the bus, a dash,
+  // then the port on each hub down from the root, joined by dots.
+  std::string name = usb->filename().string();
+  if (!IsUsbPortName(name)) return std::nullopt;
+  return name;
 }
 
 std::optional<DeviceAttributes> LinuxHidPlatform::IdentifyUnopened(const std::string& path) {
