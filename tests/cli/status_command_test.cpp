@@ -41,11 +41,11 @@ TEST(StatusCommandTest, RunsTheConnectionSequenceThenOnePollThenCloses) {
 
 TEST(StatusCommandTest, JsonHasEachSettingWithIndexAndText) {
   CliRig rig;
-  rig.platform.AddJoystick();
+  rig.platform.AddJoystick().port = "3-1";
   rig.platform.Joystick(0).eeprom = {8, 10, 5, 7};  // 80ms: only the device has it
   rig.platform.Joystick(0).positionX = -32768;
   ASSERT_EQ(rig.Run({"status", "--json"}), kExitOk);
-  EXPECT_EQ(rig.out.str(), R"({"version":2,"path":"/dev/hidraw0",)"
+  EXPECT_EQ(rig.out.str(), R"({"version":2,"path":"/dev/hidraw0","number":1,"port":"3-1",)"
                            R"("status":"Current Status: 5.0deg, +5, 6, 80ms, X= 128,Y= 127",)"
                            R"("position":" x=-32768,y= 25",)"
                            R"("settings":{"deadZone":{"index":8,"text":"5.0deg"},)"
