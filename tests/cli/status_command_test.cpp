@@ -116,6 +116,26 @@ TEST(StatusCommandTest, ExitCodesOfTheFailures) {
     EXPECT_EQ(rig.Run({"status"}), kExitNotFound);
   }
   {
+    SCOPED_TRACE("report lengths unreadable: taken for absent, and what was opened is closed");
+    CliRig rig;
+    rig.platform.AddJoystick().capsFail = true;
+    EXPECT_EQ(rig.Run({"status"}), kExitNotFound);
+    EXPECT_EQ(rig.platform.OpenHandleCount(), 0);
+  }
+  {
+    SCOPED_TRACE("busy: the holder's words, from a file anyone could write, are escaped");
+    CliRig rig;
+    rig.platform.AddJoystick();
+    rig.environment.claimJoystick = [](std::string_view) {
+      return JoystickClaim{JoystickClaim::kBusy, "trivexactl watch\x1b]0;owned\x07"};
+    };
+    EXPECT_EQ(rig.Run({"status"}), kExitBusy);
+    EXPECT_EQ(rig.err.str(),
+              "trivexactl: the joystick is busy: trivexactl watch\\x1b]0;owned\\x07 is using it; "
+              "try again when it is done.\n");
+    EXPECT_EQ(rig.platform.opens, 0);
+  }
+  {
     SCOPED_TRACE("silent");
     CliRig rig;
     rig.platform.AddJoystick();

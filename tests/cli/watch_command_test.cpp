@@ -56,6 +56,8 @@ TEST(WatchCommandTest, FollowsTheJoystickOutAndBackIn) {
             "Joystick connected\n"
             "Current Status: 3.0deg, 0, 1, 20ms, X= 128,Y= 127\n"
             " x=-300,y= 25\n");
+  // The lost link's handles were closed before the search that found it again.
+  EXPECT_EQ(rig.platform.OpenHandleCount(), 0);
 }
 
 TEST(WatchCommandTest, JsonLinesCarryTheWholeState) {
