@@ -161,6 +161,46 @@ TEST(StatusCommandTest, ExitCodesOfTheFailures) {
   }
 }
 
+TEST(StatusCommandTest, WithTwoJoysticksTheFirstFoundIsNamedAndDeviceChoosesAnother) {
+  struct Case {
+    std::vector<std::string_view> arguments;
+    int status;
+    std::string out;
+    std::string err;
+    std::string_view neverOpened;  // the other joystick: nothing reaches it
+  };
+  const std::string first = "Current Status: 3.0deg, 0, 1, 20ms, X= 128,Y= 127\n x=-300,y= 25\n";
+  const std::string other = "Current Status: 5.0deg, +5, 6, 50ms, X= 128,Y= 127\n x=-300,y= 25\n";
+  for (const Case& run : std::vector<Case>{
+           {{"status"},
+            kExitOk,
+            first,
+            "trivexactl: 2 joysticks are present; this is number 2 (port 1-3); choose one with "
+            "--device.\n",
+            "-"},
+           {{"status", "--device", "1"}, kExitOk, other, "", "/dev/hidraw0"},
+           {{"status", "--device", "/dev/hidraw0"}, kExitOk, first, "", "/dev/hidraw1"},
+           {{"status", "--device", "/dev/hidraw7"},
+            kExitNotFound,
+            "",
+            "trivexactl: no joystick at /dev/hidraw7; present: 1 (port 1-1, /dev/hidraw1), 2 "
+            "(port 1-3, /dev/hidraw0).\n",
+            "/dev/hidraw0"},
+       }) {
+    SCOPED_TRACE(run.arguments.back());
+    CliRig rig;
+    rig.platform.AddJoystick().port = "1-3";
+    rig.platform.AddJoystick().port = "1-1";
+    rig.platform.Joystick(1).eeprom = {8, 10, 5, 4};
+    EXPECT_EQ(rig.Run(run.arguments), run.status);
+    EXPECT_EQ(rig.out.str(), run.out);
+    EXPECT_EQ(rig.err.str(), run.err);
+    EXPECT_EQ(std::count(rig.platform.openedPaths.begin(), rig.platform.openedPaths.end(),
+                         run.neverOpened),
+              0);
+  }
+}
+
 TEST(StatusCommandTest, RefusesWhileTheWindowRunsWithoutTouchingTheDevice) {
   CliRig rig;
   rig.platform.AddJoystick();
