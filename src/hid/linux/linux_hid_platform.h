@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <map>
 #include <optional>
 #include <set>
@@ -79,12 +78,6 @@ class LinuxHidPlatform final : public HidPlatform {
   // One report without blocking, into scratch_; its Windows-counted length
   // (with the prepended ID byte) in `length`.
   ReadOutcome ReadOne(const OpenNode& node, std::size_t& length);
-  // The node's HID device folder in sysfs, for a node named hidrawN.
-  std::optional<std::filesystem::path> SysfsDevice(const std::string& nodePath) const;
-  // The folder of the USB device the node belongs to; nothing for a node
-  // that is not on USB.
-  std::optional<std::filesystem::path> UsbDevice(const std::string& nodePath) const;
-  std::optional<std::string> UsbProductName(const std::string& nodePath) const;
   // Each keeps the reason and gives what a failed call returns.
   void Succeeded() { lastError_ = {}; }
   void Failed(std::string what, int error);
