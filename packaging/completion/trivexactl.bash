@@ -10,6 +10,11 @@ _trivexactl_values() {
   esac
 }
 
+# The joysticks present, each by number and by path, as `list` shows them.
+_trivexactl_joysticks() {
+  "$1" list 2>/dev/null | sed -n 's/^\([^ ]*\) .*  <- joystick \([0-9]*\).*/\2 \1/p'
+}
+
 _trivexactl() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=
   ((COMP_CWORD > 0)) && prev=${COMP_WORDS[COMP_CWORD - 1]}
@@ -20,12 +25,19 @@ _trivexactl() {
   local command= word i
   for ((i = 1; i < COMP_CWORD; i++)); do
     word=${COMP_WORDS[i]}
-    [[ $word != -* && -z $(_trivexactl_values "${COMP_WORDS[i - 1]}") ]] && command=$word && break
+    [[ $word != -* && ${COMP_WORDS[i - 1]} != --device &&
+      -z $(_trivexactl_values "${COMP_WORDS[i - 1]}") ]] && command=$word && break
   done
 
   # --interval=2<Tab>: bash splits the word at the equals sign.
   [[ $prev == "=" ]] && ((COMP_CWORD > 1)) && prev=${COMP_WORDS[COMP_CWORD - 2]}
   local values
+  if [[ $prev == --device || $cur == --device=* ]]; then
+    values=$(_trivexactl_joysticks "${COMP_WORDS[0]}")
+    [[ $prev == --device ]] && COMPREPLY=($(compgen -W "$values" -- "$cur"))
+    [[ $cur == --device=* ]] && COMPREPLY=($(compgen -P --device= -W "$values" -- "${cur#*=}"))
+    return
+  fi
   values=$(_trivexactl_values "$prev")
   if [[ -n $values ]]; then
     COMPREPLY=($(compgen -W "$values" -- "$cur"))
@@ -44,8 +56,11 @@ _trivexactl() {
       [[ $cur == -* ]] && words="--help --version"
       COMPREPLY=($(compgen -W "$words" -- "$cur"))
       ;;
-    list | status | watch) COMPREPLY=($(compgen -W "--json" -- "$cur")) ;;
-    write) COMPREPLY=($(compgen -W "--dead-zone --angle-offset --threshold --interval --save" -- "$cur")) ;;
+    list) COMPREPLY=($(compgen -W "--json" -- "$cur")) ;;
+    status | watch) COMPREPLY=($(compgen -W "--json --device" -- "$cur")) ;;
+    write)
+      COMPREPLY=($(compgen -W "--dead-zone --angle-offset --threshold --interval --save --device" -- "$cur"))
+      ;;
   esac
 }
 

@@ -5,7 +5,7 @@ set -l commands list status write watch udev-rule help
 set -l no_command "not __fish_seen_subcommand_from $commands"
 
 complete -c trivexactl -f
-complete -c trivexactl -n $no_command -a list -d 'every HID interface, the joystick marked'
+complete -c trivexactl -n $no_command -a list -d 'every HID interface, each joystick marked with its number and port'
 complete -c trivexactl -n $no_command -a status -d "print the joystick's status line and position line"
 complete -c trivexactl -n $no_command -a write -d "write new values into the joystick's EEPROM and read them back"
 complete -c trivexactl -n $no_command -a watch -d 'print a line for every change, until Ctrl+C'
@@ -15,6 +15,14 @@ complete -c trivexactl -n $no_command -s h -l help -d 'print the help text'
 complete -c trivexactl -n $no_command -l version -d "print the program's version"
 
 complete -c trivexactl -n '__fish_seen_subcommand_from list status watch' -l json -d 'print JSON'
+
+# The joysticks present, each by number and by path, as `list` shows them.
+function __trivexactl_joysticks
+    trivexactl list 2>/dev/null | string replace -rf '^(\S+) .*  <- joystick (\d+).*' '$2\t$1'
+    trivexactl list 2>/dev/null | string replace -rf '^(\S+) .*  <- joystick (\d+).*' '$1\tjoystick $2'
+end
+complete -c trivexactl -n '__fish_seen_subcommand_from status write watch' -l device -x \
+    -d 'the joystick, by its number or path as list shows them' -a '(__trivexactl_joysticks)'
 
 set -l write '__fish_seen_subcommand_from write'
 complete -c trivexactl -n $write -l dead-zone -x -d 'dead zone angle' \

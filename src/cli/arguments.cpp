@@ -1,6 +1,7 @@
 #include "cli/arguments.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "cli/setting_values.h"
 
@@ -11,18 +12,37 @@ struct CommandName {
   std::string_view name;
   CommandKind kind;
   bool takesJson;
+  bool takesDevice;
 };
 constexpr std::array<CommandName, 6> kCommands = {{
-    {"list", CommandKind::kList, true},
-    {"status", CommandKind::kStatus, true},
-    {"write", CommandKind::kWrite, false},
-    {"watch", CommandKind::kWatch, true},
-    {"udev-rule", CommandKind::kUdevRule, false},
-    {"help", CommandKind::kHelp, false},
+    {"list", CommandKind::kList, true, false},
+    {"status", CommandKind::kStatus, true, true},
+    {"write", CommandKind::kWrite, false, true},
+    {"watch", CommandKind::kWatch, true, true},
+    {"udev-rule", CommandKind::kUdevRule, false, false},
+    {"help", CommandKind::kHelp, false, false},
 }};
 
 ParsedArguments Usage(std::string message) {
   return {std::nullopt, std::move(message) + "\nTry 'trivexactl --help'."};
+}
+
+// Digits name a joystick by its number, anything else by its path.
+std::optional<DeviceChoice> ParseDevice(std::string_view text, std::string& error) {
+  if (text.empty() || text.starts_with('-')) {
+    error = "--device needs a joystick's number or path, as 'trivexactl list' shows them";
+    return std::nullopt;
+  }
+  if (!std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return DeviceChoice(std::string(text));
+  }
+  unsigned number = 0;
+  const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (failure != std::errc() || number == 0) {
+    error = "--device " + std::string(text) + ": joysticks are numbered from 1";
+    return std::nullopt;
+  }
+  return DeviceChoice(number);
 }
 
 }  // namespace
@@ -34,10 +54,12 @@ Sets up the USB joystick 0079:0026 from the command line.
 
 Commands:
   list [--json]        every HID interface: path, vendor and product id,
-                       product name, report lengths; the joystick is marked
-  status [--json]      connect as the window does, then print the device's
+                       product name, report lengths; each joystick is marked
+                       with its number and the USB port it is plugged into
+  status [--json] [--device N|PATH]
+                       connect as the window does, then print the device's
                        status line and position line
-  write [VALUES] [--save]
+  write [VALUES] [--save] [--device N|PATH]
                        write new values into the joystick's EEPROM, then read
                        them back; values not given keep the device's own
       --dead-zone V      1.0deg 1.5deg ... 5.0deg
@@ -49,11 +71,17 @@ Commands:
                        and sh; "3" is a text, i3 an index
       --save             also store the values in JOYSTICK.INI, where the
                          window keeps them
-  watch [--json]       poll once a second as the window does and print a line
+  watch [--json] [--device N|PATH]
+                       poll once a second as the window does and print a line
                        for every change, until Ctrl+C
   udev-rule            print a udev rule that lets the logged-in user open
                        the joystick (Linux)
 
+  --device N|PATH      the joystick to use, by its number or its path as
+                       'list' shows them. Numbers follow the USB ports, so a
+                       joystick keeps its number while it stays in the same
+                       socket. Without --device: the first joystick found, the
+                       one the window takes
   -h, --help           this text
   --version            the program's version
 
@@ -64,7 +92,7 @@ for the first to finish, then gives up with status 8.
 
 Exit status:
   0  success
-  1  joystick not found
+  1  joystick not found (or none with the number or path --device gives)
   2  usage error or invalid value
   3  joystick found but cannot be opened (the reason and the fix go to stderr)
   4  no reply from the joystick, a failed write, or the read-back differs
@@ -125,6 +153,19 @@ ParsedArguments ParseArguments(std::span<const std::string_view> arguments) {
       invocation.save = true;
       continue;
     }
+    if (name == "device") {
+      std::string_view text;
+      if (inlineValue) {
+        text = *inlineValue;
+      } else if (i + 1 < arguments.size()) {
+        text = arguments[++i];
+      }
+      if (invocation.device) return Usage("--device given twice");
+      std::string error;
+      invocation.device = ParseDevice(text, error);
+      if (!invocation.device) return Usage(error);
+      continue;
+    }
     const auto setting = std::find_if(kSettingNames.begin(), kSettingNames.end(),
                                       [&](const SettingName& s) { return s.option == name; });
     if (setting == kSettingNames.end()) {
@@ -151,6 +192,9 @@ ParsedArguments ParseArguments(std::span<const std::string_view> arguments) {
     return Usage("'" + std::string(command->name) + "' has no --json output");
   }
   invocation.json = jsonGiven;
+  if (invocation.device && !command->takesDevice) {
+    return Usage("--device belongs to 'status', 'write' and 'watch'");
+  }
   const bool anyValue = std::any_of(invocation.values.begin(), invocation.values.end(),
                                     [](const auto& value) { return value.has_value(); });
   if (command->kind == CommandKind::kWrite) {

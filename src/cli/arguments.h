@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "cli/joysticks.h"
+
 namespace trivexa::cli {
 
 enum class CommandKind { kHelp, kVersion, kList, kStatus, kWrite, kWatch, kUdevRule };
@@ -19,6 +21,9 @@ struct Invocation {
   // device's current value.
   std::array<std::optional<std::uint8_t>, 4> values;
   bool save = false;
+  // status, write, watch: the joystick --device names; nothing takes the
+  // first one found.
+  std::optional<DeviceChoice> device;
 };
 
 struct ParsedArguments {

@@ -11,6 +11,7 @@
 
 #include "cli/arguments.h"
 #include "cli/diagnosis.h"
+#include "cli/joysticks.h"
 #include "hid/hid_platform.h"
 #include "host/clock.h"
 #include "settings/settings_store.h"
@@ -43,7 +44,7 @@ struct Environment {
   // The folder of JOYSTICK.INI: the one the window uses.
   settings::ProgramFolder settingsFolder;
   // What the user can do when the system refuses access to the joystick.
-  AccessFix accessFix;
+  hid::AccessFix accessFix;
   // Tries once to claim the joystick for the device command named; the
   // claim lasts until the program ends. Empty: nothing to claim.
   std::function<JoystickClaim(std::string_view command)> claimJoystick = {};
@@ -65,8 +66,10 @@ int FinishOutput(int status, std::ostream& out, std::FILE* file, bool closedAtSt
                  std::ostream& err);
 
 int RunList(const Invocation& invocation, Environment& environment);
-int RunStatus(const Invocation& invocation, Environment& environment);
-int RunWrite(const Invocation& invocation, Environment& environment);
-int RunWatch(const Invocation& invocation, Environment& environment);
+// The device commands, on the joystick `target` leads to; the window is not
+// running and the joystick is claimed when they start.
+int RunStatus(const Invocation& invocation, Environment& environment, JoystickTarget& target);
+int RunWrite(const Invocation& invocation, Environment& environment, JoystickTarget& target);
+int RunWatch(const Invocation& invocation, Environment& environment, JoystickTarget& target);
 
 }  // namespace trivexa::cli

@@ -1,6 +1,7 @@
 #include "cli/device_command.h"
 
 #include "cli/setting_values.h"
+#include "host/text.h"
 
 namespace trivexa::cli {
 
@@ -13,8 +14,8 @@ int RefuseWhileWindowRuns(Environment& environment) {
 
 namespace {
 
-int ReportNotFound(Environment& environment) {
-  if (const auto problem = JoystickOpenProblem(environment.platform, environment.accessFix)) {
+int ReportNotFound(Environment& environment, JoystickTarget& target) {
+  if (const auto problem = JoystickOpenProblem(target, environment.accessFix)) {
     environment.err << "trivexactl: " << *problem << "\n";
     return kExitCannotOpen;
   }
@@ -22,18 +23,32 @@ int ReportNotFound(Environment& environment) {
   return kExitNotFound;
 }
 
+// Several joysticks and no --device: the one taken need not be number 1.
+void NoteWhichJoystick(Environment& environment, JoystickTarget& target, const std::string& path) {
+  const std::size_t present = target.Identify(path);
+  if (target.Chosen() || present < 2 || !target.Connected()) return;
+  const NumberedJoystick& taken = *target.Connected();
+  environment.err << "trivexactl: " << present << " joysticks are present; this is number "
+                  << taken.number;
+  if (taken.place.port) environment.err << " (port " << TerminalText(*taken.place.port) << ")";
+  environment.err << "; choose one with --device.\n";
+}
+
 }  // namespace
 
-int ConnectOrReport(protocol::Session& session, Environment& environment) {
+int ConnectOrReport(protocol::Session& session, Environment& environment, JoystickTarget& target) {
   const bool found = session.Connect();
   if (environment.StopRequested()) {
     EndSession(session);
     environment.err << "trivexactl: interrupted.\n";
     return kExitInterrupted;
   }
-  if (session.Connected()) return 0;
+  if (session.Connected()) {
+    NoteWhichJoystick(environment, target, session.Link().devicePath);
+    return 0;
+  }
   EndSession(session);
-  if (!found) return ReportNotFound(environment);
+  if (!found) return ReportNotFound(environment, target);
   return NoReply(environment, "the joystick stopped answering right after it was opened");
 }
 
@@ -44,6 +59,21 @@ void EndSession(protocol::Session& session) {
 int NoReply(Environment& environment, std::string_view what) {
   environment.err << "trivexactl: " << what << ".\n";
   return kExitNoReply;
+}
+
+void AddPlaceMembers(JsonObject& object, const std::string& path,
+                     const std::optional<NumberedJoystick>& joystick) {
+  object.Add("path", path);
+  if (joystick) {
+    object.AddNumber("number", joystick->number);
+  } else {
+    object.AddNull("number");
+  }
+  if (joystick && joystick->place.port) {
+    object.Add("port", *joystick->place.port);
+  } else {
+    object.AddNull("port");
+  }
 }
 
 void AddReplyMembers(JsonObject& object, const protocol::Reply& status,

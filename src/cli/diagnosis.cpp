@@ -6,7 +6,7 @@
 namespace trivexa::cli {
 
 std::optional<std::string> JoystickOpenProblem(hid::HidPlatform& platform,
-                                               const AccessFix& accessFix) {
+                                               const hid::AccessFix& accessFix) {
   for (const std::string& path : platform.ListInterfaces()) {
     const auto ids = platform.IdentifyUnopened(path);
     if (!ids || !hid::IsJoystick(*ids)) continue;
@@ -15,8 +15,7 @@ std::optional<std::string> JoystickOpenProblem(hid::HidPlatform& platform,
       platform.Close(handle);
       continue;
     }
-    hid::SystemError error = platform.LastError();
-    if (error.text.empty()) error.text = "open " + path + ": reason unknown";
+    const hid::SystemError error = hid::OpenFailure(platform, path);
     const std::string fix = error.accessDenied && accessFix ? accessFix() : std::string();
     return hid::OpenFailureNotice(path, error, fix);
   }

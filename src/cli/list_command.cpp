@@ -1,6 +1,8 @@
 #include <array>
 #include <cstdio>
 #include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/commands.h"
@@ -8,6 +10,8 @@
 #include "cli/json_text.h"
 #include "cli/product_name.h"
 #include "hid/discovery.h"
+#include "hid/reporting_hid_platform.h"
+#include "host/text.h"
 
 namespace trivexa::cli {
 namespace {
@@ -18,6 +22,8 @@ struct InterfaceInfo {
   std::optional<hid::DeviceAttributes> attributes;
   std::optional<std::string> productName;
   std::optional<hid::HidCaps> caps;
+  std::optional<std::string> port;
+  std::optional<unsigned> number;  // joysticks only
 
   bool IsJoystick() const { return attributes && hid::IsJoystick(*attributes); }
 };
@@ -26,12 +32,13 @@ struct InterfaceInfo {
 // and asks the same questions; the handle is closed again at once.
 InterfaceInfo Probe(Environment& environment, const std::string& path) {
   hid::HidPlatform& platform = environment.platform;
-  InterfaceInfo info{path, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
+  InterfaceInfo info;
+  info.path = path;
+  info.port = platform.UsbPort(path);
   const hid::Handle handle = platform.Open(path, /*overlapped=*/false);
   if (!hid::IsOpen(handle)) {
     // The reason first: asking for the identifiers could replace it.
-    info.openError = platform.LastError().text;
-    if (info.openError->empty()) info.openError = "reason unknown";
+    info.openError = hid::OpenFailure(platform, path).text;
     info.attributes = platform.IdentifyUnopened(path);
     return info;
   }
@@ -49,9 +56,30 @@ std::string Hex4(std::uint16_t value) {
   return text;
 }
 
+// The joysticks among the interfaces get their numbers.
+void NumberTheJoysticks(std::vector<InterfaceInfo>& interfaces) {
+  std::vector<JoystickPlace> places;
+  for (const InterfaceInfo& info : interfaces) {
+    if (info.IsJoystick()) places.push_back({info.path, info.port});
+  }
+  for (const NumberedJoystick& joystick : NumberJoysticks(std::move(places))) {
+    for (InterfaceInfo& info : interfaces) {
+      if (info.path == joystick.place.path) info.number = joystick.number;
+    }
+  }
+}
+
 std::string JsonLine(const InterfaceInfo& info) {
   JsonObject object;
   object.Add("path", info.path).AddBool("joystick", info.IsJoystick());
+  if (info.number)
+    object.AddNumber("number", *info.number);
+  else
+    object.AddNull("number");
+  if (info.port)
+    object.Add("port", *info.port);
+  else
+    object.AddNull("port");
   object.AddBool("opened", !info.openError.has_value());
   if (info.openError)
     object.Add("error", *info.openError);
@@ -84,9 +112,12 @@ std::string TextLine(const InterfaceInfo& info) {
     line += "  in " + std::to_string(info.caps->inputReportByteLength) + " out " +
             std::to_string(info.caps->outputReportByteLength);
   }
-  if (info.productName) line += "  \"" + TerminalText(*info.productName) + "\"";
+  if (info.productName) line += "  \"" + QuotedTerminalText(*info.productName) + "\"";
   if (info.openError) line += "  cannot open: " + TerminalText(*info.openError);
-  if (info.IsJoystick()) line += "  <- joystick";
+  if (info.number) {
+    line += "  <- joystick " + std::to_string(*info.number);
+    if (info.port) line += ", port " + TerminalText(*info.port);
+  }
   return line;
 }
 
@@ -97,6 +128,7 @@ int RunList(const Invocation& invocation, Environment& environment) {
   for (const std::string& path : environment.platform.ListInterfaces()) {
     interfaces.push_back(Probe(environment, path));
   }
+  NumberTheJoysticks(interfaces);
   if (invocation.json) {
     std::string array = "[";
     for (const InterfaceInfo& info : interfaces) {

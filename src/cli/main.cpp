@@ -24,32 +24,6 @@
 
 namespace {
 
-#ifdef _WIN32
-// The program writes UTF-8. A console shows those bytes as written only in
-// its UTF-8 code page, which is set for the run and given back at its end;
-// a file or a pipe gets the bytes unchanged either way.
-class Utf8Console {
- public:
-  Utf8Console() : previous_(GetConsoleOutputCP()) {
-    changed_ = previous_ != 0 && previous_ != CP_UTF8 && SetConsoleOutputCP(CP_UTF8);
-  }
-  ~Utf8Console() {
-    if (!changed_) return;
-    std::cout.flush();
-    std::cerr.flush();
-    SetConsoleOutputCP(previous_);
-  }
-  Utf8Console(const Utf8Console&) = delete;
-  Utf8Console& operator=(const Utf8Console&) = delete;
-
- private:
-  UINT previous_;
-  bool changed_ = false;
-};
-#else
-struct Utf8Console {};
-#endif
-
 // Set by the signal handler, read by the command loops between exchanges:
 // the close command then goes out with its pauses on the main thread.
 std::atomic<bool> stopSignalled{false};
@@ -83,20 +57,11 @@ unsigned long CurrentProcessId() {
 #endif
 }
 
-std::string AccessFix() {
-  return trivexa::hid::SystemAccessFix(trivexa::settings::ExecutableFolder());
-}
-
-}  // namespace
-
-int main(int argc, char* argv[]) {
+int Main(const std::vector<std::string>& texts, const trivexa::ClosedStreams& closed) {
   using namespace trivexa;
-  // Before anything is opened: a closed standard output must not become
-  // the joystick's node.
-  const ClosedStreams closed = OpenClosedStandardStreams();
-  const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+  const std::vector<std::string_view> arguments(texts.begin(), texts.end());
   InstallStopHandlers();
-  [[maybe_unused]] Utf8Console console;
+  [[maybe_unused]] const ConsoleText console;
 
   const std::unique_ptr<hid::HidPlatform> platform = hid::MakeSystemHidPlatform();
   SystemClock clock;
@@ -112,7 +77,7 @@ int main(int argc, char* argv[]) {
       // The same place as the window's: beside the program, or the user's
       // config folder for an installed copy.
       [] { return settings::SettingsFolder(); },
-      AccessFix,
+      hid::SystemAccessFix(settings::ExecutableFolder()),
   };
   // One device command at a time for this user; the window's lock is apart.
   app::JoystickLock joystickLock;
@@ -133,3 +98,18 @@ int main(int argc, char* argv[]) {
   const int status = cli::RunCommandLine(arguments, environment);
   return cli::FinishOutput(status, std::cout, stdout, closed.output, std::cerr);
 }
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t* argv[]) {
+  return Main(trivexa::Utf8Arguments(argc, argv), trivexa::OpenClosedStandardStreams());
+}
+#else
+int main(int argc, char* argv[]) {
+  // Before anything is opened: a closed standard output must not become
+  // the joystick's node.
+  const trivexa::ClosedStreams closed = trivexa::OpenClosedStandardStreams();
+  return Main(std::vector<std::string>(argv + 1, argv + argc), closed);
+}
+#endif

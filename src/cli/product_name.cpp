@@ -1,5 +1,7 @@
 #include "cli/product_name.h"
 
+#include "host/text.h"
+
 namespace trivexa::cli {
 namespace {
 
@@ -46,32 +48,6 @@ std::string ProductNameFromUtf16(std::span<const std::uint8_t> bytes) {
   return name;
 }
 
-std::string TerminalText(std::string_view utf8) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string text;
-  text.reserve(utf8.size());
-  for (std::size_t i = 0; i < utf8.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(utf8[i]);
-    if (byte < 0x20 || byte == 0x7F) {
-      text += "\\x";
-      text += kHex[byte >> 4];
-      text += kHex[byte & 0xF];
-    } else if (byte == '"' || byte == '\\') {
-      text += '\\';
-      text += static_cast<char>(byte);
-    } else if (byte == 0xC2 && i + 1 < utf8.size() &&
-               static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
-               static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
-      // U+0080 to U+009F, the C1 controls (CSI, OSC, ...), in UTF-8.
-      const auto code = static_cast<unsigned char>(utf8[++i]);
-      text += "\\u00";
-      text += kHex[code >> 4];
-      text += kHex[code & 0xF];
-    } else {
-      text += static_cast<char>(byte);
-    }
-  }
-  return text;
-}
+std::string QuotedTerminalText(std::string_view utf8) { return TerminalText(utf8, "\"\\"); }
 
 }  // namespace trivexa::cli

@@ -11,10 +11,9 @@ namespace trivexa::cli {
 // the end of the buffer) as UTF-8. Unpaired surrogates become U+FFFD.
 std::string ProductNameFromUtf16(std::span<const std::uint8_t> bytes);
 
-// A device's text made safe for a terminal and for the quotes around it:
-// control characters (C0, DEL and C1, which could move the cursor, retitle
-// the window or ring the bell) become \xNN or \u00NN, and a quote or
-// backslash gets a backslash. Everything else, other scripts too, stays.
-std::string TerminalText(std::string_view utf8);
+// A device's name made safe for a terminal and for the quotes around it:
+// control characters escaped as TerminalText does, and a quote or backslash
+// gets a backslash. Everything else, other scripts too, stays.
+std::string QuotedTerminalText(std::string_view utf8);
 
 }  // namespace trivexa::cli

@@ -1,10 +1,15 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
+#include <variant>
+#include <vector>
 
 #include "cli/commands.h"
+#include "cli/device_command.h"
 #include "cli/exit_codes.h"
 #include "hid/system_hid_platform.h"
 #include "host/text.h"
@@ -28,7 +33,7 @@ int ClaimJoystick(std::string_view command, Environment& environment) {
     const JoystickClaim claim = environment.claimJoystick(command);
     if (claim.result == JoystickClaim::kClaimed) return kExitOk;
     if (claim.result == JoystickClaim::kUnavailable) {
-      environment.err << "trivexactl: no lock for the joystick (" << claim.detail
+      environment.err << "trivexactl: no lock for the joystick (" << TerminalText(claim.detail)
                       << "); going on without it.\n";
       return kExitOk;
     }
@@ -37,12 +42,56 @@ int ClaimJoystick(std::string_view command, Environment& environment) {
       return kExitInterrupted;
     }
     if (environment.clock.NowMs() - start >= kBusyWaitMs) {
+      // The holder's words come from a file another process wrote.
       environment.err << "trivexactl: the joystick is busy: "
-                      << (claim.detail.empty() ? std::string("another trivexactl") : claim.detail)
+                      << (claim.detail.empty() ? std::string("another trivexactl")
+                                               : TerminalText(claim.detail))
                       << " is using it; try again when it is done.\n";
       return kExitBusy;
     }
     environment.clock.Sleep(kBusyPollMs);
+  }
+}
+
+// The joystick --device names into `chosen`; false, after saying which
+// joysticks are there, when the number or path names none.
+bool ResolveChoice(const Invocation& invocation, Environment& environment,
+                   std::optional<NumberedJoystick>& chosen) {
+  if (!invocation.device) return true;
+  const std::vector<NumberedJoystick> present = PresentJoysticks(environment.platform);
+  if (const NumberedJoystick* found = FindChoice(present, *invocation.device)) {
+    chosen = *found;
+    return true;
+  }
+  const unsigned* number = std::get_if<unsigned>(&*invocation.device);
+  environment.err << "trivexactl: no joystick "
+                  << (number != nullptr
+                          ? std::to_string(*number)
+                          : "at " + TerminalText(std::get<std::string>(*invocation.device)));
+  if (present.empty()) {
+    environment.err << "; none is present (USB 0079:0026).\n";
+  } else {
+    environment.err << "; present: " << DescribeJoysticks(present) << ".\n";
+  }
+  return false;
+}
+
+// status, write and watch: one at a time, never beside the window, on the
+// joystick the command line names.
+int RunDeviceCommand(const Invocation& invocation, Environment& environment,
+                     std::string_view command) {
+  if (const int busy = ClaimJoystick(command, environment)) return busy;
+  if (const int refused = RefuseWhileWindowRuns(environment)) return refused;
+  std::optional<NumberedJoystick> chosen;
+  if (!ResolveChoice(invocation, environment, chosen)) return kExitNotFound;
+  JoystickTarget target(environment.platform, std::move(chosen));
+  switch (invocation.kind) {
+    case CommandKind::kStatus:
+      return RunStatus(invocation, environment, target);
+    case CommandKind::kWrite:
+      return RunWrite(invocation, environment, target);
+    default:
+      return RunWatch(invocation, environment, target);
   }
 }
 
@@ -59,14 +108,11 @@ int Run(const Invocation& invocation, Environment& environment) {
     case CommandKind::kList:
       return RunList(invocation, environment);
     case CommandKind::kStatus:
-      if (const int busy = ClaimJoystick("status", environment)) return busy;
-      return RunStatus(invocation, environment);
+      return RunDeviceCommand(invocation, environment, "status");
     case CommandKind::kWrite:
-      if (const int busy = ClaimJoystick("write", environment)) return busy;
-      return RunWrite(invocation, environment);
+      return RunDeviceCommand(invocation, environment, "write");
     case CommandKind::kWatch:
-      if (const int busy = ClaimJoystick("watch", environment)) return busy;
-      return RunWatch(invocation, environment);
+      return RunDeviceCommand(invocation, environment, "watch");
     case CommandKind::kUdevRule: {
       const std::string rule = hid::SystemAccessRule();
       if (rule.empty()) {

@@ -2,10 +2,9 @@
 
 namespace trivexa::cli {
 
-int RunStatus(const Invocation& invocation, Environment& environment) {
-  if (const int refused = RefuseWhileWindowRuns(environment)) return refused;
-  protocol::Session session(environment.platform, environment.clock);
-  if (const int failed = ConnectOrReport(session, environment)) return failed;
+int RunStatus(const Invocation& invocation, Environment& environment, JoystickTarget& target) {
+  protocol::Session session(target, environment.clock);
+  if (const int failed = ConnectOrReport(session, environment, target)) return failed;
 
   session.Poll();
   EndSession(session);
@@ -14,7 +13,8 @@ int RunStatus(const Invocation& invocation, Environment& environment) {
   }
   if (invocation.json) {
     JsonObject object;
-    object.AddNumber("version", kJsonVersion).Add("path", session.Link().devicePath);
+    object.AddNumber("version", kJsonVersion);
+    AddPlaceMembers(object, session.Link().devicePath, target.Connected());
     AddReplyMembers(object, *session.LastStatus(), *session.LastPosition());
     environment.out << object.Text() << "\n";
   } else {

@@ -19,8 +19,8 @@ struct Shown {
 
 // Prints what changed since the last poll: one line per change, or one JSON
 // object per poll that changed anything.
-void ShowChanges(const Invocation& invocation, protocol::Session& session, Shown& shown,
-                 Environment& environment) {
+void ShowChanges(const Invocation& invocation, protocol::Session& session, JoystickTarget& target,
+                 Shown& shown, Environment& environment) {
   const bool connected = session.Connected();
   const auto line = [](const std::optional<protocol::Reply>& reply) {
     return reply ? protocol::ReplyLine(*reply) : std::string();
@@ -35,6 +35,11 @@ void ShowChanges(const Invocation& invocation, protocol::Session& session, Shown
   if (invocation.json) {
     JsonObject object;
     object.AddNumber("version", kJsonVersion).AddBool("connected", connected);
+    if (connected) {
+      // Numbered again at each new connection: it may be another socket's.
+      if (connectionChanged) target.Identify(session.Link().devicePath);
+      AddPlaceMembers(object, session.Link().devicePath, target.Connected());
+    }
     if (connected && session.LastStatus() && session.LastPosition()) {
       AddReplyMembers(object, *session.LastStatus(), *session.LastPosition());
     }
@@ -52,9 +57,8 @@ void ShowChanges(const Invocation& invocation, protocol::Session& session, Shown
 
 }  // namespace
 
-int RunWatch(const Invocation& invocation, Environment& environment) {
-  if (const int refused = RefuseWhileWindowRuns(environment)) return refused;
-  protocol::Session session(environment.platform, environment.clock);
+int RunWatch(const Invocation& invocation, Environment& environment, JoystickTarget& target) {
+  protocol::Session session(target, environment.clock);
   Shown shown;
   bool problemReported = false;
 
@@ -69,14 +73,14 @@ int RunWatch(const Invocation& invocation, Environment& environment) {
       // As the window's not-connected tick: blank, then search again.
       session.ForgetReplies();
       if (!session.Connect() && !problemReported) {
-        if (const auto problem = JoystickOpenProblem(environment.platform, environment.accessFix)) {
+        if (const auto problem = JoystickOpenProblem(target, environment.accessFix)) {
           environment.err << "trivexactl: " << *problem << "\n";
           problemReported = true;
         }
       }
       if (session.Connected()) nextTick = environment.clock.NowMs() + protocol::kPollIntervalMs;
     }
-    ShowChanges(invocation, session, shown, environment);
+    ShowChanges(invocation, session, target, shown, environment);
     if (!environment.out) break;  // nobody reads any more (a closed pipe)
 
     for (std::int64_t now = environment.clock.NowMs();

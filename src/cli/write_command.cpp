@@ -2,6 +2,7 @@
 
 #include "cli/device_command.h"
 #include "cli/setting_values.h"
+#include "host/text.h"
 
 namespace trivexa::cli {
 namespace {
@@ -53,10 +54,9 @@ int CheckKeptValues(const Invocation& invocation, const settings::JoystickSettin
 
 }  // namespace
 
-int RunWrite(const Invocation& invocation, Environment& environment) {
-  if (const int refused = RefuseWhileWindowRuns(environment)) return refused;
-  protocol::Session session(environment.platform, environment.clock);
-  if (const int failed = ConnectOrReport(session, environment)) return failed;
+int RunWrite(const Invocation& invocation, Environment& environment, JoystickTarget& target) {
+  protocol::Session session(target, environment.clock);
+  if (const int failed = ConnectOrReport(session, environment, target)) return failed;
 
   // Values not given keep the device's: they are read first.
   if (!session.LastStatus() && !session.QueryStatus()) {
@@ -98,7 +98,7 @@ int RunWrite(const Invocation& invocation, Environment& environment) {
   if (!saved.saved) {
     environment.err << "trivexactl: the joystick took the values, but the settings file could "
                        "not be written: "
-                    << saved.Describe() << "\n";
+                    << TerminalText(saved.Describe()) << "\n";
     return kExitSaveFailed;
   }
   return kExitOk;

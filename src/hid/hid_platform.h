@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -44,6 +45,10 @@ struct SystemError {
   std::string text;           // "open /dev/hidraw3: Permission denied"; empty: no failure
   bool accessDenied = false;  // refused for lack of permission
 };
+
+// What the user can do about a refused access (the udev rule on Linux),
+// worked out when asked: finding it may look at the disk.
+using AccessFix = std::function<std::string()>;
 
 // Bytes announced to the product-string query, and its buffer size.
 inline constexpr std::size_t kProductStringBytes = 100;
@@ -91,6 +96,14 @@ class HidPlatform {
                                  ReadOverlapped& overlapped) = 0;
   // Waits at most `timeoutMs` for the read event.
   virtual WaitResult WaitForRead(Handle event, std::uint32_t timeoutMs) = 0;
+
+  // The USB port the interface's device is plugged into, as the system
+  // names that socket: "1-2.3" on Linux (bus 1, port 2, then port 3 of a
+  // hub), the location path on Windows. The same socket keeps its name
+  // across replugs and restarts, while the interface's path may change.
+  // Nothing when the system does not say (not a USB device, or a system
+  // that does not tell).
+  virtual std::optional<std::string> UsbPort(const std::string& path) = 0;
 
   // Diagnostics, for telling the user why the joystick stays unconnected.
   // The logic itself never asks: a failure shows only as a failed call.

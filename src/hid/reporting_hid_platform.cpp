@@ -8,19 +8,20 @@ namespace trivexa::hid {
 
 ReportingHidPlatform::ReportingHidPlatform(HidPlatform& inner, const Clock& clock, NoticeSink sink,
                                            AccessFix accessFix)
-    : inner_(inner), clock_(clock), sink_(std::move(sink)), accessFix_(std::move(accessFix)) {}
+    : ForwardingHidPlatform(inner),
+      clock_(clock),
+      sink_(std::move(sink)),
+      accessFix_(std::move(accessFix)) {}
 
 Handle ReportingHidPlatform::Open(const std::string& path, bool overlapped) {
-  const Handle handle = inner_.Open(path, overlapped);
+  const Handle handle = Inner().Open(path, overlapped);
   if (IsOpen(handle)) return handle;
 
-  // Taken before anything else is asked, which could replace it.
-  SystemError error = inner_.LastError();
-  const auto ids = inner_.IdentifyUnopened(path);
+  const SystemError error = OpenFailure(Inner(), path);
+  const auto ids = Inner().IdentifyUnopened(path);
   if (!ids || !IsJoystick(*ids)) {
     return handle;
   }
-  if (error.text.empty()) error.text = "open " + path + ": reason unknown";
   const std::int64_t now = clock_.NowMs();
   auto [told, isNew] = told_.try_emplace(path, Told{error.text, now});
   if (!isNew) {
@@ -33,6 +34,12 @@ Handle ReportingHidPlatform::Open(const std::string& path, bool overlapped) {
   const std::string fix = error.accessDenied && accessFix_ ? accessFix_() : std::string();
   sink_(OpenFailureNotice(path, error, fix));
   return handle;
+}
+
+SystemError OpenFailure(const HidPlatform& platform, const std::string& path) {
+  SystemError error = platform.LastError();
+  if (error.text.empty()) error.text = "open " + path + ": reason unknown";
+  return error;
 }
 
 std::string OpenFailureNotice(const std::string& path, const SystemError& error,

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "hid/hid_platform.h"
+#include "hid/forwarding_hid_platform.h"
 #include "host/clock.h"
 
 namespace trivexa::hid {
@@ -14,8 +14,6 @@ namespace trivexa::hid {
 // Where one-line notices for the user go: standard error in the programs,
 // a list in tests.
 using NoticeSink = std::function<void(std::string_view line)>;
-// What the user can do about a refused access, worked out when needed.
-using AccessFix = std::function<std::string()>;
 
 // Passes every call through to another platform and tells the user when an
 // interface that the system identifies as the joystick cannot be opened:
@@ -27,40 +25,14 @@ using AccessFix = std::function<std::string()>;
 // same node is told again, but at most once a minute: a reason that changes
 // every tick would otherwise give a notice every tick. Other vendors'
 // interfaces are never mentioned.
-class ReportingHidPlatform final : public HidPlatform {
+class ReportingHidPlatform final : public ForwardingHidPlatform {
  public:
   static constexpr std::int64_t kRepeatAfterMs = 60'000;
 
   ReportingHidPlatform(HidPlatform& inner, const Clock& clock, NoticeSink sink,
                        AccessFix accessFix);
 
-  std::vector<std::string> ListInterfaces() override { return inner_.ListInterfaces(); }
   Handle Open(const std::string& path, bool overlapped) override;
-  void Close(Handle handle) override { inner_.Close(handle); }
-  std::optional<DeviceAttributes> GetAttributes(Handle handle) override {
-    return inner_.GetAttributes(handle);
-  }
-  bool GetProductString(Handle handle,
-                        std::span<std::uint8_t, kProductStringBytes> buffer) override {
-    return inner_.GetProductString(handle, buffer);
-  }
-  std::optional<HidCaps> GetCaps(Handle handle) override { return inner_.GetCaps(handle); }
-  Handle CreateReadEvent() override { return inner_.CreateReadEvent(); }
-  bool Write(Handle handle, std::span<const std::uint8_t> report) override {
-    return inner_.Write(handle, report);
-  }
-  void CancelIo(Handle handle) override { inner_.CancelIo(handle); }
-  std::int32_t StartRead(Handle handle, std::span<std::uint8_t> buffer,
-                         ReadOverlapped& overlapped) override {
-    return inner_.StartRead(handle, buffer, overlapped);
-  }
-  WaitResult WaitForRead(Handle event, std::uint32_t timeoutMs) override {
-    return inner_.WaitForRead(event, timeoutMs);
-  }
-  SystemError LastError() const override { return inner_.LastError(); }
-  std::optional<DeviceAttributes> IdentifyUnopened(const std::string& path) override {
-    return inner_.IdentifyUnopened(path);
-  }
 
  private:
   struct Told {
@@ -68,12 +40,16 @@ class ReportingHidPlatform final : public HidPlatform {
     std::int64_t atMs = 0;
   };
 
-  HidPlatform& inner_;
   const Clock& clock_;
   NoticeSink sink_;
   AccessFix accessFix_;
   std::map<std::string, Told> told_;  // by node
 };
+
+// Why the last Open of `path` on `platform` failed, in the system's words;
+// when the system gave no reason the text still names the node. Asked
+// before anything else, which could replace it.
+SystemError OpenFailure(const HidPlatform& platform, const std::string& path);
 
 // The notice for a joystick node that cannot be opened.
 std::string OpenFailureNotice(const std::string& path, const SystemError& error,

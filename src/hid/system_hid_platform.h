@@ -13,8 +13,9 @@ namespace trivexa::hid {
 std::unique_ptr<HidPlatform> MakeSystemHidPlatform();
 
 // What the user can do so that the system lets this program, installed in
-// `programFolder`, open the joystick; empty where there is nothing to say.
-std::string SystemAccessFix(const std::filesystem::path& programFolder);
+// `programFolder`, open the joystick, worked out when asked; an empty
+// function where there is nothing to say.
+AccessFix SystemAccessFix(std::filesystem::path programFolder);
 
 // The system rule that lets the user at the seat open the joystick, as the
 // text of a file to save, with comments saying where and how to load it;

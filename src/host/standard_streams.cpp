@@ -1,6 +1,15 @@
 #include "host/standard_streams.h"
 
-#ifndef _WIN32
+#include <iostream>
+#include <streambuf>
+#include <string_view>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <algorithm>
+#include <utility>
+#else
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -23,5 +32,129 @@ ClosedStreams OpenClosedStandardStreams() {
 #endif
   return closed;
 }
+
+#ifdef _WIN32
+namespace {
+
+// How much of `text` ends with a whole UTF-8 character: a sequence cut off
+// at the end waits for the rest of its bytes.
+std::size_t WholeCharacters(std::string_view text) {
+  for (std::size_t back = 1; back <= std::min<std::size_t>(3, text.size()); ++back) {
+    const auto byte = static_cast<unsigned char>(text[text.size() - back]);
+    if ((byte & 0xC0) == 0x80) continue;
+    const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+    return length > back ? text.size() - back : text.size();
+  }
+  return text.size();
+}
+
+std::wstring Widen(std::string_view utf8) {
+  if (utf8.empty()) return {};
+  // Bytes that are not UTF-8 become U+FFFD.
+  const int size =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(std::max(size, 0)), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
+  return wide;
+}
+
+// Collects what the stream writes and hands whole characters to the console
+// at each flush (std::cerr flushes after every output).
+class ConsoleBuffer final : public std::streambuf {
+ public:
+  explicit ConsoleBuffer(HANDLE console) : console_(console) {}
+  ~ConsoleBuffer() override { Write(pending_.size()); }
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    pending_ += traits_type::to_char_type(c);
+    return pending_.size() < kFlushBytes || Write(WholeCharacters(pending_)) ? c
+                                                                             : traits_type::eof();
+  }
+  std::streamsize xsputn(const char* text, std::streamsize count) override {
+    pending_.append(text, static_cast<std::size_t>(count));
+    return pending_.size() < kFlushBytes || Write(WholeCharacters(pending_)) ? count : 0;
+  }
+  int sync() override { return Write(WholeCharacters(pending_)) ? 0 : -1; }
+
+ private:
+  static constexpr std::size_t kFlushBytes = 4096;
+  // Consoles take a limited amount per call.
+  static constexpr std::size_t kChunkUnits = 8192;
+
+  // Writes the first `bytes` of what is pending.
+  bool Write(std::size_t bytes) {
+    const std::wstring wide = Widen(std::string_view(pending_).substr(0, bytes));
+    pending_.erase(0, bytes);
+    for (std::size_t at = 0; at < wide.size();) {
+      const auto units = static_cast<DWORD>(std::min(kChunkUnits, wide.size() - at));
+      DWORD written = 0;
+      if (!WriteConsoleW(console_, wide.data() + at, units, &written, nullptr) || written == 0) {
+        return false;
+      }
+      at += written;
+    }
+    return true;
+  }
+
+  HANDLE console_;
+  std::string pending_;
+};
+
+}  // namespace
+
+struct ConsoleText::Redirect {
+  Redirect(std::ostream& redirected, HANDLE handle)
+      : stream(redirected), own(redirected.rdbuf()), console(handle) {
+    stream.rdbuf(&console);
+  }
+  std::ostream& stream;
+  std::streambuf* own;
+  ConsoleBuffer console;
+};
+
+ConsoleText::ConsoleText() {
+  for (const auto& [stream, which] :
+       {std::pair<std::ostream*, DWORD>{&std::cout, STD_OUTPUT_HANDLE},
+        {&std::cerr, STD_ERROR_HANDLE}}) {
+    const HANDLE handle = GetStdHandle(which);
+    DWORD mode = 0;
+    // Only a console has a console mode; files and pipes keep their bytes.
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) {
+      continue;
+    }
+    redirects_.push_back(std::make_unique<Redirect>(*stream, handle));
+  }
+}
+
+ConsoleText::~ConsoleText() {
+  for (const auto& redirect : redirects_) {
+    redirect->stream.flush();
+    redirect->stream.rdbuf(redirect->own);
+  }
+}
+
+std::vector<std::string> Utf8Arguments(int argc, wchar_t* argv[]) {
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) {
+    const std::wstring_view wide(argv[i]);
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(std::max(size, 0)), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size,
+                        nullptr, nullptr);
+    arguments.push_back(std::move(utf8));
+  }
+  return arguments;
+}
+
+#else
+
+struct ConsoleText::Redirect {};
+ConsoleText::ConsoleText() = default;
+ConsoleText::~ConsoleText() = default;
+
+#endif
 
 }  // namespace trivexa

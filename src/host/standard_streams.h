@@ -1,5 +1,9 @@
 #pragma once
 
+#include <memory>
+#include <string>
+#include <vector>
+
 namespace trivexa {
 
 // Which of standard input, output and error were closed when the program
@@ -15,5 +19,30 @@ struct ClosedStreams {
 // would become standard output, and text meant for the terminal would be
 // written into the device. Nothing to do on Windows.
 ClosedStreams OpenClosedStandardStreams();
+
+// Where std::cout and std::cerr send the program's UTF-8 text while this
+// lives. On Windows each of them that is a console gets it as UTF-16
+// through WriteConsoleW, which shows every character whatever the
+// console's code page; a file or a pipe gets the UTF-8 bytes unchanged, as
+// on every other system. The end flushes both and gives them back their
+// own buffers. A failed console write fails the stream, as a failed write
+// to a file does.
+class ConsoleText {
+ public:
+  ConsoleText();
+  ~ConsoleText();
+  ConsoleText(const ConsoleText&) = delete;
+  ConsoleText& operator=(const ConsoleText&) = delete;
+
+ private:
+  struct Redirect;
+  std::vector<std::unique_ptr<Redirect>> redirects_;
+};
+
+#ifdef _WIN32
+// The arguments wmain was given, without the program name, as UTF-8: the
+// system's ANSI code page would lose every character it lacks.
+std::vector<std::string> Utf8Arguments(int argc, wchar_t* argv[]);
+#endif
 
 }  // namespace trivexa

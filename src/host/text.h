@@ -22,6 +22,14 @@ struct Utf8Char {
 // UTF-16 surrogate, a value past U+10FFFF or a sequence cut off.
 std::optional<Utf8Char> DecodeUtf8(std::string_view text);
 
+// Text made safe for a terminal: control characters (C0, DEL and the C1
+// controls U+0080 to U+009F, which could move the cursor, retitle the
+// window or ring the bell) become \xNN or \u00NN. Everything else stays,
+// other scripts and backslashes too, so a path printed this way can be
+// pasted back. Each character of `quoted` gets a backslash in front, for
+// text printed between quotes.
+std::string TerminalText(std::string_view utf8, std::string_view quoted = {});
+
 // The system's words for an errno value: "Permission denied".
 std::string ErrnoText(int error);
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/logic/save_failure.h"
 #include "fakes/app_rig.h"
 #include "fakes/temp_dir.h"
 
@@ -253,6 +254,14 @@ TEST_F(MainfrmLogicTest, ReconnectOnDemandClosesTheLostHandlesFirst) {
     EXPECT_TRUE(rig_.logic.Link().deviceConnected);
     EXPECT_EQ(rig_.platform.OpenHandleCount(), 2) << "cycle " << cycle;
   }
+  // Lost on the last query of a poll, where nothing reconnects: the next
+  // tick closes both handles before it searches.
+  joystick.failWaits = true;
+  rig_.logic.Timer1_Timer();
+  ASSERT_FALSE(rig_.logic.Link().deviceConnected);
+  rig_.platform.Unplug(0);
+  rig_.logic.Timer1_Timer();
+  EXPECT_EQ(rig_.platform.OpenHandleCount(), 0);
   EXPECT_EQ(rig_.platform.doubleCloses, 0);
 }
 
@@ -341,6 +350,11 @@ TEST_F(MainfrmLogicTest, ASaveThatFailsIsReportedOnceAfterTheDeviceWrite) {
   EXPECT_EQ(rig_.program.saveFailures[0].path, rig_.IniPath());
   EXPECT_FALSE(rig_.program.saveFailures[0].reason.empty());
   EXPECT_EQ(rig_.platform.Joystick(0).eeprom.deadZoneIndex, 7);
+  // On standard error the path (from HOME, say) cannot drive the terminal.
+  settings::SaveResult hostile = rig_.program.saveFailures[0];
+  hostile.path = "/home/\x1b]0;owned\x07/JOYSTICK.INI";
+  EXPECT_TRUE(SaveFailureLine(hostile).starts_with(
+      "trivexa: settings not saved: /home/\\x1b]0;owned\\x07/JOYSTICK.INI: "));
 }
 
 // The three device states at shutdown, through either door.

@@ -21,6 +21,15 @@ TEST(ArgumentsTest, CommandsAndJson) {
   EXPECT_EQ(Parse({"status", "--help"}).invocation->kind, CommandKind::kHelp);
   EXPECT_EQ(Parse({"-h"}).invocation->kind, CommandKind::kHelp);
   EXPECT_EQ(Parse({"--version"}).invocation->kind, CommandKind::kVersion);
+  // --device: digits are a number from list, anything else a path as printed.
+  EXPECT_FALSE(Parse({"status"}).invocation->device);
+  EXPECT_EQ(Parse({"status", "--device", "2"}).invocation->device, DeviceChoice(2u));
+  EXPECT_EQ(Parse({"watch", "--device=12"}).invocation->device, DeviceChoice(12u));
+  EXPECT_EQ(Parse({"write", "--save", "--device", "/dev/hidraw3"}).invocation->device,
+            DeviceChoice("/dev/hidraw3"));
+  const std::string_view windowsPath = R"(\\?\hid#vid_0079&pid_0026#7&1a2b&0&0000#{4d1e55b2})";
+  EXPECT_EQ(Parse({"status", "--device", windowsPath}).invocation->device,
+            DeviceChoice(std::string(windowsPath)));
 }
 
 TEST(ArgumentsTest, HelpAndVersionPrintWithoutTouchingTheDevice) {
@@ -31,9 +40,9 @@ TEST(ArgumentsTest, HelpAndVersionPrintWithoutTouchingTheDevice) {
     EXPECT_EQ(rig.Run(arguments), kExitOk);
     const std::string help = rig.out.str();
     EXPECT_TRUE(help.starts_with("Usage: trivexactl COMMAND")) << help;
-    for (const char* named :
-         {"list", "status", "write", "watch", "udev-rule", "--dead-zone", "--angle-offset",
-          "--threshold", "--interval", "--save", "--json", "Exit status:", "130"}) {
+    for (const char* named : {"list", "status", "write", "watch", "udev-rule", "--device N|PATH",
+                              "--dead-zone", "--angle-offset", "--threshold", "--interval",
+                              "--save", "--json", "Exit status:", "130"}) {
       EXPECT_NE(help.find(named), std::string::npos) << named;
     }
     EXPECT_EQ(rig.err.str(), "");
@@ -88,6 +97,13 @@ TEST(ArgumentsTest, UsageErrorsSayWhat) {
   expectError({"status", "--threshold", "3"}, "belong to 'write'");
   expectError({"list", "--save"}, "belong to 'write'");
   expectError({"list", "--json", "--json"}, "--json given twice");
+  expectError({"status", "--device"}, "--device needs a joystick's number or path");
+  expectError({"status", "--device", "--json"}, "--device needs a joystick's number or path");
+  expectError({"status", "--device="}, "--device needs a joystick's number or path");
+  expectError({"status", "--device", "0"}, "joysticks are numbered from 1");
+  expectError({"status", "--device", "99999999999"}, "joysticks are numbered from 1");
+  expectError({"watch", "--device", "1", "--device", "2"}, "--device given twice");
+  expectError({"list", "--device", "1"}, "--device belongs to 'status', 'write' and 'watch'");
 }
 
 }  // namespace

@@ -41,11 +41,11 @@ TEST(StatusCommandTest, RunsTheConnectionSequenceThenOnePollThenCloses) {
 
 TEST(StatusCommandTest, JsonHasEachSettingWithIndexAndText) {
   CliRig rig;
-  rig.platform.AddJoystick();
+  rig.platform.AddJoystick().port = "3-1";
   rig.platform.Joystick(0).eeprom = {8, 10, 5, 7};  // 80ms: only the device has it
   rig.platform.Joystick(0).positionX = -32768;
   ASSERT_EQ(rig.Run({"status", "--json"}), kExitOk);
-  EXPECT_EQ(rig.out.str(), R"({"version":2,"path":"/dev/hidraw0",)"
+  EXPECT_EQ(rig.out.str(), R"({"version":2,"path":"/dev/hidraw0","number":1,"port":"3-1",)"
                            R"("status":"Current Status: 5.0deg, +5, 6, 80ms, X= 128,Y= 127",)"
                            R"("position":" x=-32768,y= 25",)"
                            R"("settings":{"deadZone":{"index":8,"text":"5.0deg"},)"
@@ -116,6 +116,26 @@ TEST(StatusCommandTest, ExitCodesOfTheFailures) {
     EXPECT_EQ(rig.Run({"status"}), kExitNotFound);
   }
   {
+    SCOPED_TRACE("report lengths unreadable: taken for absent, and what was opened is closed");
+    CliRig rig;
+    rig.platform.AddJoystick().capsFail = true;
+    EXPECT_EQ(rig.Run({"status"}), kExitNotFound);
+    EXPECT_EQ(rig.platform.OpenHandleCount(), 0);
+  }
+  {
+    SCOPED_TRACE("busy: the holder's words, from a file anyone could write, are escaped");
+    CliRig rig;
+    rig.platform.AddJoystick();
+    rig.environment.claimJoystick = [](std::string_view) {
+      return JoystickClaim{JoystickClaim::kBusy, "trivexactl watch\x1b]0;owned\x07"};
+    };
+    EXPECT_EQ(rig.Run({"status"}), kExitBusy);
+    EXPECT_EQ(rig.err.str(),
+              "trivexactl: the joystick is busy: trivexactl watch\\x1b]0;owned\\x07 is using it; "
+              "try again when it is done.\n");
+    EXPECT_EQ(rig.platform.opens, 0);
+  }
+  {
     SCOPED_TRACE("silent");
     CliRig rig;
     rig.platform.AddJoystick();
@@ -138,6 +158,46 @@ TEST(StatusCommandTest, ExitCodesOfTheFailures) {
     rig.platform.AddJoystick();
     EXPECT_EQ(rig.Run({"status", "--save"}), kExitUsage);
     EXPECT_EQ(rig.platform.opens, 0);
+  }
+}
+
+TEST(StatusCommandTest, WithTwoJoysticksTheFirstFoundIsNamedAndDeviceChoosesAnother) {
+  struct Case {
+    std::vector<std::string_view> arguments;
+    int status;
+    std::string out;
+    std::string err;
+    std::string_view neverOpened;  // the other joystick: nothing reaches it
+  };
+  const std::string first = "Current Status: 3.0deg, 0, 1, 20ms, X= 128,Y= 127\n x=-300,y= 25\n";
+  const std::string other = "Current Status: 5.0deg, +5, 6, 50ms, X= 128,Y= 127\n x=-300,y= 25\n";
+  for (const Case& run : std::vector<Case>{
+           {{"status"},
+            kExitOk,
+            first,
+            "trivexactl: 2 joysticks are present; this is number 2 (port 1-3); choose one with "
+            "--device.\n",
+            "-"},
+           {{"status", "--device", "1"}, kExitOk, other, "", "/dev/hidraw0"},
+           {{"status", "--device", "/dev/hidraw0"}, kExitOk, first, "", "/dev/hidraw1"},
+           {{"status", "--device", "/dev/hidraw7"},
+            kExitNotFound,
+            "",
+            "trivexactl: no joystick at /dev/hidraw7; present: 1 (port 1-1, /dev/hidraw1), 2 "
+            "(port 1-3, /dev/hidraw0).\n",
+            "/dev/hidraw0"},
+       }) {
+    SCOPED_TRACE(run.arguments.back());
+    CliRig rig;
+    rig.platform.AddJoystick().port = "1-3";
+    rig.platform.AddJoystick().port = "1-1";
+    rig.platform.Joystick(1).eeprom = {8, 10, 5, 4};
+    EXPECT_EQ(rig.Run(run.arguments), run.status);
+    EXPECT_EQ(rig.out.str(), run.out);
+    EXPECT_EQ(rig.err.str(), run.err);
+    EXPECT_EQ(std::count(rig.platform.openedPaths.begin(), rig.platform.openedPaths.end(),
+                         run.neverOpened),
+              0);
   }
 }
 

@@ -1,7 +1,8 @@
 #!/bin/sh
 # The real trivexactl.exe under Wine, as a script on Windows meets it: its
 # version, help and exit statuses, a refused value, no joystick present,
-# and an .exe that needs nothing but Windows' own DLLs.
+# text that is not ASCII in a pipe and in a console, and an .exe that needs
+# nothing but Windows' own DLLs.
 #
 #   trivexactl_exe_test.sh WINE-RUN WINE PREFIX TRIVEXACTL-EXE OBJDUMP
 set -u
@@ -49,6 +50,17 @@ expect "list --json" 0 '{"version":2,"interfaces":['
 # Wine shows no HID interface of the joystick.
 run status
 expect "status without the joystick" 1 "joystick not found"
+
+# Text that is not ASCII, from the command line to the output: UTF-8 bytes
+# into a pipe, and UTF-16 through the console when the output is one (Wine
+# makes a console of a terminal; script gives it one).
+export LANG=C.UTF-8
+run frobnicateö
+expect "a word that is not ASCII, into a pipe" 2 "unknown command 'frobnicateö'"
+out=$(script -qec "'$wine_run' '$wine' '$prefix' '$exe' frobnicateö" /dev/null | tr -d '\r')
+if printf '%s' "$out" | grep -qF "'frobnicateö'"; then echo "ok: the same in a console"; else
+  fail "a word that is not ASCII, in a console: $(printf '%s' "$out" | od -c | head -5)"
+fi
 
 imports=$("$objdump" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z')
 [ -n "$imports" ] || fail "no import table read from $exe"

@@ -56,6 +56,8 @@ TEST(WatchCommandTest, FollowsTheJoystickOutAndBackIn) {
             "Joystick connected\n"
             "Current Status: 3.0deg, 0, 1, 20ms, X= 128,Y= 127\n"
             " x=-300,y= 25\n");
+  // The lost link's handles were closed before the search that found it again.
+  EXPECT_EQ(rig.platform.OpenHandleCount(), 0);
 }
 
 TEST(WatchCommandTest, JsonLinesCarryTheWholeState) {
@@ -67,17 +69,17 @@ TEST(WatchCommandTest, JsonLinesCarryTheWholeState) {
   };
   EXPECT_EQ(rig.Run({"watch", "--json"}), kExitOk);
   // Connected at once; the position comes with the first poll after it.
-  EXPECT_EQ(
-      rig.out.str(),
-      R"({"version":2,"connected":true})"
-      "\n"
-      R"({"version":2,"connected":true,"status":"Current Status: 3.0deg, 0, 1, 20ms, X= 128,Y= 127",)"
-      R"("position":" x=-300,y= 25","settings":{"deadZone":{"index":4,"text":"3.0deg"},)"
-      R"("angleOffset":{"index":5,"text":"0"},"moveThreshold":{"index":0,"text":"1"},)"
-      R"("interval":{"index":1,"text":"20ms"}},"rawX":128,"rawY":127,"x":-300,"y":25})"
-      "\n"
-      R"({"version":2,"connected":false})"
-      "\n");
+  EXPECT_EQ(rig.out.str(),
+            R"({"version":2,"connected":true,"path":"/dev/hidraw0","number":1,"port":null})"
+            "\n"
+            R"({"version":2,"connected":true,"path":"/dev/hidraw0","number":1,"port":null,)"
+            R"("status":"Current Status: 3.0deg, 0, 1, 20ms, X= 128,Y= 127",)"
+            R"("position":" x=-300,y= 25","settings":{"deadZone":{"index":4,"text":"3.0deg"},)"
+            R"("angleOffset":{"index":5,"text":"0"},"moveThreshold":{"index":0,"text":"1"},)"
+            R"("interval":{"index":1,"text":"20ms"}},"rawX":128,"rawY":127,"x":-300,"y":25})"
+            "\n"
+            R"({"version":2,"connected":false})"
+            "\n");
 }
 
 TEST(WatchCommandTest, WithoutTheJoystickItKeepsSearchingAndSendsNothing) {

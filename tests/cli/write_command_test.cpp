@@ -156,13 +156,15 @@ TEST(WriteCommandTest, AFailedWriteIsReported) {
 TEST(WriteCommandTest, ASettingsFileThatCannotBeWrittenIsReported) {
   CliRig rig;
   rig.platform.AddJoystick();
-  rig.settingsFolder = rig.dir.path() / "no such folder";
+  rig.settingsFolder = rig.dir.path() / "no such\x1b]0;owned\x07 folder";
   EXPECT_EQ(rig.Run({"write", "--interval", "40ms", "--save"}), kExitSaveFailed);
   EXPECT_EQ(rig.platform.Joystick(0).eeprom.intervalIndex, 3);  // the device has it
-  // The file, then the call that failed and the system's reason (in the
-  // system's words, which differ between systems).
+  // The file, its control characters escaped, then the call that failed and
+  // the system's reason (in the system's words, which differ between
+  // systems).
   const std::string err = rig.err.str();
-  const std::string file = (rig.settingsFolder / "JOYSTICK.INI").string();
+  const std::string file =
+      (rig.dir.path() / "no such\\x1b]0;owned\\x07 folder" / "JOYSTICK.INI").string();
   const std::size_t at = err.find("could not be written: " + file + ": ");
   ASSERT_NE(at, std::string::npos) << err;
   const std::string why = err.substr(at + 22 + file.size() + 2);

@@ -106,6 +106,13 @@ std::optional<hid::DeviceAttributes> FakeHidPlatform::IdentifyUnopened(const std
   return std::nullopt;
 }
 
+std::optional<std::string> FakeHidPlatform::UsbPort(const std::string& path) {
+  for (const FakeInterface& interface : interfaces_) {
+    if (interface.path == path && interface.present) return interface.port;
+  }
+  return std::nullopt;
+}
+
 void FakeHidPlatform::Close(hid::Handle handle) {
   auto it = handles_.find(handle);
   if (it == handles_.end()) return;  // -1, 0 and strangers: nothing to do

@@ -57,7 +57,8 @@ struct FakeInterface {
   bool openable = true;
   // Why it cannot be opened, as the system would put it.
   hid::SystemError openFailure{"Permission denied", true};
-  bool identifiable = true;  // the system tells its identifiers without opening it
+  bool identifiable = true;         // the system tells its identifiers without opening it
+  std::optional<std::string> port;  // the USB port, when the system tells it
   bool present = true;
   std::shared_ptr<SimJoystick> joystick;  // null for any other device
 };
@@ -108,6 +109,7 @@ class FakeHidPlatform final : public hid::HidPlatform {
   // Only Open keeps a reason: "open <path>: <openFailure>".
   hid::SystemError LastError() const override { return lastError_; }
   std::optional<hid::DeviceAttributes> IdentifyUnopened(const std::string& path) override;
+  std::optional<std::string> UsbPort(const std::string& path) override;
 
  private:
   struct OpenHandle {

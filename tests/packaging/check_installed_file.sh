@@ -143,9 +143,11 @@ check_completion() {
   commands="$(sed -n '/^Commands:/,/^$/s/^  \([a-z][a-z-]*\).*/\1/p' <<<"$help") help"
   lines="trivexactl "$'\n'"trivexactl w"$'\n'"trivexactl write --"$'\n'
   want=$(echo $commands)$'\n'$(printf '%s\n' $commands | grep ^w | paste -sd' ')$'\n'
-  want+=$(sed -n 's/^      \(--[a-z-]*\).*/\1/p' <<<"$help" | paste -sd' ')$'\n'
+  # The commands whose line names [--device N|PATH] take it too.
+  device() { grep -q "^  $1 .*\[--device" <<<"$help" && echo " --device"; }
+  want+=$(sed -n 's/^      \(--[a-z-]*\).*/\1/p' <<<"$help" | paste -sd' ')$(device write)$'\n'
   for command in $(sed -n 's/^  \([a-z-]*\) \[--json\].*/\1/p' <<<"$help"); do
-    lines+="trivexactl $command --"$'\n' want+="--json"$'\n'
+    lines+="trivexactl $command --"$'\n' want+="--json$(device "$command")"$'\n'
   done
   for option in $(sed -n 's/^      \(--[a-z-]*\) V .*/\1/p' <<<"$help"); do
     lines+="trivexactl write $option "$'\n' want+=$(values "$option")$'\n'

@@ -25,7 +25,7 @@ TEST(ScenarioTest, ReadsInterfacesWithTheirFirmwareAndPlugEvents) {
       "# two interfaces\n"
       "hidraw 0 vendor=0x046d product=0xc52b name=\"Logitech USB Receiver\" descriptor=mouse\n"
       "hidraw 3 vendor=0x0079 product=0x0026 firmware delay=5 eeprom=1,2,3,4 status-xy=7,8 "
-      "position=-2,300 queue=4\n"
+      "position=-2,300 queue=4 port=2-1.4\n"
       "unplug 3 after=0x6a*2+300\n"
       "replug 3 after=unplug+1500\n"
       "unplug 0 at=2000\n");
@@ -46,6 +46,8 @@ TEST(ScenarioTest, ReadsInterfacesWithTheirFirmwareAndPlugEvents) {
   EXPECT_EQ(joystick.queueLimit, 4u);
   EXPECT_EQ(joystick.descriptor, *PresetDescriptor("joystick"));
   EXPECT_EQ(joystick.name, "HID Device");
+  EXPECT_EQ(joystick.port, "2-1.4");
+  EXPECT_EQ(mouse.port, "");
 
   ASSERT_EQ(scenario.events.size(), 3u);
   EXPECT_FALSE(scenario.events[0].replug);
@@ -79,6 +81,10 @@ TEST(ScenarioTest, RefusesFaultsAndSaysWhere) {
   EXPECT_NE(ParseError("hidraw 0 descriptor=abc\n"), "");
   EXPECT_NE(ParseError("hidraw 0 eeprom=1,2,3\n"), "");
   EXPECT_NE(ParseError("hidraw 0 reportid=0\n"), "");
+  for (const char* port : {"port=1", "port=-2", "port=1-", "port=1-2.", "port=1-.2", "port=a-2"}) {
+    EXPECT_EQ(ParseError(std::string("hidraw 0 ") + port + "\n"),
+              std::string("line 1: bad value in '") + port + "'");
+  }
   EXPECT_NE(ParseError("plug 0\n"), "");
 }
 

@@ -76,6 +76,19 @@ std::optional<std::vector<std::uint8_t>> HexBytes(std::string_view text) {
   return bytes;
 }
 
+// A USB device's folder name: the bus, a dash, then the port on each hub
+// from the root down, joined by dots ("1-2.3").
+bool IsPortName(std::string_view text) {
+  const std::size_t dash = text.find('-');
+  if (dash == 0 || dash == std::string_view::npos) return false;
+  if (text.substr(0, dash).find_first_not_of("0123456789") != std::string_view::npos) return false;
+  // Each port a number: no dot at either end, none twice.
+  const std::string_view ports = text.substr(dash + 1);
+  return !ports.empty() && ports.front() != '.' && ports.back() != '.' &&
+         ports.find("..") == std::string_view::npos &&
+         ports.find_first_not_of("0123456789.") == std::string_view::npos;
+}
+
 // "at=MS", "after=CMD*N+MS" (CMD a byte, N a count) or "after=unplug+MS".
 bool ParseTrigger(std::string_view word, Trigger& trigger) {
   if (word.starts_with("at=")) {
@@ -122,6 +135,9 @@ bool ParseInterface(const std::vector<std::string>& words, VirtualInterface& vir
       ok = Number(value, virtualInterface.bus);
     } else if (key == "name") {
       virtualInterface.name = std::string(value);
+    } else if (key == "port") {
+      ok = IsPortName(value);
+      virtualInterface.port = std::string(value);
     } else if (key == "descriptor") {
       descriptor = std::string(value);
     } else if (key == "denied") {

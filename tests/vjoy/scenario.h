@@ -20,6 +20,10 @@ struct VirtualInterface {
   std::uint16_t product = 0;
   std::uint16_t bus = 3;  // BUS_USB
   std::string name;
+  // The USB port the device is plugged into, as sysfs names its folder
+  // ("1-2.3"); empty: 1-(N+1). Two interfaces may share one, as the same
+  // socket does before and after a replug.
+  std::string port;
   std::vector<std::uint8_t> descriptor;
   bool denied = false;  // open fails with EACCES
   std::size_t queueLimit = 64;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <string_view>
 
@@ -24,8 +25,9 @@ std::string LowerHex(unsigned value, int digits) {
   return text;
 }
 
-// The USB port the interface hangs on: 1-(N+1).
+// The USB port the interface hangs on: as the scenario says, or 1-(N+1).
 std::string Port(const VirtualInterface& virtualInterface) {
+  if (!virtualInterface.port.empty()) return virtualInterface.port;
   return "1-" + std::to_string(virtualInterface.number + 1);
 }
 std::string UsbFolder(const VirtualInterface& virtualInterface) {
@@ -77,42 +79,21 @@ std::string UpTo(std::string_view from) {
   return up;
 }
 
-int RemoveEntry(const char* path, const struct stat*, int type, struct FTW*) {
-  ::syscall(SYS_unlinkat, AT_FDCWD, path, type == FTW_DP ? AT_REMOVEDIR : 0);
-  return 0;
-}
+constexpr std::uint16_t kBusUsb = 3;
 
-}  // namespace
-
-std::string NodeFolder(const VirtualInterface& virtualInterface) {
-  return HidFolder(virtualInterface) + "/hidraw/hidraw" + std::to_string(virtualInterface.number);
-}
-
-bool AddInterface(const std::string& root, const VirtualInterface& virtualInterface) {
-  const std::string sys = root + "/";
-  const std::string n = std::to_string(virtualInterface.number);
+// The attributes of the USB device and its interface, above the HID device.
+bool AddUsbDevice(const std::string& sys, const VirtualInterface& virtualInterface) {
   const std::string k = std::to_string(virtualInterface.number + 1);
-  const std::string node = NodeFolder(virtualInterface);
-  const std::string vid = LowerHex(virtualInterface.vendor, 4);
-  const std::string pid = LowerHex(virtualInterface.product, 4);
   const std::string ids =
       LowerHex(virtualInterface.vendor, 0) + "/" + LowerHex(virtualInterface.product, 0) + "/100";
-  bool ok = true;
-  for (const char* folder : {"class/hidraw", "dev/char", "bus/usb/drivers/usb",
-                             "bus/usb/drivers/usbhid", "bus/hid/drivers/hid-generic"}) {
-    ok = MakeFolders(sys + folder) && ok;
-  }
-  ok = MakeFolders(sys + node) && ok;
-
   const std::string usb = UsbFolder(virtualInterface);
-  ok = Write(sys + usb + "/uevent", "MAJOR=189\nMINOR=" + k + "\nDEVNAME=bus/usb/001/" +
-                                        Hex(virtualInterface.number + 1, 3) +
-                                        "\nDEVTYPE=usb_device\nDRIVER=usb\nPRODUCT=" + ids +
-                                        "\nTYPE=0/0/0\nBUSNUM=001\nDEVNUM=" +
-                                        Hex(virtualInterface.number + 1, 3) + "\n") &&
-       ok;
-  ok = Write(sys + usb + "/idVendor", vid + "\n") && ok;
-  ok = Write(sys + usb + "/idProduct", pid + "\n") && ok;
+  bool ok = Write(
+      sys + usb + "/uevent",
+      "MAJOR=189\nMINOR=" + k + "\nDEVNAME=bus/usb/001/" + Hex(virtualInterface.number + 1, 3) +
+          "\nDEVTYPE=usb_device\nDRIVER=usb\nPRODUCT=" + ids +
+          "\nTYPE=0/0/0\nBUSNUM=001\nDEVNUM=" + Hex(virtualInterface.number + 1, 3) + "\n");
+  ok = Write(sys + usb + "/idVendor", LowerHex(virtualInterface.vendor, 4) + "\n") && ok;
+  ok = Write(sys + usb + "/idProduct", LowerHex(virtualInterface.product, 4) + "\n") && ok;
   ok = Write(sys + usb + "/bcdDevice", "0100\n") && ok;
   ok = Write(sys + usb + "/product", virtualInterface.name + "\n") && ok;
   ok = Write(sys + usb + "/manufacturer", "vjoy\n") && ok;
@@ -132,7 +113,35 @@ bool AddInterface(const std::string& root, const VirtualInterface& virtualInterf
   ok = Write(sys + iface + "/bInterfaceClass", "03\n") && ok;
   ok = Link(UpTo(iface) + "bus/usb", sys + iface + "/subsystem") && ok;
   ok = Link(UpTo(iface) + "bus/usb/drivers/usbhid", sys + iface + "/driver") && ok;
+  return ok;
+}
 
+int RemoveEntry(const char* path, const struct stat*, int type, struct FTW*) {
+  ::syscall(SYS_unlinkat, AT_FDCWD, path, type == FTW_DP ? AT_REMOVEDIR : 0);
+  return 0;
+}
+
+}  // namespace
+
+std::string NodeFolder(const VirtualInterface& virtualInterface) {
+  return HidFolder(virtualInterface) + "/hidraw/hidraw" + std::to_string(virtualInterface.number);
+}
+
+bool AddInterface(const std::string& root, const VirtualInterface& virtualInterface) {
+  const std::string sys = root + "/";
+  const std::string n = std::to_string(virtualInterface.number);
+  const std::string k = std::to_string(virtualInterface.number + 1);
+  const std::string node = NodeFolder(virtualInterface);
+  bool ok = true;
+  for (const char* folder : {"class/hidraw", "dev/char", "bus/usb/drivers/usb",
+                             "bus/usb/drivers/usbhid", "bus/hid/drivers/hid-generic"}) {
+    ok = MakeFolders(sys + folder) && ok;
+  }
+  ok = MakeFolders(sys + node) && ok;
+
+  // Only a USB device has the USB folders' attributes: on another bus the
+  // HID device's parents are plain folders.
+  if (virtualInterface.bus == kBusUsb) ok = AddUsbDevice(sys, virtualInterface) && ok;
   const std::string hid = HidFolder(virtualInterface);
   ok = Write(sys + hid + "/uevent",
              "DRIVER=hid-generic\nHID_ID=" + Hex(virtualInterface.bus, 4) + ":" +

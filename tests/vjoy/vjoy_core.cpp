@@ -409,8 +409,21 @@ void Start() {
   Log("start");
   {
     std::lock_guard lock(g_state->mutex);
+    // A process started after a timed plug event (the next command of a
+    // script) finds it done, as the machine would show it.
+    const double now = NowMs();
+    std::vector<const PlugEvent*> past;
     for (const PlugEvent& event : g_state->scenario.events) {
-      if (event.trigger.kind != Trigger::Kind::kAt) continue;
+      if (event.trigger.kind == Trigger::Kind::kAt && event.trigger.delayMs <= now) {
+        past.push_back(&event);
+      }
+    }
+    std::stable_sort(past.begin(), past.end(), [](const PlugEvent* a, const PlugEvent* b) {
+      return a->trigger.delayMs < b->trigger.delayMs;
+    });
+    for (const PlugEvent* event : past) FindDevice(event->number)->present = event->replug;
+    for (const PlugEvent& event : g_state->scenario.events) {
+      if (event.trigger.kind != Trigger::Kind::kAt || event.trigger.delayMs <= now) continue;
       Action action;
       action.kind = event.replug ? Action::Kind::kReplug : Action::Kind::kUnplug;
       action.atMs = event.trigger.delayMs;

@@ -1,5 +1,7 @@
 #include "app/logic/save_failure.h"
 
+#include "host/text.h"
+
 namespace trivexa::app {
 
 std::string SaveFailureText(const settings::SaveResult& result) {
@@ -9,7 +11,8 @@ std::string SaveFailureText(const settings::SaveResult& result) {
 }
 
 std::string SaveFailureLine(const settings::SaveResult& result) {
-  return "trivexa: settings not saved: " + result.Describe();
+  // The path comes from HOME or the program's folder: it may hold anything.
+  return "trivexa: settings not saved: " + TerminalText(result.Describe());
 }
 
 }  // namespace trivexa::app

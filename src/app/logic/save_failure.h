@@ -13,7 +13,8 @@ namespace trivexa::app {
 inline constexpr const char* kSaveFailureCaption = "Trivexa";
 std::string SaveFailureText(const settings::SaveResult& result);
 
-// The same as one line for standard error.
+// The same as one line for standard error, with control characters
+// escaped.
 std::string SaveFailureLine(const settings::SaveResult& result);
 
 }  // namespace trivexa::app

@@ -26,10 +26,6 @@ void TellUser(std::string_view line) {
   std::fprintf(stderr, "trivexa: %.*s\n", static_cast<int>(line.size()), line.data());
 }
 
-std::string AccessFix() {
-  return trivexa::hid::SystemAccessFix(trivexa::settings::ExecutableFolder());
-}
-
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -48,7 +44,9 @@ int main(int argc, char* argv[]) {
 
   std::unique_ptr<trivexa::hid::HidPlatform> system = trivexa::hid::MakeSystemHidPlatform();
   trivexa::SystemClock clock;
-  trivexa::hid::ReportingHidPlatform platform(*system, clock, TellUser, AccessFix);
+  trivexa::hid::ReportingHidPlatform platform(
+      *system, clock, TellUser,
+      trivexa::hid::SystemAccessFix(trivexa::settings::ExecutableFolder()));
   trivexa::app::InstanceLock instance;
   trivexa::app::Mainfrm window(platform, clock, instance,
                                [] { return trivexa::settings::SettingsFolder(); });

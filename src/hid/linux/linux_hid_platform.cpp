@@ -8,12 +8,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <climits>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <memory>
 #include <string_view>
@@ -22,6 +20,7 @@
 
 #include "hid/linux/product_string.h"
 #include "hid/linux/report_descriptor.h"
+#include "hid/linux/sysfs_node.h"
 #include "hid/system_hid_platform.h"
 #include "host/text.h"
 
@@ -31,16 +30,6 @@ namespace {
 // hidraw never hands out a report longer than the kernel's HID buffer.
 constexpr std::size_t kMaxHidrawReport = 16384;
 constexpr short kGoneEvents = POLLERR | POLLHUP | POLLNVAL;
-
-// "hidraw" followed by a decimal number as the kernel writes it: digits
-// only, no leading zero.
-bool IsHidrawName(std::string_view name) {
-  constexpr std::string_view kPrefix = "hidraw";
-  if (!name.starts_with(kPrefix)) return false;
-  const std::string_view number = name.substr(kPrefix.size());
-  if (number.empty() || (number.size() > 1 && number[0] == '0')) return false;
-  return std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
 
 // Numbers without leading zeros sort naturally by length, then by digits.
 bool NaturalLess(const std::string& a, const std::string& b) {
@@ -59,24 +48,6 @@ auto RetryOnEintr(Call call) {
 // How a failure names the node: its path, or what stands in for one.
 std::string NodeName(const std::string& path, int fd) {
   return path.empty() ? "descriptor " + std::to_string(fd) : path;
-}
-
-// The first line of a small sysfs attribute file, without its line end.
-std::optional<std::string> ReadAttribute(const std::filesystem::path& file) {
-  std::ifstream in(file);
-  std::string line;
-  if (!in || !std::getline(in, line)) return std::nullopt;
-  return line;
-}
-
-// One hexadecimal field of HID_ID ("0003:00000079:00000026"); at most 32 bits.
-std::optional<std::uint32_t> HexField(std::string_view text) {
-  std::uint32_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
-  if (error != std::errc() || end != text.data() + text.size() || text.empty()) {
-    return std::nullopt;
-  }
-  return value;
 }
 
 std::optional<std::vector<std::uint8_t>> ReadDescriptor(int fd) {
@@ -218,7 +189,7 @@ bool LinuxHidPlatform::GetProductString(Handle handle,
     Failed("HIDIOCGRAWNAME: handle " + std::to_string(handle) + " is not open");
     return false;
   }
-  if (auto product = UsbProductName(node->path)) {
+  if (auto product = SysfsUsbProduct(sysfsDir_, node->path)) {
     EncodeProductString(*product, buffer);
     Succeeded();
     return true;
@@ -235,53 +206,12 @@ bool LinuxHidPlatform::GetProductString(Handle handle,
   return true;
 }
 
-std::optional<std::filesystem::path> LinuxHidPlatform::SysfsDevice(
-    const std::string& nodePath) const {
-  const std::string name = std::filesystem::path(nodePath).filename().string();
-  if (!IsHidrawName(name)) return std::nullopt;
-  return std::filesystem::path(sysfsDir_) / name / "device";
-}
-
-std::optional<std::string> LinuxHidPlatform::UsbProductName(const std::string& nodePath) const {
-  const auto device = SysfsDevice(nodePath);
-  if (!device) return std::nullopt;
-  std::error_code error;
-  std::filesystem::path folder = std::filesystem::canonical(*device, error);
-  if (error) return std::nullopt;
-  // HID device, then USB interface, then the USB device, the first folder
-  // that has an idVendor. Not found within a few steps: not USB.
-  constexpr int kMaxSteps = 4;
-  for (int step = 0; step < kMaxSteps && folder.has_relative_path(); ++step) {
-    folder = folder.parent_path();
-    if (!std::filesystem::exists(folder / "idVendor", error)) continue;
-    auto product = ReadAttribute(folder / "product");
-    if (!product || product->empty()) return std::nullopt;
-    return product;
-  }
-  return std::nullopt;
+std::optional<std::string> LinuxHidPlatform::UsbPort(const std::string& path) {
+  return SysfsUsbPort(sysfsDir_, path);
 }
 
 std::optional<DeviceAttributes> LinuxHidPlatform::IdentifyUnopened(const std::string& path) {
-  const auto device = SysfsDevice(path);
-  if (!device) return std::nullopt;
-  std::ifstream uevent(*device / "uevent");
-  constexpr std::string_view kKey = "HID_ID=";
-  for (std::string line; std::getline(uevent, line);) {
-    if (!line.starts_with(kKey)) continue;
-    // bus:vendor:product, each in hexadecimal.
-    const std::string_view value = std::string_view(line).substr(kKey.size());
-    const std::size_t first = value.find(':');
-    const std::size_t second = value.find(':', first == value.npos ? first : first + 1);
-    if (first == value.npos || second == value.npos) return std::nullopt;
-    const auto vendor = HexField(value.substr(first + 1, second - first - 1));
-    const auto product = HexField(value.substr(second + 1));
-    if (!vendor || !product || *vendor > 0xFFFF || *product > 0xFFFF) return std::nullopt;
-    DeviceAttributes attributes;
-    attributes.vendorId = static_cast<std::uint16_t>(*vendor);
-    attributes.productId = static_cast<std::uint16_t>(*product);
-    return attributes;
-  }
-  return std::nullopt;
+  return SysfsHidIds(sysfsDir_, path);
 }
 
 std::optional<HidCaps> LinuxHidPlatform::GetCaps(Handle handle) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <map>
 #include <optional>
 #include <set>
@@ -51,6 +50,9 @@ class LinuxHidPlatform final : public HidPlatform {
                          ReadOverlapped& overlapped) override;
   WaitResult WaitForRead(Handle event, std::uint32_t timeoutMs) override;
   SystemError LastError() const override { return lastError_; }
+  // The name of the USB device's folder in sysfs, found by walking up from
+  // the node's HID device.
+  std::optional<std::string> UsbPort(const std::string& path) override;
   // From HID_ID in the uevent file of the node's HID device in sysfs.
   std::optional<DeviceAttributes> IdentifyUnopened(const std::string& path) override;
 
@@ -76,9 +78,6 @@ class LinuxHidPlatform final : public HidPlatform {
   // One report without blocking, into scratch_; its Windows-counted length
   // (with the prepended ID byte) in `length`.
   ReadOutcome ReadOne(const OpenNode& node, std::size_t& length);
-  // The node's HID device folder in sysfs, for a node named hidrawN.
-  std::optional<std::filesystem::path> SysfsDevice(const std::string& nodePath) const;
-  std::optional<std::string> UsbProductName(const std::string& nodePath) const;
   // Each keeps the reason and gives what a failed call returns.
   void Succeeded() { lastError_ = {}; }
   void Failed(std::string what, int error);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "hid/system_hid_platform.h"
 
@@ -57,8 +58,8 @@ std::string UdevAccessFix(const std::filesystem::path& programFolder,
          "' | sudo tee /etc/udev/rules.d/" + std::string(kUdevRuleName) + " && " + reload;
 }
 
-std::string SystemAccessFix(const std::filesystem::path& programFolder) {
-  return UdevAccessFix(programFolder, UdevRuleFolders());
+AccessFix SystemAccessFix(std::filesystem::path programFolder) {
+  return [folder = std::move(programFolder)] { return UdevAccessFix(folder, UdevRuleFolders()); };
 }
 
 std::string SystemAccessRule() {

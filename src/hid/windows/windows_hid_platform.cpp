@@ -1,5 +1,6 @@
 #include "hid/windows/windows_hid_platform.h"
 
+#include <cfgmgr32.h>
 #include <setupapi.h>
 
 // The mingw-w64 HID headers carry no C++ linkage guard of their own.
@@ -10,9 +11,11 @@ extern "C" {
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <cwchar>
 #include <limits>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "hid/system_hid_platform.h"
 #include "hid/windows/cancelled_read.h"
@@ -49,6 +52,67 @@ std::optional<std::string> InterfacePath(HDEVINFO list, SP_DEVICE_INTERFACE_DATA
   const std::size_t length = strnlen(path, bufferSize - pathOffset);
   if (length == 0) return std::nullopt;
   return std::string(path, length);
+}
+
+// A text the device tree gives in UTF-16, as UTF-8; device ids and
+// location paths are ASCII, but nothing here relies on it.
+std::string Narrow(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string narrow(static_cast<std::size_t>(std::max(size, 0)), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), size,
+                      nullptr, nullptr);
+  return narrow;
+}
+
+// The device instance an interface path belongs to.
+std::optional<DEVINST> InterfaceDevice(const std::string& path) {
+  HDEVINFO list = SetupDiCreateDeviceInfoList(nullptr, nullptr);
+  if (list == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::optional<DEVINST> device;
+  SP_DEVICE_INTERFACE_DATA interfaceData{};
+  interfaceData.cbSize = sizeof(interfaceData);
+  SP_DEVINFO_DATA deviceData{};
+  deviceData.cbSize = sizeof(deviceData);
+  // Opening the interface adds its device to the list, as the only member.
+  if (SetupDiOpenDeviceInterfaceA(list, path.c_str(), 0, &interfaceData) &&
+      SetupDiEnumDeviceInfo(list, 0, &deviceData)) {
+    device = deviceData.DevInst;
+  }
+  SetupDiDestroyDeviceInfoList(list);
+  return device;
+}
+
+// A USB device's own node ("USB\VID_0079&PID_0026\..."), not one function
+// of a composite device ("...&MI_00..."), which sits below it.
+bool IsUsbDeviceNode(DEVINST node) {
+  std::wstring id(MAX_DEVICE_ID_LEN + 1, L'\0');
+  if (CM_Get_Device_IDW(node, id.data(), MAX_DEVICE_ID_LEN, 0) != CR_SUCCESS) return false;
+  id.resize(wcsnlen(id.c_str(), id.size()));
+  return id.starts_with(L"USB\\") && id.find(L"&MI_") == std::wstring::npos;
+}
+
+// The first of a node's location paths ("PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(2)").
+std::optional<std::string> FirstLocationPath(DEVINST node) {
+  ULONG bytes = 0;
+  ULONG type = 0;
+  if (CM_Get_DevNode_Registry_PropertyW(node, CM_DRP_LOCATION_PATHS, &type, nullptr, &bytes, 0) !=
+          CR_BUFFER_SMALL ||
+      bytes == 0) {
+    return std::nullopt;
+  }
+  // A list of zero-terminated texts, ended by an empty one; one unit more
+  // keeps it terminated whatever comes back.
+  std::wstring paths(bytes / sizeof(wchar_t) + 1, L'\0');
+  if (CM_Get_DevNode_Registry_PropertyW(node, CM_DRP_LOCATION_PATHS, &type, paths.data(), &bytes,
+                                        0) != CR_SUCCESS ||
+      type != REG_MULTI_SZ) {
+    return std::nullopt;
+  }
+  const std::wstring first(paths.c_str());
+  if (first.empty()) return std::nullopt;
+  return Narrow(first);
 }
 
 // The system's message for an error code, without its line end.
@@ -117,6 +181,21 @@ std::vector<std::string> WindowsHidPlatform::ListInterfaces() {
 
   SetupDiDestroyDeviceInfoList(list);
   return paths;
+}
+
+std::optional<std::string> WindowsHidPlatform::UsbPort(const std::string& path) {
+  std::optional<DEVINST> node = InterfaceDevice(path);
+  // The HID device, then (for a composite device) the USB function, then
+  // the USB device itself; a device elsewhere (Bluetooth, a virtual bus)
+  // has no USB device within these steps.
+  constexpr int kMaxSteps = 4;
+  for (int step = 0; node && step < kMaxSteps; ++step) {
+    DEVINST parent = 0;
+    if (CM_Get_Parent(&parent, *node, 0) != CR_SUCCESS) return std::nullopt;
+    if (IsUsbDeviceNode(parent)) return FirstLocationPath(parent);
+    node = parent;
+  }
+  return std::nullopt;
 }
 
 Handle WindowsHidPlatform::Open(const std::string& path, bool overlapped) {
@@ -302,7 +381,7 @@ std::unique_ptr<HidPlatform> MakeSystemHidPlatform() {
 }
 
 // Windows opens HID interfaces to every user; there is no rule to install.
-std::string SystemAccessFix(const std::filesystem::path&) { return {}; }
+AccessFix SystemAccessFix(std::filesystem::path) { return {}; }
 std::string SystemAccessRule() { return {}; }
 
 }  // namespace trivexa::hid

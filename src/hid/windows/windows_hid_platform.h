@@ -53,6 +53,10 @@ class WindowsHidPlatform final : public HidPlatform {
   std::int32_t StartRead(Handle handle, std::span<std::uint8_t> buffer,
                          ReadOverlapped& overlapped) override;
   WaitResult WaitForRead(Handle event, std::uint32_t timeoutMs) override;
+  // The location path of the USB device above the interface (what Device
+  // Manager shows as its first "Location paths" entry), found through the
+  // device tree.
+  std::optional<std::string> UsbPort(const std::string& path) override;
   SystemError LastError() const override { return lastError_; }
 
  private:

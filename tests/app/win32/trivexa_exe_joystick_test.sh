@@ -4,12 +4,14 @@
 # /dev/hidrawN, and the program's Windows backend finds the joystick with
 # SetupAPI and hid.dll among the other interfaces.
 #
-#   trivexa_exe_joystick_test.sh WINE-RUN WINE PREFIX TRIVEXA-EXE WORK-FOLDER VJOY-RUN
+# trivexactl.exe lists the same interfaces meanwhile.
+#
+#   trivexa_exe_joystick_test.sh WINE-RUN WINE PREFIX TRIVEXA-EXE WORK-FOLDER VJOY-RUN TRIVEXACTL-EXE
 #
 # Runs on the display of xvfb-run; the screenshots and the fixture's log
 # stay in WORK-FOLDER.
 set -u
-wine_run=$1 wine=$2 prefix=$3 exe=$4 work=$5 vjoy_run=$6
+wine_run=$1 wine=$2 prefix=$3 exe=$4 work=$5 vjoy_run=$6 ctl=$7
 
 . "$(dirname "$0")/wine_window_checks.sh"
 shot() {  # name
@@ -87,6 +89,18 @@ grep -q 'open /dev/hidraw0' "$log" && echo "ok: winebus opened the other interfa
   fail "the other interface was not seen"
 grep -q 'write hidraw0' "$log" && fail "something was written to the other interface" ||
   echo "ok: nothing was written to the other interface"
+
+# trivexactl lists what winebus shows, while the window keeps the joystick:
+# paths as Windows gives them, one backslash each, and the joystick numbered
+# without a port, since Wine's bus tells none.
+listed=$("$wine_run" "$wine" "$prefix" "$ctl" list 2>&1 | tr -d '\r')
+if printf '%s\n' "$listed" | grep -qE '^\\\\\?\\hid#[^ \\]+  0079:0026  in 9 out 65  "USB Joystick"  <- joystick 1$'; then
+  echo "ok: trivexactl list shows the joystick's path as Windows gives it, as joystick 1"
+else
+  fail "trivexactl list: $listed"
+fi
+printf '%s\n' "$listed" | grep -q '046d:c52b' && echo "ok: trivexactl list shows the other interface" ||
+  fail "trivexactl list lacks the other interface: $listed"
 
 # Choose the next dead zone entry (index 6) from the keyboard; Return in
 # the list writes nothing. Then Return on Write EEPROM: 00 3A with the four

@@ -201,6 +201,83 @@ TEST(CtlE2eTest, ASecondDeviceCommandWaitsThenSaysWhoHoldsTheJoystick) {
   EXPECT_EQ(after.Wait(30s), 0) << after.Output();
 }
 
+// Two joysticks of one kind, numbered by their USB ports (1-2 before 1-10),
+// which is not the order of their nodes: --device reaches only the one it
+// names, and a joystick unplugged and plugged into the same socket comes
+// back under another node with the same number.
+TEST(CtlE2eTest, TwoJoysticksAreChosenByNumberOrPathAndKeepTheirNumbersAcrossAReplug) {
+  const std::string twoJoysticks =
+      "hidraw 0 vendor=0x046d product=0xc52b name=\"Logitech USB Receiver\" port=1-4\n"
+      "hidraw 1 vendor=0x0079 product=0x0026 name=\"USB Joystick\" firmware port=1-10\n"
+      "hidraw 2 vendor=0x0079 product=0x0026 name=\"USB Joystick\" firmware port=1-2 "
+      "eeprom=8,10,5,4\n";
+  const std::string second = "Current Status: 3.0deg, 0, 1, 20ms, X= 128,Y= 127\n x=-300,y= 25\n";
+  struct Case {
+    std::vector<std::string> arguments;
+    int status;
+    std::string output;
+    std::string untouched;  // the node of the joystick not chosen
+  };
+  CtlCopy ctl;
+  for (const Case& run : std::vector<Case>{
+           {{"status", "--device", "2"}, 0, second, "hidraw2"},
+           {{"status", "--device=/dev/hidraw1"}, 0, second, "hidraw2"},
+           {{"status", "--device", "1"},
+            0,
+            "Current Status: 5.0deg, +5, 6, 50ms, X= 128,Y= 127\n x=-300,y= 25\n",
+            "hidraw1"},
+           {{"write", "--device", "2", "--dead-zone", "1.0deg"},
+            0,
+            "Current Status: 1.0deg, 0, 1, 20ms, X= 128,Y= 127\n",
+            "hidraw2"},
+           {{"status", "--device", "3"},
+            1,
+            "trivexactl: no joystick 3; present: 1 (port 1-2, /dev/hidraw2), 2 (port 1-10, "
+            "/dev/hidraw1).\n",
+            "hidraw1"},
+       }) {
+    SCOPED_TRACE(run.arguments[1]);
+    VjoyRun joysticks(ctl.Command(run.arguments), twoJoysticks, ctl.Options());
+    ASSERT_EQ(joysticks.Wait(30s), run.status) << joysticks.Output();
+    EXPECT_EQ(joysticks.Output(), run.output);
+    const auto log = joysticks.Log();
+    EXPECT_TRUE(Only(log, "write", run.untouched).empty()) << Dump(log);
+    EXPECT_TRUE(Only(log, "firmware", run.untouched).empty()) << Dump(log);
+  }
+
+  // watch --device 2 while joystick 2 leaves socket 1-10 and comes back as
+  // hidraw3; list once it is back.
+  const std::string replug = twoJoysticks +
+                             "hidraw 3 vendor=0x0079 product=0x0026 name=\"USB Joystick\" "
+                             "firmware port=1-10\n"
+                             "unplug 1 at=3000\n"
+                             "replug 3 at=4000\n";
+  const std::string script =
+      "\"$0\" watch --device 2 --json >watch.txt & "
+      "until [ -e /sys/class/hidraw/hidraw3 ]; do sleep 0.1; done; \"$0\" list; "
+      "until grep -q hidraw3 watch.txt; do sleep 0.1; done; kill -INT $!; wait $!";
+  VjoyRun run({"/bin/sh", "-c", script, ctl.Command({})[0]}, replug, ctl.Options());
+  ASSERT_EQ(run.Wait(30s), 0) << run.Output();
+  EXPECT_EQ(run.Output(),
+            "/dev/hidraw0  046d:c52b  in 4 out 0  \"Logitech USB Receiver\"\n"
+            "/dev/hidraw2  0079:0026  in 9 out 65  \"USB Joystick\"  <- joystick 1, port 1-2\n"
+            "/dev/hidraw3  0079:0026  in 9 out 65  \"USB Joystick\"  <- joystick 2, port 1-10\n");
+  std::ifstream watchFile(run.Folder() + "/watch.txt");
+  std::vector<std::string> connections;
+  for (std::string line; std::getline(watchFile, line);) {
+    if (line.find(R"("connected":)") != std::string::npos) {
+      connections.push_back(line.substr(0, line.find(R"(,"status")")));
+    }
+  }
+  EXPECT_EQ(connections.front(),
+            R"({"version":2,"connected":true,"path":"/dev/hidraw1","number":2,"port":"1-10"})");
+  EXPECT_NE(std::find(connections.begin(), connections.end(), R"({"version":2,"connected":false})"),
+            connections.end());
+  EXPECT_EQ(connections.back(),
+            R"({"version":2,"connected":true,"path":"/dev/hidraw3","number":2,"port":"1-10"})");
+  EXPECT_TRUE(Only(run.Log(), "write", "hidraw2").empty());
+}
+
 TEST(CtlE2eTest, CtrlCEndsWatchWithTheCloseCommand) {
   CtlCopy ctl;
   VjoyRun run(ctl.Command({"watch"}), kJoystick, ctl.Options());

@@ -129,6 +129,11 @@ TEST(LinuxHidDiagnosticsTest, TheSysfsEntryIdentifiesANodeWithoutOpeningIt) {
   EXPECT_EQ(ids->vendorId, 0x0079);
   EXPECT_EQ(ids->productId, 0x0026);
 
+  // The USB device's folder names its port; a root hub's ("usb1") names none.
+  EXPECT_EQ(platform.UsbPort(tree.Node()), "1-1");
+  fs::rename(tree.UsbDevice() / "idVendor", tree.UsbDevice().parent_path() / "idVendor");
+  EXPECT_FALSE(platform.UsbPort(tree.Node()));
+
   EXPECT_FALSE(platform.IdentifyUnopened(tree.Dev() / "hidraw4"));   // no sysfs entry
   EXPECT_FALSE(platform.IdentifyUnopened(tree.Dev() / "hidraw03"));  // not a hidraw name
   EXPECT_FALSE(platform.IdentifyUnopened(tree.Dev() / "../hidraw3/x"));

@@ -389,6 +389,8 @@ TEST(DISABLED_LinuxHidOverVjoyTest, TheNodesDescriptorGivesTheLengthsAndTheRepor
   LinuxHidPlatform platform;
   const std::vector<std::string> paths = platform.ListInterfaces();
   ASSERT_EQ(paths, (std::vector<std::string>{"/dev/hidraw0", "/dev/hidraw1"}));
+  EXPECT_EQ(platform.UsbPort(paths[0]), "1-2.3");
+  EXPECT_EQ(platform.UsbPort(paths[1]), std::nullopt);  // not on USB
   const Handle event = platform.CreateReadEvent();
   for (const std::uint8_t reportId : {std::uint8_t{0}, std::uint8_t{2}}) {
     SCOPED_TRACE("report ID " + std::to_string(reportId));
@@ -402,6 +404,14 @@ TEST(DISABLED_LinuxHidOverVjoyTest, TheNodesDescriptorGivesTheLengthsAndTheRepor
     EXPECT_EQ(caps->inputReportByteLength, 9);  // 8 bytes and the ID byte
     EXPECT_EQ(caps->outputReportByteLength, 65);
     EXPECT_TRUE(platform.LastError().text.empty());
+    // The USB device's product string, or the kernel's name where there is
+    // no USB device.
+    std::array<std::uint8_t, kProductStringBytes> product{};
+    ASSERT_TRUE(platform.GetProductString(writer, product)) << platform.LastError().text;
+    const std::string name = reportId == 0 ? "USB Joystick" : "Pad over the air";
+    for (std::size_t i = 0; i <= name.size(); ++i) {
+      EXPECT_EQ(product[2 * i], i < name.size() ? name[i] : 0) << i;
+    }
 
     Bytes query(caps->outputReportByteLength, 0);
     query[0] = reportId;

@@ -1,0 +1,118 @@
+#include "cli/joysticks.h"
+
+#include <algorithm>
+#include <string_view>
+#include <utility>
+
+#include "hid/discovery.h"
+#include "host/text.h"
+
+namespace trivexa::cli {
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The run of digits or of other characters that `text` starts with.
+std::string_view TakeRun(std::string_view& text) {
+  const bool digits = IsDigit(text.front());
+  std::size_t length = 1;
+  while (length < text.size() && IsDigit(text[length]) == digits) ++length;
+  const std::string_view run = text.substr(0, length);
+  text.remove_prefix(length);
+  return run;
+}
+
+// Natural order: runs of digits compare as numbers, everything else as
+// text, and a text that is the start of another comes first.
+bool NaturalLess(std::string_view a, std::string_view b) {
+  while (!a.empty() && !b.empty()) {
+    std::string_view x = TakeRun(a);
+    std::string_view y = TakeRun(b);
+    if (IsDigit(x.front()) && IsDigit(y.front())) {
+      x.remove_prefix(std::min(x.find_first_not_of('0'), x.size() - 1));
+      y.remove_prefix(std::min(y.find_first_not_of('0'), y.size() - 1));
+      if (x.size() != y.size()) return x.size() < y.size();
+    }
+    if (x != y) return x < y;
+  }
+  return a.empty() && !b.empty();
+}
+
+bool PlaceLess(const JoystickPlace& a, const JoystickPlace& b) {
+  if (a.port.has_value() != b.port.has_value()) return a.port.has_value();
+  if (a.port && *a.port != *b.port) return NaturalLess(*a.port, *b.port);
+  return NaturalLess(a.path, b.path);
+}
+
+std::optional<hid::DeviceAttributes> Identify(hid::HidPlatform& platform, const std::string& path) {
+  if (auto ids = platform.IdentifyUnopened(path)) return ids;
+  const hid::Handle handle = platform.Open(path, /*overlapped=*/false);
+  if (!hid::IsOpen(handle)) return std::nullopt;
+  auto ids = platform.GetAttributes(handle);
+  platform.Close(handle);
+  return ids;
+}
+
+}  // namespace
+
+std::vector<NumberedJoystick> NumberJoysticks(std::vector<JoystickPlace> places) {
+  std::sort(places.begin(), places.end(), PlaceLess);
+  std::vector<NumberedJoystick> numbered;
+  for (JoystickPlace& place : places) {
+    numbered.push_back({static_cast<unsigned>(numbered.size() + 1), std::move(place)});
+  }
+  return numbered;
+}
+
+std::vector<NumberedJoystick> PresentJoysticks(hid::HidPlatform& platform) {
+  std::vector<JoystickPlace> places;
+  for (const std::string& path : platform.ListInterfaces()) {
+    const auto ids = Identify(platform, path);
+    if (ids && hid::IsJoystick(*ids)) places.push_back({path, platform.UsbPort(path)});
+  }
+  return NumberJoysticks(std::move(places));
+}
+
+const NumberedJoystick* FindChoice(const std::vector<NumberedJoystick>& joysticks,
+                                   const DeviceChoice& choice) {
+  const auto chosen = std::find_if(joysticks.begin(), joysticks.end(), [&](const auto& joystick) {
+    if (const unsigned* number = std::get_if<unsigned>(&choice)) {
+      return joystick.number == *number;
+    }
+    return joystick.place.path == std::get<std::string>(choice);
+  });
+  return chosen == joysticks.end() ? nullptr : &*chosen;
+}
+
+std::string DescribeJoysticks(const std::vector<NumberedJoystick>& joysticks) {
+  std::string text;
+  for (const NumberedJoystick& joystick : joysticks) {
+    if (!text.empty()) text += ", ";
+    text += std::to_string(joystick.number) + " (";
+    if (joystick.place.port) text += "port " + TerminalText(*joystick.place.port) + ", ";
+    text += TerminalText(joystick.place.path) + ")";
+  }
+  return text;
+}
+
+JoystickTarget::JoystickTarget(hid::HidPlatform& all, std::optional<NumberedJoystick> chosen)
+    : ForwardingHidPlatform(all), chosen_(std::move(chosen)) {}
+
+std::vector<std::string> JoystickTarget::ListInterfaces() {
+  std::vector<std::string> paths = Inner().ListInterfaces();
+  if (!chosen_) return paths;
+  const JoystickPlace& place = chosen_->place;
+  std::erase_if(paths, [&](const std::string& path) {
+    return place.port ? Inner().UsbPort(path) != place.port : path != place.path;
+  });
+  return paths;
+}
+
+std::size_t JoystickTarget::Identify(const std::string& path) {
+  const std::vector<NumberedJoystick> present = PresentJoysticks(Inner());
+  const NumberedJoystick* found = FindChoice(present, path);
+  connected_ = found != nullptr ? std::optional(*found) : std::nullopt;
+  return present.size();
+}
+
+}  // namespace trivexa::cli
