@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "app/logic/instance_guard.h"
+#include "host/instance_guard.h"
 
 namespace trivexa::app {
 
