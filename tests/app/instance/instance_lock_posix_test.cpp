@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/instance/instance_lock.h"
+#include "fakes/child_process.h"
 #include "fakes/temp_dir.h"
 
 namespace trivexa::app {
@@ -250,27 +251,76 @@ class ScopedEnv {
   std::optional<std::string> old_;
 };
 
-TEST(DefaultLockPlace, RuntimeFolderOrElseAPrivateFolderInTheTemporaryFolder) {
-  {
-    ScopedEnv runtime("XDG_RUNTIME_DIR", "/run/user/1234");
-    const LockPlace place = DefaultLockPlace();
-    EXPECT_EQ(place.name, "/run/user/1234");
-    EXPECT_FALSE(place.createFolder);
+// Folders standing in for /run/user and /run (the test's folder, like /run,
+// is root's and closed to others' writes).
+class DefaultLockPlaceTest : public InstanceLockTest {
+ protected:
+  void SetUp() override {
+    RequireRoot();
+    fs::create_directories(dir.path() / "run" / "user");
   }
-  const std::string own = "trivexa-" + std::to_string(::geteuid());
-  {
-    ScopedEnv runtime("XDG_RUNTIME_DIR", nullptr);
-    ScopedEnv temp("TMPDIR", "/var/tmp");
-    const LockPlace place = DefaultLockPlace();
-    EXPECT_EQ(place.name, "/var/tmp/" + own);
-    EXPECT_TRUE(place.createFolder);
+  RuntimeRoots Roots() const {
+    return {(dir.path() / "run" / "user").string(), (dir.path() / "run").string()};
   }
-  {
-    // Relative names are no places: they would follow the current folder.
-    ScopedEnv runtime("XDG_RUNTIME_DIR", "relative");
-    ScopedEnv temp("TMPDIR", "");
-    EXPECT_EQ(DefaultLockPlace().name, "/tmp/" + own);
+  std::string NewFolder(const char* name, uid_t owner) const {
+    const fs::path folder = dir.path() / name;
+    fs::create_directory(folder);
+    fs::permissions(folder, fs::perms::owner_all);
+    EXPECT_EQ(::chown(folder.c_str(), owner, owner), 0);
+    return folder.string();
   }
+};
+
+TEST_F(DefaultLockPlaceTest, RuntimeFolderOrElseAFolderWhereNoOtherUserCanCreateNames) {
+  const std::string own = NewFolder("own", 0);
+  const std::string others = NewFolder("others", kOtherUser);
+  const LockPlace rootsOwn{(dir.path() / "run" / "trivexa").string(), true};
+  ScopedEnv shared("TMPDIR", dir.path().c_str());  // the temporary folder plays no part
+  // Relative names are no places: they would follow the current folder.
+  const std::pair<const char*, LockPlace> cases[] = {{own.c_str(), {own, false}},
+                                                     {others.c_str(), rootsOwn},
+                                                     {"relative", rootsOwn},
+                                                     {"/missing", rootsOwn},
+                                                     {nullptr, rootsOwn}};
+  for (const auto& [runtime, expected] : cases) {
+    ScopedEnv variable("XDG_RUNTIME_DIR", runtime);
+    const LockPlace place = DefaultLockPlace(Roots());
+    EXPECT_EQ(place.name, expected.name) << (runtime ? runtime : "unset");
+    EXPECT_EQ(place.createFolder, expected.createFolder) << (runtime ? runtime : "unset");
+  }
+  ScopedEnv noRuntime("XDG_RUNTIME_DIR", nullptr);
+  // Another user cannot make root's folder first; root can, for itself only.
+  HolderProcess squatter(rootsOwn, kOtherUser);
+  EXPECT_EQ(squatter.Outcome(), LockOutcome::kUnavailable);
+  EXPECT_EQ(MakeLock(rootsOwn)->Take().outcome, LockOutcome::kTaken);
+  EXPECT_EQ(fs::status(rootsOwn.name).permissions() & fs::perms::all, fs::perms::owner_all);
+  // A login's runtime folder is shared with the user's desktop session.
+  const fs::path login = dir.path() / "run" / "user" / "0";
+  fs::create_directory(login);
+  EXPECT_EQ(DefaultLockPlace(Roots()).name, login.string());
+
+  // Any other user: a folder in their own cache folder, made with its parent.
+  const std::string home = NewFolder("home", kOtherUser);
+  fs::permissions(home, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+  ScopedEnv homeVariable("HOME", home.c_str());
+  ScopedEnv cache("XDG_CACHE_HOME", nullptr);
+  char host[256] = {};
+  ASSERT_EQ(::gethostname(host, sizeof host - 1), 0);
+  const LockPlace users{home + "/.cache/trivexa-" + host, true};
+  HolderProcess otherSquatter(users, kOtherUser - 1);
+  EXPECT_EQ(otherSquatter.Outcome(), LockOutcome::kUnavailable);
+  EXPECT_EQ(fakes::InChildWithoutPrivileges([&] {
+              const LockPlace place = DefaultLockPlace(Roots());
+              if (place.name != users.name || !place.createFolder) return 1;
+              return InstanceLock(place).Take().outcome == LockOutcome::kTaken ? 0 : 2;
+            }),
+            0);
+  ScopedEnv noHome("HOME", nullptr);
+  EXPECT_EQ(fakes::InChildWithoutPrivileges([&] {
+              const LockAttempt attempt = InstanceLock(DefaultLockPlace(Roots())).Take();
+              return attempt.reason.find("HOME") != std::string::npos ? 0 : 1;
+            }),
+            0);
 }
 
 }  // namespace

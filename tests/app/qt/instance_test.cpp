@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
+#include <map>
 #include <optional>
 
 namespace trivexa::app {
@@ -160,9 +161,10 @@ TEST_F(ProgramCopies, ALockThatCannotBeMadeStartsTheProgramWithOneWarning) {
   EXPECT_TRUE(warnings[0].contains(LockPath())) << warnings[0].toStdString();
 }
 
-// Without a runtime folder the lock lives in the shared temporary folder,
-// where every user can create names.
-class SharedTempCopies : public ProgramCopies {
+// Without a runtime folder the lock lives in the user's own cache folder;
+// the shared temporary folder, where every user can create names, plays no
+// part.
+class NoRuntimeFolderCopies : public ProgramCopies {
  protected:
   void SetUp() override {
     RequireRoot();
@@ -170,54 +172,68 @@ class SharedTempCopies : public ProgramCopies {
     ASSERT_TRUE(shared_.isValid());
     ASSERT_EQ(::chmod(QFile::encodeName(shared_.path()).constData(), 01777), 0);
   }
-  void WithoutRuntimeFolder(QProcessEnvironment& environment) const {
-    environment.remove("XDG_RUNTIME_DIR");
-    environment.insert("TMPDIR", shared_.path());
+  // The environment of `user`'s copies: a home of the user's own, no runtime
+  // folder.
+  std::function<void(QProcessEnvironment&)> WithoutRuntimeFolder(uid_t user) {
+    auto& home = homes_[user];
+    if (!home) {
+      home = std::make_unique<QTemporaryDir>();
+      EXPECT_EQ(::chown(QFile::encodeName(home->path()).constData(), user, user), 0);
+    }
+    return [this, path = home->path()](QProcessEnvironment& environment) {
+      environment.remove("XDG_RUNTIME_DIR");
+      environment.remove("XDG_CACHE_HOME");
+      environment.insert("HOME", path);
+      environment.insert("TMPDIR", shared_.path());
+    };
   }
-  QString FolderOf(uid_t user) const {
-    return QDir(shared_.path()).filePath(QStringLiteral("trivexa-%1").arg(user));
-  }
+  QString SharedPath() const { return shared_.path(); }
 
  private:
   QTemporaryDir shared_;
+  std::map<uid_t, std::unique_ptr<QTemporaryDir>> homes_;
 };
 
 constexpr uid_t kNobody = 65534;
+constexpr uid_t kAnotherUser = 65533;
 
-TEST_F(SharedTempCopies, AnotherUserCannotKeepThisUsersProgramFromStarting) {
-  // Another user has made this user's lock folder first.
-  ASSERT_TRUE(QDir().mkdir(FolderOf(::geteuid())));
-  ASSERT_EQ(::chown(QFile::encodeName(FolderOf(::geteuid())).constData(), kNobody, kNobody), 0);
+TEST_F(NoRuntimeFolderCopies, AnotherUserCannotKeepThisUsersProgramFromStarting) {
+  // Another user has made the folder this user's lock once used.
+  const QString squatted = QDir(SharedPath()).filePath(QStringLiteral("trivexa-%1").arg(kNobody));
+  ASSERT_TRUE(QDir().mkdir(squatted));
+  ASSERT_EQ(::chown(QFile::encodeName(squatted).constData(), kAnotherUser, kAnotherUser), 0);
 
-  const QString exe = NewCopy();
-  auto copy = Start(exe, [this](QProcessEnvironment& env) { WithoutRuntimeFolder(env); });
-  EXPECT_TRUE(WaitForIni(exe));
+  const QString exe = NewCopy(kNobody);
+  auto copy = Start(exe, WithoutRuntimeFolder(kNobody), kNobody);
+  ASSERT_TRUE(WaitForIni(exe));
+  // It holds its lock: a second copy ends at once.
+  auto second = Start(NewCopy(kNobody), WithoutRuntimeFolder(kNobody), kNobody);
+  ASSERT_TRUE(second->waitForFinished(15000));
+  EXPECT_EQ(second->exitCode(), 0);
   EXPECT_EQ(copy->state(), QProcess::Running);
   Stop(*copy);
-  EXPECT_EQ(Warnings(*copy).size(), 1);
+  EXPECT_TRUE(Warnings(*copy).isEmpty()) << Warnings(*copy).join('\n').toStdString();
 }
 
-TEST_F(SharedTempCopies, OnlyACopyOfTheSameUserCounts) {
-  const auto withoutRuntime = [this](QProcessEnvironment& env) { WithoutRuntimeFolder(env); };
-  const QString rootExe = NewCopy();
-  auto rootCopy = Start(rootExe, withoutRuntime);
-  ASSERT_TRUE(WaitForIni(rootExe));
-  EXPECT_TRUE(QFileInfo(FolderOf(::geteuid())).isDir());
+TEST_F(NoRuntimeFolderCopies, OnlyACopyOfTheSameUserCounts) {
+  const QString firstExe = NewCopy(kNobody);
+  auto first = Start(firstExe, WithoutRuntimeFolder(kNobody), kNobody);
+  ASSERT_TRUE(WaitForIni(firstExe));
 
-  const QString otherExe = NewCopy(kNobody);
-  auto otherCopy = Start(otherExe, withoutRuntime, kNobody);
+  const QString otherExe = NewCopy(kAnotherUser);
+  auto other = Start(otherExe, WithoutRuntimeFolder(kAnotherUser), kAnotherUser);
   EXPECT_TRUE(WaitForIni(otherExe));
-  EXPECT_EQ(otherCopy->state(), QProcess::Running);
-  EXPECT_TRUE(Warnings(*otherCopy).isEmpty());
+  EXPECT_EQ(other->state(), QProcess::Running);
+  EXPECT_TRUE(Warnings(*other).isEmpty());
 
   // A second copy of the first user still ends at once, silently.
-  auto second = Start(NewCopy(), withoutRuntime);
+  auto second = Start(NewCopy(kNobody), WithoutRuntimeFolder(kNobody), kNobody);
   ASSERT_TRUE(second->waitForFinished(15000));
   EXPECT_EQ(second->exitCode(), 0);
   EXPECT_TRUE(Warnings(*second).isEmpty());
 
-  Stop(*otherCopy);
-  Stop(*rootCopy);
+  Stop(*other);
+  Stop(*first);
 }
 
 }  // namespace
