@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "display_servers.h"
 #include "fakes/temp_dir.h"
 #include "vjoy/harness.h"
-#include "x_server.h"
 
 namespace trivexa::app {
 namespace {
@@ -88,18 +88,33 @@ INSTANTIATE_TEST_SUITE_P(LogOutCtrlCHangUp, StopSignal, ::testing::Values(SIGTER
                            return std::string(sigabbrev_np(signal.param));
                          });
 
-TEST(LostDisplay, TheDeviceStillHearsTheCloseCommand) {
-  testing::XServer server;
-  if (!server.Display()) GTEST_SKIP() << "no Xvfb";
-  Program program(Program::Environment{{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", *server.Display()}});
+class LostDisplay : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(LostDisplay, TheDeviceStillHearsTheCloseCommand) {
+  const bool wayland = GetParam() == "Wayland";
+  std::unique_ptr<testing::DisplayServer> server;
+  if (wayland) {
+    server = std::make_unique<testing::WaylandServer>();
+  } else {
+    server = std::make_unique<testing::XServer>();
+  }
+  if (!server->Display()) GTEST_SKIP() << "no " << GetParam() << " server";
+  Program program(
+      Program::Environment{{"QT_QPA_PLATFORM", wayland ? "wayland" : "xcb"},
+                           {wayland ? "WAYLAND_DISPLAY" : "DISPLAY", *server->Display()}});
   VjoyRun& run = program.Run();
   ASSERT_TRUE(run.WaitForLog(Polled, 20s)) << run.Output();
 
-  server.Kill();
+  server->Kill();
   // Qt ends the process itself, with status 1.
   EXPECT_EQ(run.Wait(20s), 1) << run.Output();
   EXPECT_EQ(Commands(run.Log(), 0xAA), 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(X11AndWayland, LostDisplay, ::testing::Values("X11", "Wayland"),
+                         [](const ::testing::TestParamInfo<std::string>& display) {
+                           return display.param;
+                         });
 
 }  // namespace
 }  // namespace trivexa::app
