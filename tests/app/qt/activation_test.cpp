@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -21,44 +20,34 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(LaunchRequest, OnlyWellFormedRequestsAndTokensPass) {
-  const std::string longest(kMaxTokenSize, 't');
   const LaunchTokens both{"token-1", "host-42_TIME1234"};
   EXPECT_EQ(ParseRequestLine(RequestLine(both).chopped(1)), both);
-  EXPECT_EQ(ParseRequestLine(RequestLine({longest.c_str(), {}}).chopped(1)),
-            (LaunchTokens{longest.c_str(), {}}));
-  EXPECT_EQ(ParseRequestLine("show"), LaunchTokens{});
   // Tokens that are not well formed are left out of a request.
   EXPECT_EQ(RequestLine({QByteArray(kMaxTokenSize + 1, 't'), "a b"}), "show\n");
-  for (const char* line :
-       {"", "shows", "show ", "show  startup-id=a", "show activation-token=", "show token=a",
-        "show startup-id=a startup-id=b", "show startup-id=\"a\"", "show startup-id=a\tb"}) {
+  for (const char* line : {"", "shows", "show ", "show token=a", "show activation-token=",
+                           "show startup-id=a startup-id=b", "show startup-id=\"a\""}) {
     EXPECT_FALSE(ParseRequestLine(line)) << line;
   }
-  EXPECT_FALSE(ParseRequestLine("show activation-token=" + QByteArray(kMaxTokenSize + 1, 't')));
-
   EXPECT_EQ(LaunchTime("launcher-7_TIME4294967295"), 4294967295U);
-  for (const char* id : {"launcher-7", "launcher-7_TIME", "x_TIME12a", "x_TIME4294967296"}) {
+  for (const char* id : {"launcher-7", "x_TIME12a", "x_TIME4294967296"}) {
     EXPECT_FALSE(LaunchTime(id)) << id;
   }
 }
 
-// A listener in a private folder, with short limits, and what it showed.
+// A listener with short limits, and what it showed.
 class ActivationListenerTest : public ::testing::Test {
  protected:
-  void SetUp() override { fs::permissions(dir.path(), fs::perms::owner_all); }
-  void Listen(const std::string& folder) {
+  void Listen(const fs::path& folder) {
     listener = std::make_unique<ActivationListener>(
         folder, [this](const LaunchTokens& tokens) { shown.push_back(tokens); },
-        ActivationListener::Limits{300, 4, 100}, [this](const std::string&) { ++warnings; });
+        ActivationListener::Limits{300, 4, 100}, [](const std::string& why) { FAIL() << why; });
   }
-  // Asks from another thread, as a second copy would, while this one runs
-  // the listener.
-  bool Ask(const std::string& folder, const LaunchTokens& tokens) {
+  // Asks from another thread, as a second copy would.
+  static bool Ask(const fs::path& folder, const LaunchTokens& tokens) {
     auto asked =
         std::async(std::launch::async, [&] { return AskRunningCopyToShow(folder, tokens); });
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return asked.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
-        3000));
+        [&] { return asked.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
     return asked.get();
   }
   // A raw connection that sends `bytes`, then stays.
@@ -70,7 +59,7 @@ class ActivationListenerTest : public ::testing::Test {
     EXPECT_EQ(::write(fd, bytes.constData(), static_cast<std::size_t>(bytes.size())), bytes.size());
     return fd;
   }
-  // Whether the listener has closed the connection, after letting it work.
+  // Whether the listener closes the connection while it runs.
   static bool ClosedByListener(int fd) {
     char byte = 0;
     const bool closed = QTest::qWaitFor([&] { return ::recv(fd, &byte, 1, MSG_DONTWAIT) == 0; });
@@ -81,29 +70,25 @@ class ActivationListenerTest : public ::testing::Test {
   fakes::TempDir dir;
   std::unique_ptr<ActivationListener> listener;
   std::vector<LaunchTokens> shown;
-  int warnings = 0;
 };
 
-TEST_F(ActivationListenerTest, OnlyACompleteRequestInTimeShowsTheWindow) {
-  Listen(dir.path().string());
-  ASSERT_TRUE(listener->Listening());
+TEST_F(ActivationListenerTest, OnlyACompleteRequestInTimeShowsTheWindowAndFloodsPass) {
+  Listen(dir.path());
   EXPECT_EQ(fs::status(dir.path() / kActivationSocketName).permissions(),
             fs::perms::owner_read | fs::perms::owner_write);
-  EXPECT_TRUE(Ask(dir.path().string(), {"token", "id_TIME5"}));
-  // Empty, idle, half a request, a request longer than any: dropped, unseen.
-  EXPECT_TRUE(ClosedByListener(Connect()));
-  EXPECT_TRUE(ClosedByListener(Connect("show startup-id=")));
-  EXPECT_TRUE(ClosedByListener(Connect("show activation-token=" + QByteArray(4000, 't'))));
-  EXPECT_TRUE(ClosedByListener(Connect("show activation-token=" + QByteArray(300, 't') + '\n')));
+  EXPECT_TRUE(Ask(dir.path(), {"token", "id_TIME5"}));
+  // Empty, idle, half a request, a token too long: dropped, unseen.
+  for (const QByteArray& sent : {QByteArray(), QByteArray("show startup-id="),
+                                 "show activation-token=" + QByteArray(4000, 't'),
+                                 "show activation-token=" + QByteArray(300, 't') + '\n'}) {
+    EXPECT_TRUE(ClosedByListener(Connect(sent))) << sent.left(40).constData();
+  }
   const int split = Connect("show activation-tok");
   ASSERT_EQ(::write(split, "en=late\n", 8), 8);
   EXPECT_TRUE(ClosedByListener(split));
-  EXPECT_EQ(shown, (std::vector<LaunchTokens>{{"token", "id_TIME5"}, {"late", {}}}));
-  EXPECT_EQ(warnings, 0);
-}
 
-TEST_F(ActivationListenerTest, AnIdleFloodOrARemovedSocketLeavesTheListenerReachable) {
-  Listen(dir.path().string());
+  // A flood of idle connections takes no more than four descriptors, and
+  // leaves room for a request.
   const auto descriptors = [] {
     return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator{});
   };
@@ -111,26 +96,25 @@ TEST_F(ActivationListenerTest, AnIdleFloodOrARemovedSocketLeavesTheListenerReach
   std::vector<int> idle;
   for (int i = 0; i < 12; ++i) idle.push_back(Connect());
   QTest::qWait(50);
-  EXPECT_LE(descriptors(), before + 12 + 4);  // the flood's ends and the listener's four
-  EXPECT_TRUE(Ask(dir.path().string(), {}));
+  EXPECT_LE(descriptors(), before + 12 + 4);
+  EXPECT_TRUE(Ask(dir.path(), {}));
   for (int fd : idle) EXPECT_TRUE(ClosedByListener(fd));
-
-  fs::remove(dir.path() / kActivationSocketName);
-  EXPECT_FALSE(AskRunningCopyToShow(dir.path().string(), {}));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return fs::exists(dir.path() / kActivationSocketName); }));
-  EXPECT_TRUE(Ask(dir.path().string(), {"again", {}}));
-  EXPECT_EQ(shown.size(), 2U);
+  EXPECT_EQ(shown, (std::vector<LaunchTokens>{{"token", "id_TIME5"}, {"late", {}}, {}}));
 }
 
-TEST_F(ActivationListenerTest, AFolderOfAnyLengthAndBytesGetsItsSocket) {
+TEST_F(ActivationListenerTest, ARemovedSocketComesBackAndAnyFolderGetsOne) {
   // Longer than a socket's address allows, and not UTF-8.
   const fs::path folder = dir.path() / std::string(120, 'f') / "\xff\xfe";
   fs::create_directories(folder);
-  Listen(folder.string());
-  EXPECT_TRUE(listener->Listening());
+  Listen(folder);
   EXPECT_TRUE(fs::is_socket(folder / kActivationSocketName));
-  EXPECT_TRUE(Ask(folder.string(), {"far", {}}));
-  EXPECT_EQ(shown, (std::vector<LaunchTokens>{{"far", {}}}));
+  EXPECT_TRUE(Ask(folder, {"far", {}}));
+
+  fs::remove(folder / kActivationSocketName);
+  EXPECT_FALSE(AskRunningCopyToShow(folder, {}));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return fs::exists(folder / kActivationSocketName); }));
+  EXPECT_TRUE(Ask(folder, {"again", {}}));
+  EXPECT_EQ(shown, (std::vector<LaunchTokens>{{"far", {}}, {"again", {}}}));
   listener.reset();
   EXPECT_FALSE(fs::exists(folder / kActivationSocketName));
 }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <cstdlib>
 #include <optional>
 #include <thread>
@@ -39,36 +38,6 @@ TEST(CloseAtExit, RunsOnExitFromTheThreadThatMadeItWhileItLives) {
               CloseAtExit hook([] { ::_exit(kHookRan); });
               std::thread([] { std::exit(kExitStatus); }).join();
               return 0;
-            }),
-            kExitStatus);
-}
-
-// Qt's Wayland back-end warns, then calls _exit(), from the window's thread
-// or from one of its own.
-TEST(CloseAtExit, RunsOnTheWindowsThreadWhenQtAnnouncesTheLossOfWayland) {
-  EXPECT_EQ(fakes::InChild([&] {
-              CloseAtExit hook([] { ::_exit(kHookRan); });
-              qWarning("The Wayland connection broke. Did the Wayland compositor die?");
-              ::_exit(kExitStatus);
-              return 0;
-            }),
-            kHookRan);
-  EXPECT_EQ(fakes::InChild([&] {
-              const auto window = std::this_thread::get_id();
-              CloseAtExit hook(
-                  [window] { ::_exit(std::this_thread::get_id() == window ? kHookRan : 1); });
-              std::thread qt([&] {
-                qWarning("The Wayland connection experienced a fatal error: %s", "Protocol error");
-                ::_exit(kExitStatus);
-              });
-              return QCoreApplication::exec();
-            }),
-            kHookRan);
-  // Any other warning leaves the window alone.
-  EXPECT_EQ(fakes::InChild([] {
-              CloseAtExit hook([] { ::_exit(kHookRan); });
-              qWarning("The Wayland connection is slow");
-              return kExitStatus;
             }),
             kExitStatus);
 }

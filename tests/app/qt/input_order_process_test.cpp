@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "display_servers.h"
 #include "fakes/temp_dir.h"
 #include "vjoy/harness.h"
+#include "x_server.h"
 
 namespace trivexa::app {
 namespace {
