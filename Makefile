@@ -5,13 +5,13 @@
 
 # What building the program and its .deb needs (`make deb` installs only
 # these), then what the tests and the Windows build add.
-DEB_PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev libgl1-mesa-dev dpkg-dev file
+DEB_PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev libgl1-mesa-dev libxcb1-dev dpkg-dev file
 PACKAGES := $(DEB_PACKAGES) \
             libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth fonts-arphic-uming \
             g++-mingw-w64-x86-64-posix googletest wine wine64 xdotool imagemagick x11-apps \
             desktop-file-utils appstream lintian icoutils wixl msitools \
             openbox at-spi2-core python3-pyatspi dbus-daemon libglib2.0-bin x11-utils \
-            libxml2-utils zsh fish weston sway qt6-wayland
+            libxml2-utils zsh fish weston sway qt6-wayland python3-xlib
 JOBS     ?= 2
 BUILD    ?= build
 ASAN     ?= build-asan

@@ -27,12 +27,12 @@ set(trivexa_may_include_hid_linux hid_linux hid host)
 set(trivexa_may_include_hid_windows hid_windows hid host)
 set(trivexa_may_include_protocol protocol settings hid host)
 set(trivexa_may_include_logic logic protocol settings hid host)
-# The single-copy lock implements the logic's InstanceGuard for every
-# front-end.
-set(trivexa_may_include_instance instance logic protocol settings hid host)
+# The single-copy lock answers the host's InstanceGuard for every front-end
+# and for the command-line tool, which has no use for the window's logic.
+set(trivexa_may_include_instance instance host)
 set(trivexa_may_include_qt qt instance logic protocol settings hid host)
 set(trivexa_may_include_win32 win32 instance logic protocol settings hid host)
-set(trivexa_may_include_cli cli instance logic protocol settings hid host)
+set(trivexa_may_include_cli cli instance protocol settings hid host)
 
 # The HID backends: every folder below hid/ must be one of these, so a new
 # platform cannot pass for the generic hid layer.

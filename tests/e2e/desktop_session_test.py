@@ -14,6 +14,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 from gi.repository import GLib
@@ -118,6 +119,8 @@ def main():
     else:
         processes = [start_x()]
         env["DISPLAY"] = os.environ["DISPLAY"]
+        env["DESKTOP_STARTUP_ID"] = FIRST_LAUNCH_ID
+        watch_startup_messages()
         run = run_x11
     processes.append(start_session_bus())
     env["DBUS_SESSION_BUS_ADDRESS"] = os.environ["DBUS_SESSION_BUS_ADDRESS"]
@@ -255,7 +258,8 @@ def run_x11(window_process, events, env, program, log):
                         "windowactivate", "--sync"], timeout=20, capture_output=True)
         check(pump(5, lambda: active_window() not in (0, window)), "another window is on top")
         started = time.monotonic()
-        second = subprocess.run([program], env=env, timeout=20)
+        second = subprocess.run([program], env=dict(env, DESKTOP_STARTUP_ID=SECOND_LAUNCH_ID),
+                                timeout=20)
         took = time.monotonic() - started
         check(second.returncode == 0 and took < 3, "the second launch ends at once with 0 "
               "(%s after %.1f s)" % (second.returncode, took))
@@ -263,11 +267,53 @@ def run_x11(window_process, events, env, program, log):
                       xprop("-id", str(window), "_NET_WM_STATE"))
         check(raised, "the running window is active or asks for attention")
         check(window_process.poll() is None, "the running window runs on")
+        check_startup_notices(window)
     finally:
         other.kill()
         other.wait()
     window_process.send_signal(signal.SIGTERM)
     check(window_process.wait(10) == 0, "SIGTERM ends the window with 0")
+
+
+FIRST_LAUNCH_ID, SECOND_LAUNCH_ID = "first-launch_TIME0", "second-launch_TIME12345"
+startup_messages, activation_requests = [], []
+
+
+def watch_startup_messages():
+    """Collects the startup-notification messages on the root window (a
+    _NET_STARTUP_INFO_BEGIN piece, then _NET_STARTUP_INFO pieces, up to a
+    NUL), and the requests for the focus: (window, source, time)."""
+    from Xlib import X, display
+    connection = display.Display()
+    connection.screen().root.change_attributes(
+        event_mask=X.PropertyChangeMask | X.SubstructureNotifyMask)
+    begin, more, active = (connection.intern_atom(name) for name in (
+        "_NET_STARTUP_INFO_BEGIN", "_NET_STARTUP_INFO", "_NET_ACTIVE_WINDOW"))
+
+    def read():
+        text = b""
+        while True:
+            event = connection.next_event()
+            if event.type != X.ClientMessage:
+                continue
+            if event.client_type == active:
+                activation_requests.append((event.window.id, *event.data[1][:2]))
+            elif event.client_type in (begin, more):
+                text = (b"" if event.client_type == begin else text) + bytes(event.data[1])
+                if b"\0" in text:
+                    startup_messages.append(text.split(b"\0")[0].decode())
+    threading.Thread(target=read, daemon=True).start()
+
+
+def check_startup_notices(window):
+    """Each launch's busy cursor ends: Qt ends the first launch's once the
+    window shows, the running window the second launch's, whose time it
+    asks for the focus with, as of the user's click."""
+    ended = pump(3, lambda: "remove: ID=" + SECOND_LAUNCH_ID in startup_messages)
+    check(ended and "remove: ID=" + FIRST_LAUNCH_ID in startup_messages,
+          "both launches' startup notices end: %s" % startup_messages)
+    check((window, 1, 12345) in activation_requests,
+          "the window asks for the focus as of the launch: %s" % activation_requests)
 
 
 WAYLAND_SOCKET = "trivexa-wayland"

@@ -83,7 +83,7 @@ class FakePollTimer final : public PollTimer {
   std::int64_t nextTickAt_;
 };
 
-class FakeInstanceGuard final : public app::InstanceGuard {
+class FakeInstanceGuard final : public InstanceGuard {
  public:
   bool AnotherInstanceRunning() override {
     ++asked;

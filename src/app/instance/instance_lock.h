@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "app/logic/instance_guard.h"
+#include "host/instance_guard.h"
 
 namespace trivexa::app {
 
@@ -15,10 +15,27 @@ struct LockPlace {
   bool createFolder = false;
 };
 
-// POSIX: $XDG_RUNTIME_DIR, or else a folder "trivexa-<uid>" of this user's in
-// the temporary folder. Windows: a mutex in this session's namespace, named
-// for the user.
+// POSIX: a folder in which no other user can create a name, so that nobody
+// can take this user's lock, or its place, first. The first that applies:
+// - $XDG_RUNTIME_DIR, when it is a folder of this user's;
+// - the login's runtime folder /run/user/<uid>, when it is this user's (a
+//   shell from sudo or su, or cron, has no XDG_RUNTIME_DIR, but the user's
+//   desktop session may have that folder, and so its window's lock);
+// - for root, /run/trivexa, made when missing: only root can add to /run;
+// - else "trivexa-<host>" in the user's cache folder ($XDG_CACHE_HOME or
+//   ~/.cache), made when missing: the home is the user's own. The host's
+//   name keeps copies on two machines apart where the home is shared.
+// Windows: a mutex in this session's namespace, named for the user.
 LockPlace DefaultLockPlace();
+
+#if !defined(_WIN32)
+// The system's runtime folders, which tests replace.
+struct RuntimeRoots {
+  std::string loginRuntime = "/run/user";
+  std::string systemRuntime = "/run";
+};
+LockPlace DefaultLockPlace(const RuntimeRoots& roots);
+#endif
 
 enum class LockOutcome {
   kTaken,          // this process holds the lock

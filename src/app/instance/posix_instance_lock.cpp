@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -23,6 +24,8 @@ namespace {
 constexpr const char* kLockFileName = "/trivexa.lock";
 constexpr const char* kJoystickLockFileName = "/trivexactl.lock";
 constexpr std::size_t kMaxHolderText = 200;
+constexpr const char* kNoFolder =
+    "no folder of this user's for the lock: neither XDG_RUNTIME_DIR nor HOME is set";
 
 // A probe holds the lock (shared) for a moment; a copy that starts just then
 // must not take that for a running copy.
@@ -33,8 +36,14 @@ constexpr std::chrono::milliseconds kTakeRetryPause{10};
 // must be a real folder of this user's that no one else can write into.
 std::optional<std::string> CheckFolder(const LockPlace& place) {
   const std::string& folder = place.name;
-  if (place.createFolder && ::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-    return "cannot create " + folder + ": " + ErrnoText(errno);
+  if (folder.empty()) return std::string(kNoFolder);
+  if (place.createFolder) {
+    // The parent, too, may be missing: a fresh home has no cache folder yet.
+    const std::string parent = folder.substr(0, folder.find_last_of('/'));
+    if (!parent.empty()) ::mkdir(parent.c_str(), 0700);
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+      return "cannot create " + folder + ": " + ErrnoText(errno);
+    }
   }
   struct stat status {};
   if (::lstat(folder.c_str(), &status) != 0) return folder + ": " + ErrnoText(errno);
@@ -84,17 +93,46 @@ int TryLock(int fd, int operation) {
   return result == 0 ? 0 : errno;
 }
 
+// An absolute path from the environment; a relative one would follow the
+// current folder.
+std::optional<std::string> AbsolutePathFrom(const char* variable) {
+  const char* value = std::getenv(variable);
+  if (value == nullptr || value[0] != '/') return std::nullopt;
+  return std::string(value);
+}
+
+bool IsFolderOfThisUser(const std::string& path) {
+  struct stat status {};
+  return ::lstat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode) &&
+         status.st_uid == ::geteuid();
+}
+
+std::string HostName() {
+  char name[256] = {};
+  if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return "localhost";
+  std::string host(name);
+  std::replace(host.begin(), host.end(), '/', '_');
+  return host;
+}
+
 }  // namespace
 
-LockPlace DefaultLockPlace() {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime != nullptr && runtime[0] == '/') return {runtime, false};
-  // No runtime folder (a root shell from sudo, a cron job): a folder of this
-  // user's own in the shared temporary folder, never a file there, so that
-  // no other user can take the name first.
-  const char* temp = std::getenv("TMPDIR");
-  const std::string base = (temp != nullptr && temp[0] == '/') ? temp : "/tmp";
-  return {base + "/trivexa-" + std::to_string(::geteuid()), true};
+LockPlace DefaultLockPlace() { return DefaultLockPlace(RuntimeRoots{}); }
+
+LockPlace DefaultLockPlace(const RuntimeRoots& roots) {
+  const auto runtime = AbsolutePathFrom("XDG_RUNTIME_DIR");
+  if (runtime && IsFolderOfThisUser(*runtime)) return {*runtime, false};
+  const uid_t user = ::geteuid();
+  std::string login = roots.loginRuntime + "/" + std::to_string(user);
+  if (IsFolderOfThisUser(login)) return {std::move(login), false};
+  if (user == 0) return {roots.systemRuntime + "/trivexa", true};
+  std::optional<std::string> cache = AbsolutePathFrom("XDG_CACHE_HOME");
+  if (!cache) {
+    const auto home = AbsolutePathFrom("HOME");
+    if (!home) return {};
+    cache = *home + "/.cache";
+  }
+  return {*cache + "/trivexa-" + HostName(), true};
 }
 
 InstanceLock::~InstanceLock() {
@@ -160,6 +198,7 @@ LockAttempt JoystickLock::TryTake(const std::string& holder) {
 
 InstanceState ProbeInstance(const LockPlace& place) {
   struct stat folder {};
+  if (place.name.empty()) return InstanceState::kUnknown;
   if (::lstat(place.name.c_str(), &folder) != 0) {
     return errno == ENOENT ? InstanceState::kNotRunning : InstanceState::kUnknown;
   }

@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/logic/instance_guard.h"
 #include "app/logic/poll_timer.h"
 #include "hid/device_link.h"
 #include "hid/hid_platform.h"
 #include "host/clock.h"
+#include "host/instance_guard.h"
 #include "host/window_ops.h"
 #include "protocol/session.h"
 #include "settings/choice_lists.h"

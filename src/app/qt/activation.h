@@ -1,42 +1,84 @@
 #pragma once
 
-#include <QByteArray>
 #include <QObject>
-#include <QString>
 #include <functional>
+#include <memory>
+#include <string>
+#include <vector>
 
-class QLocalServer;
+#include "app/qt/launch_request.h"
+
+class QSocketNotifier;
+class QTimer;
 
 namespace trivexa::app {
 
 // A second launch of the window brings the running one to the front. The
-// running copy listens on a local socket in its single-copy lock's folder,
-// which only its user can enter; a second copy of the same user finds the
-// lock taken, says so on the socket (with the activation token its launcher
-// gave it, if any) and ends. A copy of another user never reaches it.
+// running copy listens on a local socket beside its single-copy lock, in a
+// folder only its user can enter; a second copy of the same user finds the
+// lock taken, hands its launcher's tokens over on the socket and ends. A copy
+// of another user never reaches it.
+//
+// Folders are byte paths, as the lock has them: a name that is not UTF-8
+// stays the same folder. A path too long for a socket's address is reached
+// through the process's descriptor of the folder instead.
 
-// The socket beside the lock file in `lockFolder`.
-QString ActivationSocketPath(const QString& lockFolder);
+inline constexpr char kActivationSocketName[] = "trivexa.socket";
 
 class ActivationListener final : public QObject {
  public:
-  // `show` runs on the window's thread for every request, with the
-  // requester's activation token (empty when it had none).
-  ActivationListener(const QString& socketPath, std::function<void(const QByteArray&)> show);
-  ~ActivationListener() override;
+  // How long a connection may take to send its request, how many may be
+  // open at once (a new one beyond that drops the oldest), and how often the
+  // listener checks that its socket is still in place.
+  struct Limits {
+    int requestMs = 2000;
+    std::size_t openConnections = 8;
+    int checkMs = 5000;
+  };
+  using Show = std::function<void(const LaunchTokens&)>;
+  using Warn = std::function<void(const std::string&)>;
 
-  bool Listening() const;
+  // `show` runs on the window's thread for each complete, well-formed
+  // request. `warn` hears, once, why no second launch can reach the window;
+  // by default it goes to standard error.
+  ActivationListener(std::string folder, Show show, Limits limits, Warn warn = {});
+  ActivationListener(std::string folder, Show show)
+      : ActivationListener(std::move(folder), std::move(show), Limits{}) {}
+  ~ActivationListener() override;
+  ActivationListener(const ActivationListener&) = delete;
+  ActivationListener& operator=(const ActivationListener&) = delete;
+
+  bool Listening() const { return listenFd_ >= 0; }
 
  private:
-  void Accept();
+  struct Connection;
 
-  QLocalServer* server_;
-  std::function<void(const QByteArray&)> show_;
+  void Listen();
+  void StopListening();
+  bool SocketIsOurs() const;
+  void Accept();
+  void Read(Connection& connection);
+  void Drop(const Connection& connection);
+  void Check();
+
+  std::string folder_;
+  Show show_;
+  Limits limits_;
+  Warn warn_;
+  bool warned_ = false;
+  int folderFd_ = -1;
+  int listenFd_ = -1;
+  unsigned long socketDevice_ = 0;
+  unsigned long socketInode_ = 0;
+  QSocketNotifier* listenNotifier_ = nullptr;
+  QTimer* checkTimer_ = nullptr;
+  std::vector<std::unique_ptr<Connection>> connections_;
 };
 
-// Tells the running copy to come to the front. Waits at most about a second
-// (the running copy reads the request when its handler in progress ends);
-// false when nobody listens.
-bool AskRunningCopyToShow(const QString& socketPath, const QByteArray& activationToken);
+// Tells the running copy in `folder` to come to the front, with `tokens`.
+// Waits at most about a second, until the running copy has read the request
+// (it reads it when its handler in progress ends); false when nobody
+// listens or the request was not read.
+bool AskRunningCopyToShow(const std::string& folder, const LaunchTokens& tokens);
 
 }  // namespace trivexa::app

@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <QString>
 #include <csignal>
 #include <cstdio>
 #include <optional>
@@ -9,6 +8,8 @@
 #include "app/instance/instance_lock.h"
 #include "app/qt/activation.h"
 #include "app/qt/close_at_exit.h"
+#include "app/qt/desktop_launch.h"
+#include "app/qt/launch_request.h"
 #include "app/qt/mainfrm.h"
 #include "app/qt/stop_signals.h"
 #include "hid/reporting_hid_platform.h"
@@ -36,6 +37,8 @@ int main(int argc, char* argv[]) {
   // on standard error) must not end the window without the close command:
   // such a write just fails.
   std::signal(SIGPIPE, SIG_IGN);
+  // Before Qt's X11 back-end takes the startup id out of the environment.
+  const trivexa::app::LaunchTokens launch = trivexa::app::LaunchTokensFromEnvironment();
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Trivexa"));
   // The desktop entry's name is the window's Wayland app id, so docks and
@@ -52,17 +55,24 @@ int main(int argc, char* argv[]) {
                                [] { return trivexa::settings::SettingsFolder(); });
 
   window.Load();
-  const QString socket =
-      trivexa::app::ActivationSocketPath(QString::fromStdString(instance.Place().name));
   // A second copy ends inside the load handler, before anything is shown;
   // the running one comes to the front instead.
   if (window.ProgramEnded()) {
-    trivexa::app::AskRunningCopyToShow(socket, qgetenv("XDG_ACTIVATION_TOKEN"));
+    if (!trivexa::app::AskRunningCopyToShow(instance.Place().name, launch)) {
+      TellUser("another copy runs but did not answer; its window stays where it is");
+      // Nobody else ends the launcher's busy cursor now.
+      trivexa::app::EndStartupNotice(launch.startupId);
+    }
     return 0;
   }
   std::optional<trivexa::app::ActivationListener> activation;
   if (instance.Held()) {
-    activation.emplace(socket, [&window](const QByteArray& token) { window.BringToFront(token); });
+    activation.emplace(instance.Place().name, [&window](const trivexa::app::LaunchTokens& tokens) {
+      trivexa::app::UseActivationToken(tokens.activationToken);
+      window.BringToFront();
+      trivexa::app::ActivateAtLaunchTime(window, tokens.startupId);
+      trivexa::app::EndStartupNotice(tokens.startupId);
+    });
   }
   // Log-out, Ctrl+C and a closed terminal close the window as its close box
   // does: the device hears the close command, and the exit status is 0.

@@ -295,12 +295,8 @@ void Mainfrm::ReportSaveFailure(const settings::SaveResult& result) {
   });
 }
 
-void Mainfrm::BringToFront(const QByteArray& activationToken) {
+void Mainfrm::BringToFront() {
   if (ended_ || !isVisible()) return;
-  // Qt's Wayland back-end takes the token from the environment with the
-  // activation request, so the compositor sees the launch the user made;
-  // without one it decides on its own.
-  if (!activationToken.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", activationToken);
   setWindowState(windowState() & ~Qt::WindowMinimized);
   raise();
   activateWindow();

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArray>
 #include <QWidget>
 #include <array>
 #include <memory>
@@ -41,8 +40,7 @@ class Mainfrm final : public QWidget, private ProgramControl {
   void Unload();
   // A second launch asked for the window: it comes to the front, or, where
   // the window manager refuses the focus, asks for the user's attention.
-  // `activationToken` is the second launch's own (Wayland), if it had one.
-  void BringToFront(const QByteArray& activationToken);
+  void BringToFront();
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/instance/instance_lock.h"
+#include "fakes/child_process.h"
 #include "fakes/temp_dir.h"
 
 namespace trivexa::app {
@@ -250,27 +251,50 @@ class ScopedEnv {
   std::optional<std::string> old_;
 };
 
-TEST(DefaultLockPlace, RuntimeFolderOrElseAPrivateFolderInTheTemporaryFolder) {
-  {
-    ScopedEnv runtime("XDG_RUNTIME_DIR", "/run/user/1234");
-    const LockPlace place = DefaultLockPlace();
-    EXPECT_EQ(place.name, "/run/user/1234");
-    EXPECT_FALSE(place.createFolder);
+TEST_F(InstanceLockTest, DefaultPlaceIsOneWhereNoOtherUserCanCreateNames) {
+  RequireRoot();
+  // Stand-ins for /run/user and /run, which (like the test's folder) are
+  // root's and closed to others' writes.
+  const RuntimeRoots roots{(dir.path() / "run" / "user").string(), (dir.path() / "run").string()};
+  fs::create_directories(roots.loginRuntime);
+  const fs::path home = dir.path() / "home";  // another user's, who has no runtime folder
+  fs::create_directory(home);
+  ASSERT_EQ(::chown(home.c_str(), kOtherUser, kOtherUser), 0);
+  const LockPlace rootsOwn{roots.systemRuntime + "/trivexa", true};
+  ScopedEnv shared("TMPDIR", dir.path().c_str());  // the temporary folder plays no part
+  // Relative names are no places: they would follow the current folder.
+  const std::pair<const char*, LockPlace> cases[] = {{dir.path().c_str(), Place()},
+                                                     {home.c_str(), rootsOwn},
+                                                     {"relative", rootsOwn},
+                                                     {nullptr, rootsOwn}};
+  for (const auto& [runtime, expected] : cases) {
+    ScopedEnv variable("XDG_RUNTIME_DIR", runtime);
+    const LockPlace place = DefaultLockPlace(roots);
+    EXPECT_EQ(place.name, expected.name) << (runtime ? runtime : "unset");
+    EXPECT_EQ(place.createFolder, expected.createFolder) << (runtime ? runtime : "unset");
   }
-  const std::string own = "trivexa-" + std::to_string(::geteuid());
-  {
-    ScopedEnv runtime("XDG_RUNTIME_DIR", nullptr);
-    ScopedEnv temp("TMPDIR", "/var/tmp");
-    const LockPlace place = DefaultLockPlace();
-    EXPECT_EQ(place.name, "/var/tmp/" + own);
-    EXPECT_TRUE(place.createFolder);
-  }
-  {
-    // Relative names are no places: they would follow the current folder.
-    ScopedEnv runtime("XDG_RUNTIME_DIR", "relative");
-    ScopedEnv temp("TMPDIR", "");
-    EXPECT_EQ(DefaultLockPlace().name, "/tmp/" + own);
-  }
+  ScopedEnv noRuntime("XDG_RUNTIME_DIR", nullptr);
+  // Another user cannot make root's folder first.
+  EXPECT_EQ(HolderProcess(rootsOwn, kOtherUser).Outcome(), LockOutcome::kUnavailable);
+  EXPECT_EQ(MakeLock(rootsOwn)->Take().outcome, LockOutcome::kTaken);
+  // A login's runtime folder is shared with the user's desktop session.
+  fs::create_directory(fs::path(roots.loginRuntime) / "0");
+  EXPECT_EQ(DefaultLockPlace(roots).name, roots.loginRuntime + "/0");
+
+  // Any other user: a folder in their cache folder, made with its parent,
+  // which a third user cannot make first.
+  ScopedEnv homeVariable("HOME", home.c_str());
+  ScopedEnv cache("XDG_CACHE_HOME", nullptr);
+  char host[256] = {};
+  ASSERT_EQ(::gethostname(host, sizeof host - 1), 0);
+  const LockPlace users{home.string() + "/.cache/trivexa-" + host, true};
+  EXPECT_EQ(HolderProcess(users, kOtherUser - 1).Outcome(), LockOutcome::kUnavailable);
+  EXPECT_EQ(fakes::InChildWithoutPrivileges([&] {
+              const LockPlace place = DefaultLockPlace(roots);
+              if (place.name != users.name || !place.createFolder) return 1;
+              return InstanceLock(place).Take().outcome == LockOutcome::kTaken ? 0 : 2;
+            }),
+            0);
 }
 
 }  // namespace

@@ -160,9 +160,9 @@ TEST_F(ProgramCopies, ALockThatCannotBeMadeStartsTheProgramWithOneWarning) {
   EXPECT_TRUE(warnings[0].contains(LockPath())) << warnings[0].toStdString();
 }
 
-// Without a runtime folder the lock lives in the shared temporary folder,
-// where every user can create names.
-class SharedTempCopies : public ProgramCopies {
+// Without a runtime folder the lock lives in the user's cache folder, where
+// no other user can create names; the shared temporary folder plays no part.
+class NoRuntimeFolderCopies : public ProgramCopies {
  protected:
   void SetUp() override {
     RequireRoot();
@@ -170,9 +170,17 @@ class SharedTempCopies : public ProgramCopies {
     ASSERT_TRUE(shared_.isValid());
     ASSERT_EQ(::chmod(QFile::encodeName(shared_.path()).constData(), 01777), 0);
   }
-  void WithoutRuntimeFolder(QProcessEnvironment& environment) const {
-    environment.remove("XDG_RUNTIME_DIR");
-    environment.insert("TMPDIR", shared_.path());
+  // The environment of `user`'s copies: a home of the user's own.
+  std::function<void(QProcessEnvironment&)> WithoutRuntimeFolder(uid_t user) const {
+    const QString home = QDir(shared_.path()).filePath(QString::number(user));
+    QDir().mkdir(home);
+    EXPECT_EQ(::chown(QFile::encodeName(home).constData(), user, user), 0);
+    return [this, home](QProcessEnvironment& environment) {
+      environment.remove("XDG_RUNTIME_DIR");
+      environment.remove("XDG_CACHE_HOME");
+      environment.insert("HOME", home);
+      environment.insert("TMPDIR", shared_.path());
+    };
   }
   QString FolderOf(uid_t user) const {
     return QDir(shared_.path()).filePath(QStringLiteral("trivexa-%1").arg(user));
@@ -183,41 +191,32 @@ class SharedTempCopies : public ProgramCopies {
 };
 
 constexpr uid_t kNobody = 65534;
+constexpr uid_t kAnotherUser = 65533;
 
-TEST_F(SharedTempCopies, AnotherUserCannotKeepThisUsersProgramFromStarting) {
-  // Another user has made this user's lock folder first.
-  ASSERT_TRUE(QDir().mkdir(FolderOf(::geteuid())));
-  ASSERT_EQ(::chown(QFile::encodeName(FolderOf(::geteuid())).constData(), kNobody, kNobody), 0);
+TEST_F(NoRuntimeFolderCopies, OnlyACopyOfTheSameUserCountsAndNoOtherUserCanStopIt) {
+  // Another user has made the folder where this user's lock once lived.
+  ASSERT_TRUE(QDir().mkdir(FolderOf(kNobody)));
+  ASSERT_EQ(::chown(QFile::encodeName(FolderOf(kNobody)).constData(), kAnotherUser, kAnotherUser),
+            0);
+  const QString firstExe = NewCopy(kNobody);
+  auto first = Start(firstExe, WithoutRuntimeFolder(kNobody), kNobody);
+  ASSERT_TRUE(WaitForIni(firstExe));
 
-  const QString exe = NewCopy();
-  auto copy = Start(exe, [this](QProcessEnvironment& env) { WithoutRuntimeFolder(env); });
-  EXPECT_TRUE(WaitForIni(exe));
-  EXPECT_EQ(copy->state(), QProcess::Running);
-  Stop(*copy);
-  EXPECT_EQ(Warnings(*copy).size(), 1);
-}
-
-TEST_F(SharedTempCopies, OnlyACopyOfTheSameUserCounts) {
-  const auto withoutRuntime = [this](QProcessEnvironment& env) { WithoutRuntimeFolder(env); };
-  const QString rootExe = NewCopy();
-  auto rootCopy = Start(rootExe, withoutRuntime);
-  ASSERT_TRUE(WaitForIni(rootExe));
-  EXPECT_TRUE(QFileInfo(FolderOf(::geteuid())).isDir());
-
-  const QString otherExe = NewCopy(kNobody);
-  auto otherCopy = Start(otherExe, withoutRuntime, kNobody);
+  const QString otherExe = NewCopy(kAnotherUser);
+  auto other = Start(otherExe, WithoutRuntimeFolder(kAnotherUser), kAnotherUser);
   EXPECT_TRUE(WaitForIni(otherExe));
-  EXPECT_EQ(otherCopy->state(), QProcess::Running);
-  EXPECT_TRUE(Warnings(*otherCopy).isEmpty());
+  EXPECT_EQ(other->state(), QProcess::Running);
 
   // A second copy of the first user still ends at once, silently.
-  auto second = Start(NewCopy(), withoutRuntime);
+  auto second = Start(NewCopy(kNobody), WithoutRuntimeFolder(kNobody), kNobody);
   ASSERT_TRUE(second->waitForFinished(15000));
   EXPECT_EQ(second->exitCode(), 0);
   EXPECT_TRUE(Warnings(*second).isEmpty());
 
-  Stop(*otherCopy);
-  Stop(*rootCopy);
+  Stop(*other);
+  Stop(*first);
+  EXPECT_TRUE(Warnings(*other).isEmpty());
+  EXPECT_TRUE(Warnings(*first).isEmpty());
 }
 
 }  // namespace

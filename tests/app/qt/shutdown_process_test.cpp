@@ -88,17 +88,26 @@ INSTANTIATE_TEST_SUITE_P(LogOutCtrlCHangUp, StopSignal, ::testing::Values(SIGTER
                            return std::string(sigabbrev_np(signal.param));
                          });
 
-TEST(LostDisplay, TheDeviceStillHearsTheCloseCommand) {
-  testing::XServer server;
-  if (!server.Display()) GTEST_SKIP() << "no Xvfb";
-  Program program(Program::Environment{{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", *server.Display()}});
+// Qt ends the process itself, with status 1, when the X server or the
+// Wayland compositor goes.
+template <typename Server>
+void LoseTheDisplay(Server& server, const char* platform, const char* variable) {
+  if (!server.Display()) GTEST_SKIP() << "no " << platform << " server";
+  Program program(
+      Program::Environment{{"QT_QPA_PLATFORM", platform}, {variable, *server.Display()}});
   VjoyRun& run = program.Run();
   ASSERT_TRUE(run.WaitForLog(Polled, 20s)) << run.Output();
-
   server.Kill();
-  // Qt ends the process itself, with status 1.
   EXPECT_EQ(run.Wait(20s), 1) << run.Output();
   EXPECT_EQ(Commands(run.Log(), 0xAA), 1);
+}
+
+TEST(LostDisplay, TheDeviceStillHearsTheCloseCommand) {
+  testing::XServer x11;
+  LoseTheDisplay(x11, "xcb", "DISPLAY");
+  fakes::TempDir runtime;
+  testing::WaylandServer wayland(runtime.path().string());
+  LoseTheDisplay(wayland, "wayland", "WAYLAND_DISPLAY");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -45,6 +46,40 @@ class XServer {
   ~XServer() { Kill(); }
   XServer(const XServer&) = delete;
   XServer& operator=(const XServer&) = delete;
+
+  const std::optional<std::string>& Display() const { return display_; }
+  void Kill() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  std::optional<std::string> display_;
+};
+
+// A Wayland compositor with no screen, its socket in `runtimeFolder`; a
+// client names it by the socket's path.
+class WaylandServer {
+ public:
+  explicit WaylandServer(const std::string& runtimeFolder) {
+    ::chmod(runtimeFolder.c_str(), 0700);
+    ::setenv("XDG_RUNTIME_DIR", runtimeFolder.c_str(), 1);
+    const char* argv[] = {"weston", "--backend=headless-backend.so", "--socket=wayland-test",
+                          nullptr};
+    if (::posix_spawnp(&pid_, "weston", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
+      return;
+    }
+    const std::string socket = runtimeFolder + "/wayland-test";
+    for (int tries = 0; tries < 200 && ::access(socket.c_str(), F_OK) != 0; ++tries)
+      ::usleep(50000);
+    if (::access(socket.c_str(), F_OK) == 0) display_ = socket;
+  }
+  ~WaylandServer() { Kill(); }
+  WaylandServer(const WaylandServer&) = delete;
+  WaylandServer& operator=(const WaylandServer&) = delete;
 
   const std::optional<std::string>& Display() const { return display_; }
   void Kill() {

@@ -1,0 +1,2 @@
+#include "app/instance/lock.h"
+#include "protocol/exchange.h"
