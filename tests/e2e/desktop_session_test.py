@@ -1,11 +1,9 @@
 #!/usr/bin/python3
 """The window as a desktop user meets it, against the virtual joystick, with
-a screen reader on a real accessibility bus:
-- x11: the keyboard and a second launch, on a virtual X server with a
-  window manager;
-- wayland: the title bar, on a Wayland compositor with no screen.
+a screen reader on a real accessibility bus: the keyboard and a second
+launch, on a virtual X server with a window manager.
 
-  desktop_session_test.py x11|wayland TRIVEXA VJOY_RUN DESKTOP_FILE
+  desktop_session_test.py x11 TRIVEXA VJOY_RUN DESKTOP_FILE
 """
 import os
 import re
@@ -110,23 +108,16 @@ def main():
     os.chmod(work, 0o700)
     env = dict(os.environ, XDG_RUNTIME_DIR=work)
     env.pop("QT_QPA_PLATFORM", None)
-    if DESKTOP == "wayland":
-        processes = [start_compositor(work)]
-        env.pop("DISPLAY", None)
-        env.update(QT_QPA_PLATFORM="wayland", WAYLAND_DISPLAY=WAYLAND_SOCKET)
-        run = run_wayland
-    else:
-        processes = [start_x()]
-        env["DISPLAY"] = os.environ["DISPLAY"]
-        run = run_x11
+    processes = [start_x()]
+    env["DISPLAY"] = os.environ["DISPLAY"]
+    run = run_x11
     processes.append(start_session_bus())
     env["DBUS_SESSION_BUS_ADDRESS"] = os.environ["DBUS_SESSION_BUS_ADDRESS"]
     import pyatspi  # connects to the session bus above
     processes.append(subprocess.Popen(["/usr/libexec/at-spi-bus-launcher",
                                        "--launch-immediately"], stdout=subprocess.DEVNULL,
                                       stderr=subprocess.DEVNULL, start_new_session=True))
-    if DESKTOP != "wayland":
-        processes.append(start_window_manager())
+    processes.append(start_window_manager())
     # What a screen reader does when it starts.
     subprocess.run(["gdbus", "call", "--session", "--dest", "org.a11y.Bus", "--object-path",
                     "/org/a11y/bus", "--method", "org.freedesktop.DBus.Properties.Set",
@@ -268,81 +259,6 @@ def run_x11(window_process, events, env, program, log):
         other.wait()
     window_process.send_signal(signal.SIGTERM)
     check(window_process.wait(10) == 0, "SIGTERM ends the window with 0")
-
-
-WAYLAND_SOCKET = "trivexa-wayland"
-BACKGROUND = (0x20, 0x40, 0x60)
-
-
-def start_compositor(work):
-    """weston with no screen, a plain background and no panel, so that the
-    window's own pixels stand out in a screenshot. --debug lets the
-    screenshot client in."""
-    config = os.path.join(work, "weston.ini")
-    with open(config, "w") as out:
-        out.write("[core]\nidle-time=0\n[shell]\nbackground-color=0xff%02x%02x%02x\n"
-                  "panel-position=none\nlocking=false\n" % BACKGROUND)
-    compositor = subprocess.Popen(
-        ["weston", "--config=" + config, "--backend=headless-backend.so", "--use-pixman",
-         "--socket=" + WAYLAND_SOCKET, "--width=800", "--height=600", "--debug"],
-        env=dict(os.environ, XDG_RUNTIME_DIR=work), stdout=subprocess.DEVNULL,
-        stderr=subprocess.DEVNULL, start_new_session=True)
-    socket = os.path.join(work, WAYLAND_SOCKET)
-    if not pump(20, lambda: os.path.exists(socket) or compositor.poll() is not None) \
-            or compositor.poll() is not None:
-        sys.exit("weston did not start")
-    return compositor
-
-
-def drawn_size(work, env):
-    """The width and height of what is drawn over the background."""
-    before = set(os.listdir(work))
-    subprocess.run(["weston-screenshooter"], cwd=work, env=env, check=True, timeout=20)
-    shot = os.path.join(work, [name for name in os.listdir(work)
-                               if name not in before and name.endswith(".png")][0])
-    if os.environ.get("TRIVEXA_KEEP_SCREENSHOT"):
-        shutil.copy(shot, os.environ["TRIVEXA_KEEP_SCREENSHOT"])
-    # A frame of background first, so the trim starts from it wherever the
-    # window was placed.
-    size = subprocess.run(["convert", shot, "-bordercolor", "rgb(%d,%d,%d)" % BACKGROUND,
-                           "-border", "1", "-trim", "-format", "%w %h", "info:"],
-                          capture_output=True, text=True, check=True).stdout.split()
-    return tuple(int(number) for number in size)
-
-
-def run_wayland(window_process, events, env, program, log):
-    def status():
-        app = find_app(window_process.pid)
-        return [node.name for node in descendants(app) if node.getRoleName() == "status bar"] \
-            if app is not None else []
-    pump(20, lambda: status() == ["Joystick connected"])
-    app = find_app(window_process.pid)
-    check(app is not None, "the window is on the accessibility bus")
-    if app is None:
-        return
-    nodes = list(descendants(app))
-    buttons = sorted(node.name for node in nodes if node.getRoleName() == "push button")
-    check(buttons == ["Close", "EXIT", "Write EEPROM"],
-          "the close box is the title bar's one button: %s" % buttons)
-    frame = app.getChildAtIndex(0)
-    width, height = frame.queryComponent().getSize()
-    bar = [(node.getRoleName(), node.name) for node in nodes if node.childCount == 1
-           and node.getChildAtIndex(0).name == "Close"]
-    check(bar == [("panel", "Trivexa")], "the bar is a panel named by the window's title: %s"
-          % bar)
-    # Qt's own decoration would add a border and a bar with three buttons
-    # around the window.
-    drawn = drawn_size(os.path.dirname(log), env)
-    check(drawn == (width, height), "nothing is drawn around the window: %s, the window %s"
-          % (drawn, (width, height)))
-    close = [node for node in nodes if node.name == "Close"]
-    if close:
-        close[0].queryAction().doAction(0)
-    ended = pump(10, lambda: window_process.poll() is not None)
-    check(ended and window_process.returncode == 0, "the close box ends the window with 0")
-    with open(log) as lines:
-        closes = sum(1 for line in lines if " write hidraw1 " in line and "bytes=00aa" in line)
-    check(closes == 1, "the joystick hears the close command once: %d" % closes)
 
 
 if __name__ == "__main__":

@@ -19,7 +19,6 @@ constexpr const char* kKindProperty = "trivexaAccessible";
 constexpr const char* kShownChildren = "shown-children";
 constexpr const char* kStatus = "status";
 constexpr const char* kNamedCombo = "named-combo";
-constexpr const char* kTitleBar = "title-bar";
 
 // The interfaces of this file, told apart from Qt's own.
 class OwnAccessible : public QAccessibleWidget {
@@ -64,19 +63,6 @@ class StatusAccessible final : public OwnAccessible {
 
   QString text(QAccessible::Text type) const override {
     if (type == QAccessible::Name) return static_cast<QLabel*>(widget())->text();
-    return QAccessibleWidget::text(type);
-  }
-};
-
-// A title bar the window draws itself: a group named by the window's title.
-// (Qt tells AT-SPI its title bar role as plain text, which would have a
-// screen reader read the bar as a text field.)
-class TitleBarAccessible final : public OwnAccessible {
- public:
-  explicit TitleBarAccessible(QWidget* widget) : OwnAccessible(widget, QAccessible::Grouping) {}
-
-  QString text(QAccessible::Text type) const override {
-    if (type == QAccessible::Name) return widget()->window()->windowTitle();
     return QAccessibleWidget::text(type);
   }
 };
@@ -137,7 +123,6 @@ QAccessibleInterface* Factory(const QString& /*className*/, QObject* object) {
   if (kind == kStatus && qobject_cast<QLabel*>(object) != nullptr) {
     return new StatusAccessible(widget);
   }
-  if (kind == kTitleBar) return new TitleBarAccessible(widget);
   if (kind == kNamedCombo && qobject_cast<QComboBox*>(object) != nullptr) {
     return new NamedComboAccessible(widget);
   }
@@ -168,8 +153,6 @@ void InstallWindowAccessibility() {
 void ListShownChildrenOnly(QWidget& window) { SetKind(window, kShownChildren); }
 
 void SetStatusRole(QLabel& label) { SetKind(label, kStatus); }
-
-void SetTitleBarRole(QWidget& bar) { SetKind(bar, kTitleBar); }
 
 void NameByLabel(QWidget& control, QLabel& label, const QString& name) {
   label.setBuddy(&control);

@@ -126,18 +126,16 @@ QWidget* MakeCombo(QWidget* parent) {
 
 QWidget* MakeListBox(QWidget* parent) { return new LogList(parent); }
 
-// A title bar with the close box alone. Frameless excludes the title hints:
-// Qt drops it when they are set.
-Qt::WindowFlags FrameFlags(WindowFrame frame) {
-  if (frame == WindowFrame::kOwnTitleBar) return Qt::Window | Qt::FramelessWindowHint;
-  return Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
-}
+// The desktop draws the frame; where its window manager honours the hints,
+// the title bar has the close box alone.
+constexpr Qt::WindowFlags kFrameFlags =
+    Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
 
 }  // namespace
 
 Mainfrm::Mainfrm(hid::HidPlatform& platform, Clock& clock, InstanceGuard& instance,
-                 settings::ProgramFolder programFolder, WindowFrame frame)
-    : QWidget(nullptr, FrameFlags(frame)), frame_(frame) {
+                 settings::ProgramFolder programFolder)
+    : QWidget(nullptr, kFrameFlags) {
   InstallWindowAccessibility();
   ListShownChildrenOnly(*this);
   if (const QScreen* target = screen()) {
@@ -179,7 +177,6 @@ T* Mainfrm::Control(const char* name) const {
 
 int Mainfrm::X(int twips) const { return TwipsToPixels(twips, dpiX_); }
 int Mainfrm::Y(int twips) const { return TwipsToPixels(twips, dpiY_); }
-int Mainfrm::Top() const { return frame_ == WindowFrame::kOwnTitleBar ? TitleBar::kHeight : 0; }
 
 void Mainfrm::BuildControls() {
   setWindowTitle(ToQString(kMainfrmWindow.caption));
@@ -195,8 +192,7 @@ void Mainfrm::BuildControls() {
   palette.setColor(QPalette::Window, ToQColor(kMainfrmWindow.background));
   setPalette(palette);
   setAutoFillBackground(true);
-  setFixedSize(X(kMainfrmWindow.clientWidth), Top() + Y(kMainfrmWindow.clientHeight));
-  if (frame_ == WindowFrame::kOwnTitleBar) new TitleBar(*this);
+  setFixedSize(X(kMainfrmWindow.clientWidth), Y(kMainfrmWindow.clientHeight));
 
   std::vector<std::pair<int, QWidget*>> tabOrder;
   for (const ControlDefinition& control : kMainfrmControls) {
@@ -227,7 +223,7 @@ void Mainfrm::BuildControls() {
     widget->setObjectName(name);
     if (control.font) widget->setFont(ToQFont(*control.font));
     const TwipsRect& place = control.place;
-    widget->setGeometry(X(place.left), Top() + Y(place.top), X(place.width), Y(place.height));
+    widget->setGeometry(X(place.left), Y(place.top), X(place.width), Y(place.height));
     // Sized to its text from the start, so its state at load is exactly the
     // one its text changes give it later.
     if (control.sizesToText) widget->adjustSize();
@@ -290,7 +286,6 @@ void Mainfrm::ReportSaveFailure(const settings::SaveResult& result) {
     box->setObjectName(QStringLiteral("SaveFailure"));
     box->setAccessibleName(QStringLiteral("Settings not saved"));
     box->setAttribute(Qt::WA_DeleteOnClose);
-    if (frame_ == WindowFrame::kOwnTitleBar) GiveOwnTitleBar(*box);
     box->open();
   });
 }

@@ -8,7 +8,6 @@
 #include "app/logic/mainfrm_logic.h"
 #include "app/qt/qt_adapters.h"
 #include "app/qt/qt_poll_timer.h"
-#include "app/qt/title_bar.h"
 #include "hid/hid_platform.h"
 #include "host/clock.h"
 #include "settings/settings_store.h"
@@ -27,7 +26,7 @@ class Mainfrm final : public QWidget, private ProgramControl {
 
  public:
   Mainfrm(hid::HidPlatform& platform, Clock& clock, InstanceGuard& instance,
-          settings::ProgramFolder programFolder, WindowFrame frame = FrameForThisDisplay());
+          settings::ProgramFolder programFolder);
   ~Mainfrm() override;
 
   // Runs the load handler: refuses a second copy, restores the settings and
@@ -61,9 +60,6 @@ class Mainfrm final : public QWidget, private ProgramControl {
   T* Control(const char* name) const;
   int X(int twips) const;
   int Y(int twips) const;
-  // Where the controls' area starts: below the window's own title bar, if
-  // it draws one.
-  int Top() const;
 
   QTimer* timer1_ = nullptr;
 
@@ -72,7 +68,6 @@ class Mainfrm final : public QWidget, private ProgramControl {
   std::unique_ptr<QtPollTimer> pollTimer_;
   std::unique_ptr<MainfrmLogic> logic_;
 
-  const WindowFrame frame_;
   qreal dpiX_ = 96.0;
   qreal dpiY_ = 96.0;
   bool shownOnce_ = false;
