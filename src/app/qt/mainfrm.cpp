@@ -11,7 +11,6 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QScreen>
-#include <QStringList>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
@@ -54,12 +53,11 @@ QString ButtonStyle(Rgb background) {
       .arg(colour.name(), colour.darker(106).name());
 }
 
-// The named face where it is installed; elsewhere a font of the same size
-// that has the same Latin and Chinese glyphs.
+// The named face where it is installed; elsewhere the system's choice for
+// that name (fontconfig's on Linux), at the same size. A list of stand-ins
+// would override that choice with fonts whose Latin letters read badly.
 QFont ToQFont(const FontDefinition& definition) {
-  QFont font;
-  font.setFamilies({ToQString(definition.face), QStringLiteral("SimSun"), QStringLiteral("NSimSun"),
-                    QStringLiteral("AR PL UMing CN"), QStringLiteral("WenQuanYi Micro Hei")});
+  QFont font(ToQString(definition.face));
   font.setPointSizeF(definition.points);
   font.setWeight(static_cast<QFont::Weight>(definition.weight));
   font.setItalic(definition.italic);

@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
@@ -76,6 +77,15 @@ TEST(MainfrmWindow, ControlsAreBuiltFromTheControlTable) {
   EXPECT_DOUBLE_EQ(windowFont.pointSizeF(), kMainfrmWindow.font.points);
   ASSERT_FALSE(windowFont.families().isEmpty());
   EXPECT_EQ(windowFont.families().first(), QStringLiteral(u"宋体"));
+  // The face drawn is fontconfig's choice for that name, not a stand-in of
+  // the window's own (where fc-match is at hand to say what that is).
+  QProcess match;
+  match.start(QStringLiteral("fc-match"), {QStringLiteral("-f"), QStringLiteral("%{family[0]}"),
+                                           windowFont.families().first()});
+  if (match.waitForFinished(10000) && match.exitCode() == 0) {
+    EXPECT_EQ(QFontInfo(windowFont).family().toStdString(),
+              match.readAllStandardOutput().toStdString());
+  }
 
   // Texts and places at load, before the load handler fills anything.
   for (const ControlDefinition& control : kMainfrmControls) {
