@@ -34,10 +34,6 @@ constexpr int kActivationGraceMs = 400;
 
 QColor ToQColor(Rgb colour) { return QColor(colour.red, colour.green, colour.blue); }
 
-QString ToQString(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 // Graphical buttons: the background must show in every style, so the
 // buttons draw themselves from a style sheet rather than the platform look.
 QString ButtonStyle(Rgb background) {

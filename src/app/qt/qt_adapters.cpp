@@ -9,13 +9,10 @@
 #include "app/qt/device_log.h"
 
 namespace trivexa::app {
-namespace {
 
 QString ToQString(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
-
-}  // namespace
 
 void SetLabelBackground(QLabel& label, const QColor& colour) {
   QPalette palette = label.palette();

@@ -4,11 +4,16 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QString>
+#include <string_view>
 
 #include "host/window_ops.h"
 #include "settings/choice_list.h"
 
 namespace trivexa::app {
+
+// The program's texts are UTF-8.
+QString ToQString(std::string_view text);
 
 // Paints a label's background in `colour` and keeps its text colour.
 void SetLabelBackground(QLabel& label, const QColor& colour);
