@@ -12,7 +12,11 @@ ReportingHidPlatform::ReportingHidPlatform(HidPlatform& inner, const Clock& cloc
 
 Handle ReportingHidPlatform::Open(const std::string& path, bool overlapped) {
   const Handle handle = inner_.Open(path, overlapped);
-  if (IsOpen(handle)) return handle;
+  if (IsOpen(handle)) {
+    // A node that opened again is news when it is refused once more.
+    told_.erase(path);
+    return handle;
+  }
 
   // Taken before anything else is asked, which could replace it.
   SystemError error = inner_.LastError();

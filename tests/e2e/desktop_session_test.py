@@ -20,6 +20,7 @@ DESKTOP, TRIVEXA, VJOY_RUN, DESKTOP_FILE = sys.argv[1:5]
 SCENARIO = """\
 hidraw 0 vendor=0x046d product=0xc52b name="Logitech USB Receiver"
 hidraw 1 vendor=0x0079 product=0x0026 name="USB Joystick" firmware
+hidraw 2 vendor=0x0079 product=0x0026 name="USB Joystick" denied
 unplug 1 at=5000
 replug 1 at=7500
 """
@@ -138,12 +139,14 @@ def main():
             if source.get_process_id() != window_process.pid:
                 return
             showing = source.getState().contains(pyatspi.STATE_SHOWING)
-            events.append((event.type, source.getRoleName(), source.name, showing))
+            text = source.description if event.type.endswith("description") else source.name
+            events.append((event.type, source.getRoleName(), text, showing))
         except Exception:  # the source may be gone already
             pass
 
     pyatspi.Registry.registerEventListener(
-        record, *FOCUS_EVENTS, "object:property-change:accessible-name")
+        record, *FOCUS_EVENTS, "object:property-change:accessible-name",
+        "object:property-change:accessible-description")
     window_process = subprocess.Popen([VJOY_RUN, scenario, log, "--", program], env=env)
     try:
         run(window_process, events, env, program, log)
@@ -182,6 +185,35 @@ def connection_names(events):
             if kind.endswith("accessible-name") and role == "status bar"]
 
 
+def review_text(node):
+    """What a screen reader's flat review reads for a list, which it takes
+    as one piece (Orca): its text where it has any, else its name."""
+    try:
+        text = node.queryText().getText(0, -1)
+    except NotImplementedError:
+        text = ""
+    return text if re.search(r"\w", text) else node.name
+
+
+def check_review_and_unopened_joystick(nodes, events):
+    """Review reads each list's caption once (its label) and its value; the
+    denied joystick (hidraw2, tried while hidraw1 was unplugged) is
+    explained on the status until hidraw1 connects again."""
+    for combo in (node for node in nodes if node.getRoleName() == "combo box"):
+        fields = [node for node in descendants(combo) if node.getRoleName() in ("text", "entry")]
+        value = fields[0].queryText().getText(0, -1) if fields else ""
+        read = review_text(combo)
+        check(value.strip() != "" and read == value and combo.name not in read,
+              "review reads %s's value %r: %r" % (combo.name, value, read))
+    reasons = [text for kind, role, text, _ in events
+               if kind.endswith("accessible-description") and role == "status bar"]
+    check(any("The joystick at /dev/hidraw2 cannot be opened (open /dev/hidraw2: Permission "
+              "denied); to fix: " in text for text in reasons),
+          "the status describes why the joystick cannot be opened: %s" % reasons)
+    status = [node.description for node in nodes if node.getRoleName() == "status bar"]
+    check(status == [""], "once connected, the status describes nothing: %s" % status)
+
+
 def run_x11(window_process, events, env, program, log):
     # Connect, unplug, replug: the connection label's name follows.
     pump(20, lambda: connection_names(events)[-3:] ==
@@ -208,6 +240,7 @@ def run_x11(window_process, events, env, program, log):
           "the connection label is the status: %s" % [node.name for node in status])
     check(not any("USB device" in (node.name or "") for node in nodes),
           "the hidden log is not in the tree")
+    check_review_and_unopened_joystick(nodes, events)
     stray = [event for event in events if event[0].startswith(FOCUS_EVENTS)
              and (not event[3] or event[1] in ("list", "list item"))]
     check(stray == [], "no focus or selection event from a hidden control: %s" % stray[:5])

@@ -70,7 +70,9 @@ class StatusAccessible final : public OwnAccessible {
 // An editable list named by its caption. Qt's own interface names a list by
 // its current entry on Linux, which leaves a screen reader user guessing
 // which setting is which; this one takes the accessible name and gives the
-// entry as the value.
+// entry as the value, and as its text: a screen reader's review reads a list
+// as one piece, by its text where it has one, else by its name (which would
+// repeat the caption beside it).
 class NamedComboAccessible final : public OwnAccessible {
  public:
   explicit NamedComboAccessible(QWidget* widget) : OwnAccessible(widget, QAccessible::ComboBox) {}
@@ -79,6 +81,15 @@ class NamedComboAccessible final : public OwnAccessible {
     if (type == QAccessible::Name) return widget()->accessibleName();
     if (type == QAccessible::Value) return Combo()->currentText();
     return QAccessibleWidget::text(type);
+  }
+
+  // The field's own text interface: the same text, at the same place.
+  void* interface_cast(QAccessible::InterfaceType type) override {
+    if (type == QAccessible::TextInterface && Combo()->lineEdit() != nullptr) {
+      QAccessibleInterface* field = QAccessible::queryAccessibleInterface(Combo()->lineEdit());
+      if (field != nullptr) return field->interface_cast(type);
+    }
+    return QAccessibleWidget::interface_cast(type);
   }
 
   // The entries' list, then the field.

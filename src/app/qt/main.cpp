@@ -2,6 +2,7 @@
 #include <QString>
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,8 +21,8 @@
 
 namespace {
 
-// The window has no place for it, so a joystick that cannot be opened is
-// explained on standard error.
+// A joystick that cannot be opened is explained on standard error, and on
+// the window once it is built.
 void TellUser(std::string_view line) {
   std::fprintf(stderr, "trivexa: %.*s\n", static_cast<int>(line.size()), line.data());
 }
@@ -48,10 +49,18 @@ int main(int argc, char* argv[]) {
 
   std::unique_ptr<trivexa::hid::HidPlatform> system = trivexa::hid::MakeSystemHidPlatform();
   trivexa::SystemClock clock;
-  trivexa::hid::ReportingHidPlatform platform(*system, clock, TellUser, AccessFix);
+  std::function<void(std::string_view)> explainOnWindow;
+  trivexa::hid::ReportingHidPlatform platform(
+      *system, clock,
+      [&explainOnWindow](std::string_view line) {
+        TellUser(line);
+        if (explainOnWindow) explainOnWindow(line);
+      },
+      AccessFix);
   trivexa::app::InstanceLock instance;
   trivexa::app::Mainfrm window(platform, clock, instance,
                                [] { return trivexa::settings::SettingsFolder(); });
+  explainOnWindow = [&window](std::string_view line) { window.ExplainUnopenedJoystick(line); };
 
   window.Load();
   const QString socket =

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <string_view>
 
 #include "app/logic/mainfrm_logic.h"
 #include "app/qt/qt_adapters.h"
@@ -42,6 +43,10 @@ class Mainfrm final : public QWidget, private ProgramControl {
   // the window manager refuses the focus, asks for the user's attention.
   // `activationToken` is the second launch's own (Wayland), if it had one.
   void BringToFront(const QByteArray& activationToken);
+  // Says on the window why a joystick that is present cannot be opened.
+  void ExplainUnopenedJoystick(std::string_view notice) {
+    windowOps_->ExplainUnopenedJoystick(notice);
+  }
 
  protected:
   void closeEvent(QCloseEvent* event) override;

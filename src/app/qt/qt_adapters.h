@@ -46,6 +46,12 @@ class QtWindowOps final : public WindowOps {
   void SetStatusText(std::string_view text) override;
   void SetPositionText(std::string_view text) override;
 
+  // Why a joystick the system sees cannot be opened, and the fix, on the
+  // connection label (its tooltip, and its description for screen readers)
+  // until the joystick connects: a user started from a menu sees no
+  // terminal.
+  void ExplainUnopenedJoystick(std::string_view notice);
+
  private:
   QListWidget& log_;
   QLabel& connection_;
