@@ -174,13 +174,6 @@ int Mainfrm::Y(int twips) const { return TwipsToPixels(twips, dpiY_); }
 
 void Mainfrm::BuildControls() {
   setWindowTitle(ToQString(kMainfrmWindow.caption));
-  // The icon's images are read once the window has been drawn: they are not
-  // part of its face, and reading them first delays its first paint.
-  QTimer::singleShot(0, this, [this] {
-    const QIcon icon = MakeWindowIcon();
-    QApplication::setWindowIcon(icon);
-    setWindowIcon(icon);
-  });
   setFont(ToQFont(kMainfrmWindow.font));
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, ToQColor(kMainfrmWindow.background));
@@ -305,6 +298,21 @@ void Mainfrm::EndProgram() {
   hide();
   // Before the message loop has started, main() sees ProgramEnded() instead.
   if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
+}
+
+void Mainfrm::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  if (iconAsked_) return;
+  iconAsked_ = true;
+  // The icon's images are read once the window has been drawn: they are not
+  // part of its face, and Qt decodes each one as it is added, which would
+  // delay the first paint. A timer of 0 set earlier would still run before
+  // it: the window system's first expose comes after the posted events.
+  QTimer::singleShot(0, this, [this] {
+    const QIcon icon = MakeWindowIcon();
+    QApplication::setWindowIcon(icon);
+    setWindowIcon(icon);
+  });
 }
 
 void Mainfrm::closeEvent(QCloseEvent* event) {

@@ -49,6 +49,7 @@ class Mainfrm final : public QWidget, private ProgramControl {
   }
 
  protected:
+  void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
@@ -76,6 +77,7 @@ class Mainfrm final : public QWidget, private ProgramControl {
   qreal dpiX_ = 96.0;
   qreal dpiY_ = 96.0;
   bool shownOnce_ = false;
+  bool iconAsked_ = false;
   bool ended_ = false;
 };
 

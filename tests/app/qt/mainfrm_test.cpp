@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -61,6 +62,23 @@ QString ControlOf(QWidget* widget) {
   }
   return {};
 }
+
+// Runs `seen` on each event of that type that reaches `target`.
+class EventWatch final : public QObject {
+ public:
+  EventWatch(QObject& target, QEvent::Type type, std::function<void()> seen)
+      : type_(type), seen_(std::move(seen)) {
+    target.installEventFilter(this);
+  }
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+    if (event->type() == type_) seen_();
+    return false;
+  }
+
+ private:
+  QEvent::Type type_;
+  std::function<void()> seen_;
+};
 
 void ShowAndActivate(Mainfrm& window) {
   window.Load();
@@ -214,8 +232,21 @@ TEST(MainfrmWindow, FrameIsFixedCentredAndCarriesItsIcon) {
   EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
   EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
 
-  // Set just after the first paint.
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !window.windowIcon().isNull(); }, 2000));
+  std::optional<bool> iconAtFirstPaint;
+  EventWatch paints(window, QEvent::Paint, [&] {
+    if (!iconAtFirstPaint) iconAtFirstPaint = window.testAttribute(Qt::WA_SetWindowIcon);
+  });
+  QCoreApplication::processEvents();
+
+  ShowAndActivate(window);
+  const QRect area = window.screen()->availableGeometry();
+  EXPECT_NEAR(window.x() - area.x(), (area.width() - window.width()) / 2, 1);
+  EXPECT_NEAR(window.y() - area.y(), (area.height() - window.height()) / 2, 1);
+  EXPECT_EQ(QApplication::focusWidget(), rig.Find<QWidget>("Cmd_WriteEEPROM"));
+
+  // Set just after the first paint, not before it.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window.testAttribute(Qt::WA_SetWindowIcon); }, 2000));
+  EXPECT_FALSE(iconAtFirstPaint.value_or(true));
   const QIcon icon = window.windowIcon();
   const QImage image = icon.pixmap(QSize(32, 32)).toImage();
   EXPECT_EQ(image.size(), QSize(32, 32));
@@ -226,12 +257,6 @@ TEST(MainfrmWindow, FrameIsFixedCentredAndCarriesItsIcon) {
   }
   EXPECT_GT(opaque, 100);
   EXPECT_LT(opaque, 32 * 32);
-
-  ShowAndActivate(window);
-  const QRect area = window.screen()->availableGeometry();
-  EXPECT_NEAR(window.x() - area.x(), (area.width() - window.width()) / 2, 1);
-  EXPECT_NEAR(window.y() - area.y(), (area.height() - window.height()) / 2, 1);
-  EXPECT_EQ(QApplication::focusWidget(), rig.Find<QWidget>("Cmd_WriteEEPROM"));
 }
 
 TEST(MainfrmWindow, TabKeyVisitsButtonsThenListsAndWrapsAround) {
