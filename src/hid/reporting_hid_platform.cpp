@@ -15,7 +15,11 @@ ReportingHidPlatform::ReportingHidPlatform(HidPlatform& inner, const Clock& cloc
 
 Handle ReportingHidPlatform::Open(const std::string& path, bool overlapped) {
   const Handle handle = Inner().Open(path, overlapped);
-  if (IsOpen(handle)) return handle;
+  if (IsOpen(handle)) {
+    // A node that opened again is news when it is refused once more.
+    told_.erase(path);
+    return handle;
+  }
 
   const SystemError error = OpenFailure(Inner(), path);
   const auto ids = Inner().IdentifyUnopened(path);

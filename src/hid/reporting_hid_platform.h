@@ -20,8 +20,8 @@ using NoticeSink = std::function<void(std::string_view line)>;
 // the node, the system's reason and the fix, in one line. Without it the
 // window would just stay "unconnected" with no hint why.
 //
-// A node is told about once per reason: discovery retries every second, so
-// the same failure would otherwise repeat for ever. A new reason for the
+// A node is told about once per reason until it opens: discovery retries
+// every second, so the same failure would otherwise repeat for ever. A new reason for the
 // same node is told again, but at most once a minute: a reason that changes
 // every tick would otherwise give a notice every tick. Other vendors'
 // interfaces are never mentioned.

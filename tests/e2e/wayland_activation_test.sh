@@ -1,8 +1,9 @@
 #!/bin/sh
 # A second launch on Wayland hands its activation token to the running
 # window, which asks the compositor for the focus with it: sway with no
-# screen, which has xdg-activation (weston has not). sway refuses to run as
-# root, so as root everything runs as nobody.
+# screen, which has xdg-activation (weston has not). On the way, the window
+# is seen to take sway's own title bar. sway refuses to run as root, so as
+# root everything runs as nobody.
 #
 #   wayland_activation_test.sh TRIVEXA
 set -eu
@@ -43,6 +44,11 @@ $as_user $window WAYLAND_DEBUG=client "$work/app/trivexa" >"$work/first.log" 2>&
 echo $! >>"$work/pids"
 wait_for 20 "the window did not open" grep -q 'xdg_toplevel@[0-9]*\.set_app_id' "$work/first.log"
 wait_for 5 "the window does not listen for a second launch" test -S "$work/run/trivexa.socket"
+# The frame is the compositor's: the window asks for a decoration (xdg-decoration)
+# and sway answers that it draws it, server-side (mode 2).
+wait_for 5 "the window did not take the compositor's title bar" \
+  grep -q 'zxdg_toplevel_decoration_v1@[0-9]*\.configure(2)' "$work/first.log"
+echo "ok: the compositor draws the window's title bar"
 
 start=$(date +%s)
 $as_user $window XDG_ACTIVATION_TOKEN=token-of-the-second-launch "$work/app/trivexa" ||

@@ -37,9 +37,10 @@ class ReportingHidPlatformTest : public ::testing::Test {
   LinkContext context_{link_, platform_, window_, clock_};
 };
 
-TEST_F(ReportingHidPlatformTest, ADeniedJoystickIsToldOnceWithNodeReasonAndFix) {
+TEST_F(ReportingHidPlatformTest, ADeniedJoystickIsToldOnceWithNodeReasonAndFixUntilItOpens) {
   fake_.AddOther(0x046D, 0xC52B);
-  fake_.AddJoystick().openable = false;
+  fakes::FakeInterface& joystick = fake_.AddJoystick();
+  joystick.openable = false;
 
   for (int tick = 0; tick < 3; ++tick) EXPECT_FALSE(Scan());
 
@@ -50,6 +51,15 @@ TEST_F(ReportingHidPlatformTest, ADeniedJoystickIsToldOnceWithNodeReasonAndFix) 
   EXPECT_EQ(window_.log,
             (Lines{"  ProductName: Other devic", "  Vendor ID: 46D", "  Product ID: C52B",
                    "  Vendor ID: 0", "  Product ID: 0", "  USB device not found!"}));
+
+  // Refused again after it has opened: told again.
+  joystick.openable = true;
+  ASSERT_TRUE(Scan());
+  CloseIfOpen(platform_, link_.writeHandle);
+  CloseIfOpen(platform_, link_.readHandle);
+  joystick.openable = false;
+  EXPECT_FALSE(Scan());
+  EXPECT_EQ(notices_.size(), 2u);
 }
 
 TEST_F(ReportingHidPlatformTest, ANewReasonForTheSameNodeIsToldAgainAtMostOnceAMinute) {

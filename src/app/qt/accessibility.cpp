@@ -19,7 +19,6 @@ constexpr const char* kKindProperty = "trivexaAccessible";
 constexpr const char* kShownChildren = "shown-children";
 constexpr const char* kStatus = "status";
 constexpr const char* kNamedCombo = "named-combo";
-constexpr const char* kTitleBar = "title-bar";
 
 // The interfaces of this file, told apart from Qt's own.
 class OwnAccessible : public QAccessibleWidget {
@@ -68,23 +67,12 @@ class StatusAccessible final : public OwnAccessible {
   }
 };
 
-// A title bar the window draws itself: a group named by the window's title.
-// (Qt tells AT-SPI its title bar role as plain text, which would have a
-// screen reader read the bar as a text field.)
-class TitleBarAccessible final : public OwnAccessible {
- public:
-  explicit TitleBarAccessible(QWidget* widget) : OwnAccessible(widget, QAccessible::Grouping) {}
-
-  QString text(QAccessible::Text type) const override {
-    if (type == QAccessible::Name) return widget()->window()->windowTitle();
-    return QAccessibleWidget::text(type);
-  }
-};
-
 // An editable list named by its caption. Qt's own interface names a list by
 // its current entry on Linux, which leaves a screen reader user guessing
 // which setting is which; this one takes the accessible name and gives the
-// entry as the value.
+// entry as the value, and as its text: a screen reader's review reads a list
+// as one piece, by its text where it has one, else by its name (which would
+// repeat the caption beside it).
 class NamedComboAccessible final : public OwnAccessible {
  public:
   explicit NamedComboAccessible(QWidget* widget) : OwnAccessible(widget, QAccessible::ComboBox) {}
@@ -93,6 +81,15 @@ class NamedComboAccessible final : public OwnAccessible {
     if (type == QAccessible::Name) return widget()->accessibleName();
     if (type == QAccessible::Value) return Combo()->currentText();
     return QAccessibleWidget::text(type);
+  }
+
+  // The field's own text interface: the same text, at the same place.
+  void* interface_cast(QAccessible::InterfaceType type) override {
+    if (type == QAccessible::TextInterface && Combo()->lineEdit() != nullptr) {
+      QAccessibleInterface* field = QAccessible::queryAccessibleInterface(Combo()->lineEdit());
+      if (field != nullptr) return field->interface_cast(type);
+    }
+    return QAccessibleWidget::interface_cast(type);
   }
 
   // The entries' list, then the field.
@@ -137,7 +134,6 @@ QAccessibleInterface* Factory(const QString& /*className*/, QObject* object) {
   if (kind == kStatus && qobject_cast<QLabel*>(object) != nullptr) {
     return new StatusAccessible(widget);
   }
-  if (kind == kTitleBar) return new TitleBarAccessible(widget);
   if (kind == kNamedCombo && qobject_cast<QComboBox*>(object) != nullptr) {
     return new NamedComboAccessible(widget);
   }
@@ -168,8 +164,6 @@ void InstallWindowAccessibility() {
 void ListShownChildrenOnly(QWidget& window) { SetKind(window, kShownChildren); }
 
 void SetStatusRole(QLabel& label) { SetKind(label, kStatus); }
-
-void SetTitleBarRole(QWidget& bar) { SetKind(bar, kTitleBar); }
 
 void NameByLabel(QWidget& control, QLabel& label, const QString& name) {
   label.setBuddy(&control);

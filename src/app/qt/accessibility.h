@@ -18,8 +18,6 @@ void InstallWindowAccessibility();
 // `window` lists only its shown child controls.
 void ListShownChildrenOnly(QWidget& window);
 void SetStatusRole(QLabel& label);
-// A title bar the window draws itself, named by the window's title.
-void SetTitleBarRole(QWidget& bar);
 
 // Names `control` for assistive technology by its caption `label` and
 // relates the two: an editable list's field is named too, since it is what

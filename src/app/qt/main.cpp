@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,8 +22,8 @@
 
 namespace {
 
-// The window has no place for it, so a joystick that cannot be opened is
-// explained on standard error.
+// A joystick that cannot be opened is explained on standard error, and on
+// the window once it is built.
 void TellUser(std::string_view line) {
   std::fprintf(stderr, "trivexa: %.*s\n", static_cast<int>(line.size()), line.data());
 }
@@ -47,12 +48,18 @@ int main(int argc, char* argv[]) {
 
   std::unique_ptr<trivexa::hid::HidPlatform> system = trivexa::hid::MakeSystemHidPlatform();
   trivexa::SystemClock clock;
+  std::function<void(std::string_view)> explainOnWindow;
   trivexa::hid::ReportingHidPlatform platform(
-      *system, clock, TellUser,
+      *system, clock,
+      [&explainOnWindow](std::string_view line) {
+        TellUser(line);
+        if (explainOnWindow) explainOnWindow(line);
+      },
       trivexa::hid::SystemAccessFix(trivexa::settings::ExecutableFolder()));
   trivexa::app::InstanceLock instance;
   trivexa::app::Mainfrm window(platform, clock, instance,
                                [] { return trivexa::settings::SettingsFolder(); });
+  explainOnWindow = [&window](std::string_view line) { window.ExplainUnopenedJoystick(line); };
 
   window.Load();
   // A second copy ends inside the load handler, before anything is shown;

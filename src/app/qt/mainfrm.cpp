@@ -11,7 +11,6 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QScreen>
-#include <QStringList>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
@@ -35,10 +34,6 @@ constexpr int kActivationGraceMs = 400;
 
 QColor ToQColor(Rgb colour) { return QColor(colour.red, colour.green, colour.blue); }
 
-QString ToQString(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 // Graphical buttons: the background must show in every style, so the
 // buttons draw themselves from a style sheet rather than the platform look.
 QString ButtonStyle(Rgb background) {
@@ -54,12 +49,11 @@ QString ButtonStyle(Rgb background) {
       .arg(colour.name(), colour.darker(106).name());
 }
 
-// The named face where it is installed; elsewhere a font of the same size
-// that has the same Latin and Chinese glyphs.
+// The named face where it is installed; elsewhere the system's choice for
+// that name (fontconfig's on Linux), at the same size. A list of stand-ins
+// would override that choice with fonts whose Latin letters read badly.
 QFont ToQFont(const FontDefinition& definition) {
-  QFont font;
-  font.setFamilies({ToQString(definition.face), QStringLiteral("SimSun"), QStringLiteral("NSimSun"),
-                    QStringLiteral("AR PL UMing CN"), QStringLiteral("WenQuanYi Micro Hei")});
+  QFont font(ToQString(definition.face));
   font.setPointSizeF(definition.points);
   font.setWeight(static_cast<QFont::Weight>(definition.weight));
   font.setItalic(definition.italic);
@@ -126,18 +120,16 @@ QWidget* MakeCombo(QWidget* parent) {
 
 QWidget* MakeListBox(QWidget* parent) { return new LogList(parent); }
 
-// A title bar with the close box alone. Frameless excludes the title hints:
-// Qt drops it when they are set.
-Qt::WindowFlags FrameFlags(WindowFrame frame) {
-  if (frame == WindowFrame::kOwnTitleBar) return Qt::Window | Qt::FramelessWindowHint;
-  return Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
-}
+// The desktop draws the frame; where its window manager honours the hints,
+// the title bar has the close box alone.
+constexpr Qt::WindowFlags kFrameFlags =
+    Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
 
 }  // namespace
 
 Mainfrm::Mainfrm(hid::HidPlatform& platform, Clock& clock, InstanceGuard& instance,
-                 settings::ProgramFolder programFolder, WindowFrame frame)
-    : QWidget(nullptr, FrameFlags(frame)), frame_(frame) {
+                 settings::ProgramFolder programFolder)
+    : QWidget(nullptr, kFrameFlags) {
   InstallWindowAccessibility();
   ListShownChildrenOnly(*this);
   if (const QScreen* target = screen()) {
@@ -179,24 +171,15 @@ T* Mainfrm::Control(const char* name) const {
 
 int Mainfrm::X(int twips) const { return TwipsToPixels(twips, dpiX_); }
 int Mainfrm::Y(int twips) const { return TwipsToPixels(twips, dpiY_); }
-int Mainfrm::Top() const { return frame_ == WindowFrame::kOwnTitleBar ? TitleBar::kHeight : 0; }
 
 void Mainfrm::BuildControls() {
   setWindowTitle(ToQString(kMainfrmWindow.caption));
-  // The icon's images are read once the window has been drawn: they are not
-  // part of its face, and reading them first delays its first paint.
-  QTimer::singleShot(0, this, [this] {
-    const QIcon icon = MakeWindowIcon();
-    QApplication::setWindowIcon(icon);
-    setWindowIcon(icon);
-  });
   setFont(ToQFont(kMainfrmWindow.font));
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, ToQColor(kMainfrmWindow.background));
   setPalette(palette);
   setAutoFillBackground(true);
-  setFixedSize(X(kMainfrmWindow.clientWidth), Top() + Y(kMainfrmWindow.clientHeight));
-  if (frame_ == WindowFrame::kOwnTitleBar) new TitleBar(*this);
+  setFixedSize(X(kMainfrmWindow.clientWidth), Y(kMainfrmWindow.clientHeight));
 
   std::vector<std::pair<int, QWidget*>> tabOrder;
   for (const ControlDefinition& control : kMainfrmControls) {
@@ -227,7 +210,7 @@ void Mainfrm::BuildControls() {
     widget->setObjectName(name);
     if (control.font) widget->setFont(ToQFont(*control.font));
     const TwipsRect& place = control.place;
-    widget->setGeometry(X(place.left), Top() + Y(place.top), X(place.width), Y(place.height));
+    widget->setGeometry(X(place.left), Y(place.top), X(place.width), Y(place.height));
     // Sized to its text from the start, so its state at load is exactly the
     // one its text changes give it later.
     if (control.sizesToText) widget->adjustSize();
@@ -290,7 +273,6 @@ void Mainfrm::ReportSaveFailure(const settings::SaveResult& result) {
     box->setObjectName(QStringLiteral("SaveFailure"));
     box->setAccessibleName(QStringLiteral("Settings not saved"));
     box->setAttribute(Qt::WA_DeleteOnClose);
-    if (frame_ == WindowFrame::kOwnTitleBar) GiveOwnTitleBar(*box);
     box->open();
   });
 }
@@ -312,6 +294,21 @@ void Mainfrm::EndProgram() {
   hide();
   // Before the message loop has started, main() sees ProgramEnded() instead.
   if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
+}
+
+void Mainfrm::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  if (iconAsked_) return;
+  iconAsked_ = true;
+  // The icon's images are read once the window has been drawn: they are not
+  // part of its face, and Qt decodes each one as it is added, which would
+  // delay the first paint. A timer of 0 set earlier would still run before
+  // it: the window system's first expose comes after the posted events.
+  QTimer::singleShot(0, this, [this] {
+    const QIcon icon = MakeWindowIcon();
+    QApplication::setWindowIcon(icon);
+    setWindowIcon(icon);
+  });
 }
 
 void Mainfrm::closeEvent(QCloseEvent* event) {

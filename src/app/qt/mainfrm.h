@@ -3,11 +3,11 @@
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <string_view>
 
 #include "app/logic/mainfrm_logic.h"
 #include "app/qt/qt_adapters.h"
 #include "app/qt/qt_poll_timer.h"
-#include "app/qt/title_bar.h"
 #include "hid/hid_platform.h"
 #include "host/clock.h"
 #include "settings/settings_store.h"
@@ -26,7 +26,7 @@ class Mainfrm final : public QWidget, private ProgramControl {
 
  public:
   Mainfrm(hid::HidPlatform& platform, Clock& clock, InstanceGuard& instance,
-          settings::ProgramFolder programFolder, WindowFrame frame = FrameForThisDisplay());
+          settings::ProgramFolder programFolder);
   ~Mainfrm() override;
 
   // Runs the load handler: refuses a second copy, restores the settings and
@@ -41,8 +41,13 @@ class Mainfrm final : public QWidget, private ProgramControl {
   // A second launch asked for the window: it comes to the front, or, where
   // the window manager refuses the focus, asks for the user's attention.
   void BringToFront();
+  // Says on the window why a joystick that is present cannot be opened.
+  void ExplainUnopenedJoystick(std::string_view notice) {
+    windowOps_->ExplainUnopenedJoystick(notice);
+  }
 
  protected:
+  void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
@@ -59,9 +64,6 @@ class Mainfrm final : public QWidget, private ProgramControl {
   T* Control(const char* name) const;
   int X(int twips) const;
   int Y(int twips) const;
-  // Where the controls' area starts: below the window's own title bar, if
-  // it draws one.
-  int Top() const;
 
   QTimer* timer1_ = nullptr;
 
@@ -70,10 +72,10 @@ class Mainfrm final : public QWidget, private ProgramControl {
   std::unique_ptr<QtPollTimer> pollTimer_;
   std::unique_ptr<MainfrmLogic> logic_;
 
-  const WindowFrame frame_;
   qreal dpiX_ = 96.0;
   qreal dpiY_ = 96.0;
   bool shownOnce_ = false;
+  bool iconAsked_ = false;
   bool ended_ = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include <QPalette>
 #include <QString>
+#include <QTextDocument>
 #include <algorithm>
 #include <limits>
 
@@ -9,13 +10,10 @@
 #include "app/qt/device_log.h"
 
 namespace trivexa::app {
-namespace {
 
 QString ToQString(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
-
-}  // namespace
 
 void SetLabelBackground(QLabel& label, const QColor& colour) {
   QPalette palette = label.palette();
@@ -66,6 +64,18 @@ void QtWindowOps::SetConnectionLabel(bool connected) {
                      QColor(look.background.red, look.background.green, look.background.blue));
   connection_.setText(ToQString(look.text));
   connection_.adjustSize();
+  if (connected) {
+    connection_.setToolTip(QString());
+    connection_.setAccessibleDescription(QString());
+  }
+}
+
+void QtWindowOps::ExplainUnopenedJoystick(std::string_view notice) {
+  QString text = ToQString(notice);
+  if (!text.isEmpty()) text[0] = text[0].toUpper();
+  // As rich text, so that the long line wraps.
+  connection_.setToolTip(Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal));
+  connection_.setAccessibleDescription(text);
 }
 
 void QtWindowOps::SetStatusText(std::string_view text) { status_.setText(ToQString(text)); }

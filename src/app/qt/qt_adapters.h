@@ -4,11 +4,16 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QString>
+#include <string_view>
 
 #include "host/window_ops.h"
 #include "settings/choice_list.h"
 
 namespace trivexa::app {
+
+// The program's texts are UTF-8.
+QString ToQString(std::string_view text);
 
 // Paints a label's background in `colour` and keeps its text colour.
 void SetLabelBackground(QLabel& label, const QColor& colour);
@@ -40,6 +45,12 @@ class QtWindowOps final : public WindowOps {
   void SetConnectionLabel(bool connected) override;
   void SetStatusText(std::string_view text) override;
   void SetPositionText(std::string_view text) override;
+
+  // Why a joystick the system sees cannot be opened, and the fix, on the
+  // connection label (its tooltip, and its description for screen readers)
+  // until the joystick connects: a user started from a menu sees no
+  // terminal.
+  void ExplainUnopenedJoystick(std::string_view notice);
 
  private:
   QListWidget& log_;

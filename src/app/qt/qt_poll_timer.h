@@ -8,8 +8,8 @@
 
 namespace trivexa::app {
 
-// Timer1 as the design's platform delivers it: a tick comes only when no
-// other input is waiting. Qt hands out a timer that fell due during a long
+// Timer1, delivered as the program needs it: a tick comes only when no other
+// input is waiting. Qt hands out a timer that fell due during a long
 // tick before the clicks, keys and close requests made meanwhile; here those
 // are delivered first, and a tick that they switched off or restarted does
 // not run. The cadence is precise: 1000 ms means 1000 ms, not 950 to 1050.

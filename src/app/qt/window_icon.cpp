@@ -18,7 +18,7 @@ QIcon MakeWindowIcon() {
   if (QIcon themed = QIcon::fromTheme(name); !themed.isNull()) return themed;
   InitWindowIcons();
   QIcon bundled;
-  // Sizes given, so that no image is read before it is drawn.
+  // Each image for its own size (Qt reads each one as it is added).
   for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
     bundled.addFile(QStringLiteral(":/icons/io.github.trivexa.Trivexa-%1.png").arg(size),
                     QSize(size, size));

@@ -24,10 +24,9 @@ QColor DominantColour(QWidget& widget) {
   return QColor::fromRgb(best);
 }
 
-WindowRig::WindowRig(WindowFrame frame) {
+WindowRig::WindowRig() {
   const std::string path = folder.path().toStdString();
-  window = std::make_unique<Mainfrm>(
-      platform, clock, instance, [path] { return path; }, frame);
+  window = std::make_unique<Mainfrm>(platform, clock, instance, [path] { return path; });
 }
 
 WindowRig::~WindowRig() = default;

@@ -19,7 +19,7 @@ QColor DominantColour(QWidget& widget);
 
 // A real window over the fakes, keeping JOYSTICK.INI in a temporary folder.
 struct WindowRig {
-  explicit WindowRig(WindowFrame frame = WindowFrame::kSystem);
+  WindowRig();
   ~WindowRig();
 
   template <typename T>
