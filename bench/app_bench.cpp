@@ -2,29 +2,23 @@
 // idle spell with no joystick, of the real window over the real HID
 // backend. Run by measure_app.sh, which passes the moment it launched us.
 #include <QApplication>
-#include <QEvent>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <string>
 
 #include "app/qt/mainfrm.h"
+#include "first_paint.h"
 #include "hid/system_hid_platform.h"
 #include "host/clock.h"
 
 namespace {
 
-class NoOtherCopy final : public trivexa::app::InstanceGuard {
+class NoOtherCopy final : public trivexa::InstanceGuard {
  public:
   bool AnotherInstanceRunning() override { return false; }
 };
-
-long long NowNs() {
-  using namespace std::chrono;
-  return duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count();
-}
 
 std::string ResidentMemory() {
   std::ifstream status("/proc/self/status");
@@ -34,35 +28,10 @@ std::string ResidentMemory() {
   return "unknown";
 }
 
-// Reports the time once the window's first paint has been drawn and flushed,
-// as bare_window_bench.cpp does.
-class FirstPaint final : public QObject {
- public:
-  explicit FirstPaint(long long launchedNs) : launchedNs_(launchedNs) {}
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (!seen_ && event->type() == QEvent::Paint) {
-      seen_ = true;
-      QMetaObject::invokeMethod(
-          this,
-          [this] {
-            std::printf("startup_to_first_paint_ms %.1f\n",
-                        static_cast<double>(NowNs() - launchedNs_) / 1e6);
-            std::fflush(stdout);
-          },
-          Qt::QueuedConnection);
-    }
-    return QObject::eventFilter(watched, event);
-  }
-
- private:
-  long long launchedNs_;
-  bool seen_ = false;
-};
-
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  const long long launchedNs = argc > 1 ? std::stoll(argv[1]) : NowNs();
+  const long long launchedNs = argc > 1 ? std::stoll(argv[1]) : trivexa::bench::NowNs();
   const int idleSeconds = argc > 2 ? std::stoi(argv[2]) : 60;
 
   QApplication application(argc, argv);
@@ -72,7 +41,7 @@ int main(int argc, char* argv[]) {
   NoOtherCopy instance;
   trivexa::app::Mainfrm window(*platform, clock, instance,
                                [&] { return folder.path().toStdString(); });
-  FirstPaint firstPaint(launchedNs);
+  trivexa::bench::FirstPaint firstPaint(launchedNs, /*thenQuit=*/false);
   window.installEventFilter(&firstPaint);
   window.Load();
 

@@ -13,8 +13,30 @@
 
 namespace trivexa::app::testing {
 
+// A display server the test started: killed when the test is done. Its
+// display is empty when it did not come up.
+class DisplayServer {
+ public:
+  DisplayServer() = default;
+  ~DisplayServer() { Kill(); }
+  DisplayServer(const DisplayServer&) = delete;
+  DisplayServer& operator=(const DisplayServer&) = delete;
+
+  const std::optional<std::string>& Display() const { return display_; }
+  void Kill() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+
+ protected:
+  pid_t pid_ = -1;
+  std::optional<std::string> display_;
+};
+
 // A virtual X server of the test's own.
-class XServer {
+class XServer final : public DisplayServer {
  public:
   XServer() {
     int fds[2];
@@ -43,26 +65,11 @@ class XServer {
     ::close(fds[0]);
     if (!number.empty()) display_ = ":" + number;
   }
-  ~XServer() { Kill(); }
-  XServer(const XServer&) = delete;
-  XServer& operator=(const XServer&) = delete;
-
-  const std::optional<std::string>& Display() const { return display_; }
-  void Kill() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-  std::optional<std::string> display_;
 };
 
 // A Wayland compositor with no screen, its socket in `runtimeFolder`; a
 // client names it by the socket's path.
-class WaylandServer {
+class WaylandServer final : public DisplayServer {
  public:
   explicit WaylandServer(const std::string& runtimeFolder) {
     ::chmod(runtimeFolder.c_str(), 0700);
@@ -77,21 +84,6 @@ class WaylandServer {
       ::usleep(50000);
     if (::access(socket.c_str(), F_OK) == 0) display_ = socket;
   }
-  ~WaylandServer() { Kill(); }
-  WaylandServer(const WaylandServer&) = delete;
-  WaylandServer& operator=(const WaylandServer&) = delete;
-
-  const std::optional<std::string>& Display() const { return display_; }
-  void Kill() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-  std::optional<std::string> display_;
 };
 
 }  // namespace trivexa::app::testing
