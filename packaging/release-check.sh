@@ -19,6 +19,7 @@ export CCACHE_DISABLE=1
 
 build() {  # folder time-zone umask locale
   echo "$(date -u +%T) building in $1 (TZ=$2, umask $3, LC_ALL=$4)"
+  mkdir -p "$(dirname "$1")"
   (
     umask "$3"
     git clone -q --no-checkout "$repo" "$1" && git -C "$1" checkout -q "$commit" &&
