@@ -91,6 +91,8 @@ for build in rebuild other newer; do
   [ -s "$work/$build.msi" ] || fail "wixl could not build $build.msi"
 done
 
+# The prefix is made on first use: before its user folder is looked for.
+"$wine_run" "$wine" "$prefix" cmd /c exit >/dev/null 2>&1
 user_dir=$(find "$prefix/drive_c/users" -mindepth 1 -maxdepth 1 -type d ! -name Public | head -n 1)
 folder="$user_dir/AppData/Local/Programs/Trivexa"
 shortcut="$user_dir/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Trivexa.lnk"
