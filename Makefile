@@ -146,9 +146,9 @@ release: deps-release
 	cd $(DIST) && sha256sum trivexa* >SHA256SUMS && cat SHA256SUMS
 
 # Builds the release of the checked-out commit twice, in two clones in
-# other folders, time zones, umasks and locales, minutes apart, and fails
-# unless the files are the same bytes.
-release-check:
+# other folders, time zones, umasks, locales and clocks, and fails unless
+# the files are the same bytes.
+release-check: deps-release
 	packaging/release-check.sh $(JOBS)
 
 # The Windows tests run under Wine, in a prefix of their own inside

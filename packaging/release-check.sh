@@ -2,8 +2,9 @@
 # Builds the release of the checked-out commit twice, as two strangers
 # would: each in a clone of its own, in folders of other names and depths,
 # with other time zones, umasks and locales, the second after the first has
-# finished (minutes later). Fails unless the two dist/ folders hold the same
-# bytes; diffoscope, where installed, shows what differs.
+# finished and with its clock (faketime) two days ahead. Fails unless the
+# two dist/ folders hold the same bytes; diffoscope, where installed, shows
+# what differs.
 #   release-check.sh [JOBS]
 # The builds run without ccache, which could hand the second build the
 # first one's objects and so hide a difference.
@@ -17,18 +18,18 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/trivexa-release-check.XXXXXX")
 unset SOURCE_DATE_EPOCH MAKEFLAGS MFLAGS MAKELEVEL CMAKE_C_COMPILER_LAUNCHER CMAKE_CXX_COMPILER_LAUNCHER
 export CCACHE_DISABLE=1
 
-build() {  # folder time-zone umask locale
-  echo "$(date -u +%T) building in $1 (TZ=$2, umask $3, LC_ALL=$4)"
+build() {  # folder time-zone umask locale [clock]
+  echo "$(date -u +%T) building in $1 (TZ=$2, umask $3, LC_ALL=$4${5:+, clock $5})"
   mkdir -p "$(dirname "$1")"
   (
     umask "$3"
     git clone -q --no-checkout "$repo" "$1" && git -C "$1" checkout -q "$commit" &&
-      TZ=$2 LC_ALL=$4 LANG=$4 make -C "$1" release JOBS="$jobs"
+      TZ=$2 LC_ALL=$4 LANG=$4 ${5:+faketime -f "$5"} make -C "$1" release JOBS="$jobs"
   ) >"$1.log" 2>&1 || { tail -n 40 "$1.log"; echo "the release build in $1 failed"; exit 1; }
 }
 # POSIX time zones, which need no tzdata: UTC and 14 hours east of it.
 build "$work/a" UTC 022 C.UTF-8
-build "$work/second/clone-b" XST-14 077 C
+build "$work/second/clone-b" XST-14 077 C +2d
 
 status=0
 for file in $(cd "$work/a/dist" && ls); do
