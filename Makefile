@@ -1,26 +1,39 @@
 # The two set-up commands of this project:
-#   make run   builds the program and starts it
+#   make run   builds the programs and starts the window
 #   make test  builds and runs every test, also under ASan and UBSan
 # Both install the Debian packages they need first.
 
-# What building the program and its .deb needs (`make deb` installs only
-# these), then what the tests and the Windows build add.
+# What building the programs and their .deb needs (`make deb` installs only
+# these; `make run` adds a virtual X server where there is no display).
 DEB_PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev libgl1-mesa-dev libxcb1-dev dpkg-dev file
-PACKAGES := $(DEB_PACKAGES) \
-            libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth fonts-arphic-uming \
-            g++-mingw-w64-x86-64-posix googletest wine wine64 xdotool imagemagick x11-apps \
-            desktop-file-utils appstream lintian icoutils wixl msitools \
+# What the Windows zip and MSI add: the cross-compiler, the MSI tools, a zip
+# writer, and faketime, under which wixl's clock stands still.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wixl msitools zip faketime
+# What only the tests add.
+TEST_PACKAGES := libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth fonts-arphic-uming \
+            googletest wine wine64 xdotool imagemagick x11-apps \
+            desktop-file-utils appstream lintian icoutils \
             openbox at-spi2-core python3-pyatspi dbus-daemon libglib2.0-bin x11-utils \
             libxml2-utils zsh fish weston sway qt6-wayland python3-xlib
+PACKAGES := $(DEB_PACKAGES) $(WINDOWS_PACKAGES) $(TEST_PACKAGES)
+RUN_PACKAGES := $(DEB_PACKAGES) $(if $(DISPLAY)$(WAYLAND_DISPLAY),,xvfb xauth)
+RELEASE_PACKAGES := $(DEB_PACKAGES) $(WINDOWS_PACKAGES) git
 JOBS     ?= 2
 BUILD    ?= build
+RUN      ?= build-run
 ASAN     ?= build-asan
 BENCH    ?= build-bench
 WINDOWS  ?= build-windows
 DEB      ?= build-deb
 WERROR   ?= $(if $(CI),ON,OFF)
+DIST     ?= dist
+RELEASE  ?= build-release
+# The time every release file records: the commit's.
+SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null)
 
-.PHONY: format-check all deps deps-deb install-packages build run test test-plain test-sanitized test-windows windows windows-dist bench deb windows-check icons clean
+.PHONY: format-check all deps deps-deb deps-run deps-release install-packages build run test test-plain \
+        test-sanitized test-windows windows windows-dist bench deb release release-check windows-check \
+        icons clean
 
 all: build
 
@@ -29,6 +42,12 @@ deps:
 
 deps-deb:
 	@$(MAKE) --no-print-directory install-packages WANT="$(DEB_PACKAGES)"
+
+deps-run:
+	@$(MAKE) --no-print-directory install-packages WANT="$(RUN_PACKAGES)"
+
+deps-release:
+	@$(MAKE) --no-print-directory install-packages WANT="$(RELEASE_PACKAGES)"
 
 install-packages:
 	@missing=""; for p in $(WANT); do \
@@ -47,11 +66,16 @@ build: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRIVEXA_WERROR=$(WERROR)
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Without a display (a server or CI box) the window opens on a virtual one.
-run: build
-	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then ./$(BUILD)/bin/trivexa; \
+# The two programs alone, in a build of their own without the tests, so
+# that the window opens without the test packages. Without a display (a
+# server or CI box) it opens on a virtual one.
+run: deps-run
+	cmake -S . -B $(RUN) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRIVEXA_BUILD_TESTS=OFF \
+	  -DTRIVEXA_WERROR=$(WERROR)
+	cmake --build $(RUN) -j $(JOBS) --target trivexa trivexactl
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then ./$(RUN)/bin/trivexa; \
 	else echo "No display: running on a virtual X server (xvfb-run)."; \
-	  xvfb-run -a -s "-screen 0 1024x768x24" ./$(BUILD)/bin/trivexa; fi
+	  xvfb-run -a -s "-screen 0 1024x768x24" ./$(RUN)/bin/trivexa; fi
 
 test: test-plain test-sanitized test-windows
 
@@ -87,7 +111,7 @@ deb: deps-deb
 	else echo "lintian is not installed: the package is not checked"; fi
 
 clean:
-	rm -rf $(BUILD) $(ASAN) $(BENCH) $(WINDOWS) $(DEB)
+	rm -rf $(BUILD) $(RUN) $(ASAN) $(BENCH) $(WINDOWS) $(DEB) $(RELEASE)-deb $(RELEASE)-windows $(DIST)
 
 # The Windows program, one static $(WINDOWS)/bin/trivexa.exe, and the Windows
 # test executables, cross-built with mingw-w64.
@@ -102,6 +126,30 @@ windows: deps
 windows-dist: windows
 	cmake --build $(WINDOWS) --target windows-dist
 	@ls -l $(WINDOWS)/dist/*.zip $(WINDOWS)/dist/*.msi
+
+# The release files, in $(DIST)/: the .deb, the Windows zip and MSI, and
+# SHA256SUMS. Built afresh, and so that anyone building the same commit
+# on Debian 12 gets the same bytes: the commit's time stands for every
+# clock (SOURCE_DATE_EPOCH), source paths are recorded relative to the
+# tree, and the umask, time zone and locale of the caller are replaced.
+release: deps-release
+	@[ -n "$(SOURCE_DATE_EPOCH)" ] || { echo "No commit time: run this in a git clone or set SOURCE_DATE_EPOCH."; exit 1; }
+	rm -rf $(RELEASE)-deb $(RELEASE)-windows $(DIST)
+	umask 022; export SOURCE_DATE_EPOCH=$(SOURCE_DATE_EPOCH) TZ=UTC LC_ALL=C.UTF-8; \
+	$(MAKE) --no-print-directory deb DEB=$(RELEASE)-deb && \
+	cmake -S . -B $(RELEASE)-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DTRIVEXA_BUILD_TESTS=OFF -DTRIVEXA_WERROR=$(WERROR) \
+	  -DCMAKE_CXX_FLAGS="-ffile-prefix-map=$(CURDIR)=." && \
+	cmake --build $(RELEASE)-windows -j $(JOBS) --target windows-dist && \
+	mkdir -p $(DIST) && \
+	cp $(RELEASE)-deb/trivexa_*.deb $(RELEASE)-windows/dist/*.zip $(RELEASE)-windows/dist/*.msi $(DIST)/ && \
+	cd $(DIST) && sha256sum trivexa* >SHA256SUMS && cat SHA256SUMS
+
+# Builds the release of the checked-out commit twice, in two clones in
+# other folders, time zones, umasks, locales and clocks, and fails unless
+# the files are the same bytes.
+release-check: deps-release
+	packaging/release-check.sh $(JOBS)
 
 # The Windows tests run under Wine, in a prefix of their own inside
 # $(WINDOWS) (made on first use). The Linux build comes first: its virtual

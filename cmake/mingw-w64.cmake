@@ -15,8 +15,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # One self-contained .exe: the C++ runtime and winpthread are linked in, so
-# only Windows' own DLLs are imported.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# only Windows' own DLLs are imported. No link time in the PE header: the
+# same objects link to the same bytes.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp")
 
 # Tests and test discovery run the .exe files under Wine, in a prefix of the
 # build folder's own.

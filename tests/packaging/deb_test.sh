@@ -47,7 +47,9 @@ dpkg_retrying() {
   return 1
 }
 
-cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/out" >/dev/null
+# Packed under a umask that keeps everything private: the package's
+# folders must still be 0755 for everyone (lintian checks them).
+(umask 077 && cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/out" >/dev/null)
 deb=$(ls "$work"/out/trivexa_*.deb)
 
 if [ "$mode" = release ]; then

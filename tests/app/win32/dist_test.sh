@@ -6,9 +6,11 @@
 # installs it into the user's %LOCALAPPDATA%\Programs\Trivexa with a Start
 # menu entry and one "Installed apps" entry; the installed trivexactl.exe
 # names the version, the installed trivexa.exe starts and writes
-# JOYSTICK.INI beside itself; a newer MSI (the same one rebuilt with the
-# patch number raised) replaces it; msiexec /x removes the program and
-# leaves JOYSTICK.INI.
+# JOYSTICK.INI beside itself; a rebuild of the same version, and a build
+# of it with another product code, stay the one entry; a newer MSI (the same one rebuilt with the patch number raised and
+# a product code of its own) replaces it; msiexec /x removes the program
+# and leaves JOYSTICK.INI. A folder chosen with INSTALLDIR is shown in the
+# entry and found again by the upgrade and the uninstall.
 # Runs on the display of xvfb-run, in the shared window-test prefix.
 set -u
 wine_run=$1 wine=$2 prefix=$3 cmake=$4 objdump=$5 wixl=$6 zip=$7 msi=$8 version=$9
@@ -19,13 +21,14 @@ work=$1
 msiexec() { "$wine_run" "$wine" "$prefix" msiexec "$@" >/dev/null 2>&1; }
 # Wine writes its registry files when its server ends.
 flush_registry() { WINEPREFIX="$prefix" wineserver -k 2>/dev/null; WINEPREFIX="$prefix" wineserver -w 2>/dev/null; }
-# "name version" of every uninstall entry called Trivexa.
+# "name version" of every uninstall entry called Trivexa, or the value
+# named, as the registry file writes it.
 installed_apps() {
-  cat "$prefix/system.reg" "$prefix/user.reg" | awk '
-    /^\[/ { arp = ($0 ~ /\\\\Uninstall\\\\/); name = ""; next }
+  cat "$prefix/system.reg" "$prefix/user.reg" | awk -v value="${1:-DisplayVersion}" '
+    /^\[/ { arp = ($0 ~ /\\\\Uninstall\\\\/); name = ""; v = ""; next }
     arp && /^"DisplayName"="Trivexa"$/ { name = "Trivexa" }
-    arp && /^"DisplayVersion"=/ { v = $0; sub(/^"DisplayVersion"="/, "", v); sub(/"$/, "", v); ver = v }
-    arp && /^$/ && name != "" { print name, ver; name = "" }'
+    arp && index($0, "\"" value "\"=\"") == 1 { v = substr($0, length(value) + 5); sub(/"$/, "", v) }
+    arp && /^$/ && name != "" { print (value == "DisplayVersion" ? name " " v : v); name = "" }'
 }
 # Product codes of Trivexa's entries: what a failed run left is removed
 # before and after, so one failure does not fail the next run too.
@@ -40,7 +43,7 @@ remove_installed() {
 finish() {
   [ -n "${app:-}" ] && kill "$app" 2>/dev/null
   remove_installed
-  rm -rf "${folder:-/nonexistent}"
+  rm -rf "${folder:-/nonexistent}" "${custom:-/nonexistent}"
   [ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
   echo "all checks passed"
   exit 0
@@ -73,14 +76,23 @@ else
   echo "msiinfo missing: the MSI's tables are not read"
 fi
 
-# A newer MSI of the same product: the configured source with the patch
-# number raised, built by wixl beside the staged files as the build does.
+# A rebuild of the same version; a build of it with a product code of its
+# own (as builds that drew their codes at random had); a newer MSI: the
+# patch number raised, a product code of its own. wixl builds them beside
+# the staged files, as the build does.
 newer=$(echo "$version" | awk -F. '{ printf "%d.%d.%d", $1, $2, $3 + 1 }')
 wxs=$(dirname "$msi")/../packaging/windows/trivexa.wxs
-sed "s/Version=\"$version\"/Version=\"$newer\"/" "$wxs" >"$work/newer.wxs"
-(cd "$(dirname "$msi")/stage" && "$wixl" --arch x64 -o "$work/newer.msi" "$work/newer.wxs" 2>/dev/null) ||
-  fail "wixl could not build the newer MSI"
+new_code() { sed "s/<Product Id=\"[^\"]*\"/<Product Id=\"$(cat /proc/sys/kernel/random/uuid)\"/" "$wxs"; }
+cp "$wxs" "$work/rebuild.wxs"
+new_code >"$work/other.wxs"
+new_code | sed "s/\"$version\"/\"$newer\"/g" >"$work/newer.wxs"
+for build in rebuild other newer; do
+  (cd "$(dirname "$msi")/stage" && "$wixl" --arch x64 -o "$work/$build.msi" "$work/$build.wxs" 2>/dev/null)
+  [ -s "$work/$build.msi" ] || fail "wixl could not build $build.msi"
+done
 
+# The prefix is made on first use: before its user folder is looked for.
+"$wine_run" "$wine" "$prefix" cmd /c exit >/dev/null 2>&1
 user_dir=$(find "$prefix/drive_c/users" -mindepth 1 -maxdepth 1 -type d ! -name Public | head -n 1)
 folder="$user_dir/AppData/Local/Programs/Trivexa"
 shortcut="$user_dir/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Trivexa.lnk"
@@ -111,18 +123,35 @@ WINEPREFIX="$prefix" wineserver -k 2>/dev/null
 wait "$app" 2>/dev/null
 app=
 
-msiexec /i "$work/newer.msi" /qn || fail "msiexec /i of the newer MSI failed"
-flush_registry
-check "Installed apps after the upgrade" "Trivexa $newer" "$(installed_apps)"
-[ -f "$folder/trivexa.exe" ] || fail "the upgrade removed trivexa.exe"
-[ -f "$folder/JOYSTICK.INI" ] || fail "the upgrade removed JOYSTICK.INI"
-
-msiexec /x "$work/newer.msi" /qn || fail "msiexec /x failed"
-flush_registry
-for file in trivexa.exe trivexactl.exe README.txt LICENSE.txt; do
-  [ ! -e "$folder/$file" ] || fail "$file is left after uninstalling"
+for build in rebuild other; do
+  msiexec /i "$work/$build.msi" /qn
+  flush_registry
+  check "Installed apps after installing $build.msi of the same version" "Trivexa $version" "$(installed_apps)"
+  [ -f "$folder/trivexa.exe" ] || fail "installing $build.msi removed trivexa.exe"
 done
-[ ! -e "$shortcut" ] || fail "the Start menu shortcut is left after uninstalling"
-check "Installed apps after uninstalling" "" "$(installed_apps)"
-[ -f "$folder/JOYSTICK.INI" ] || fail "uninstalling removed JOYSTICK.INI"
+
+# Upgrade and uninstall, in the default folder, then in one chosen with
+# INSTALLDIR; the upgrade is given no folder and must find the chosen one.
+custom="$prefix/drive_c/Tools/Trivexa"
+rm -rf "$custom"
+for target in "$folder" "$custom"; do
+  if [ "$target" = "$custom" ]; then
+    msiexec /i "$msi" 'INSTALLDIR=C:\Tools\Trivexa\' /qn || fail "msiexec /i INSTALLDIR= failed"
+    [ -f "$custom/trivexa.exe" ] || fail "trivexa.exe is not installed in the chosen folder"
+    flush_registry
+    check "Installed apps' InstallLocation" 'C:\\Tools\\Trivexa\\' "$(installed_apps InstallLocation)"
+    echo "[TRIVEXA]" >"$custom/JOYSTICK.INI"
+  fi
+  msiexec /i "$work/newer.msi" /qn || fail "msiexec /i of the newer MSI failed"
+  flush_registry
+  check "Installed apps after the upgrade" "Trivexa $newer" "$(installed_apps)"
+  [ -f "$target/trivexa.exe" ] || fail "the upgrade removed trivexa.exe from $target"
+  [ -f "$target/JOYSTICK.INI" ] || fail "the upgrade removed JOYSTICK.INI from $target"
+
+  msiexec /x "$work/newer.msi" /qn || fail "msiexec /x failed"
+  flush_registry
+  check "files left in $target after uninstalling" "JOYSTICK.INI" "$(ls "$target" | tr '\n' ' ' | sed 's/ $//')"
+  [ ! -e "$shortcut" ] || fail "the Start menu shortcut is left after uninstalling"
+  check "Installed apps after uninstalling" "" "$(installed_apps)"
+done
 finish

@@ -1,0 +1,5 @@
+# Run by cpack between staging and packing (CPACK_PRE_BUILD_SCRIPTS). The
+# install makes folders under the builder's umask, which masks even
+# CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS; Debian wants every one 0755.
+file(CHMOD_RECURSE ${CPACK_TEMPORARY_INSTALL_DIRECTORY} DIRECTORY_PERMISSIONS
+     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
