@@ -72,8 +72,10 @@ bool WriteAll(int fd, std::string_view content) {
 // file saved by root stays the user's. Without the right to do so (a user
 // saving another user's group-writable file) the file becomes the saver's.
 void KeepOwner(int fd, const struct stat& old) {
-  if (::fchown(fd, old.st_uid, old.st_gid) == 0) return;
-  static_cast<void>(::fchown(fd, static_cast<uid_t>(-1), old.st_gid));
+  if (::fchown(fd, old.st_uid, old.st_gid) != 0 &&
+      ::fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
+    // Not a reason to refuse the save: the file is whole, only its owner differs.
+  }
 }
 
 class Fd {

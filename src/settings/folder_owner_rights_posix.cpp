@@ -72,7 +72,8 @@ std::optional<Identity> AccountOf(uid_t uid) {
 Identity ThreadIdentity() {
   Identity own{FsUid(kRead), FsGid(kRead), {}};
   own.groups.resize(static_cast<std::size_t>(std::max(0, ::getgroups(0, nullptr))));
-  ::getgroups(static_cast<int>(own.groups.size()), own.groups.data());
+  const int count = ::getgroups(static_cast<int>(own.groups.size()), own.groups.data());
+  own.groups.resize(static_cast<std::size_t>(std::max(0, count)));
   return own;
 }
 
