@@ -38,7 +38,7 @@ HWND Mainfrm::CreateWindowShell() {
   windowClass.hInstance = instance_;
   // The icons are set per window, in the sizes of its monitor's DPI.
   windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-  windowClass.hbrBackground = brushes_.Brush(ToColorRef(kMainfrmWindow.background));
+  // No class brush: the background is painted on WM_ERASEBKGND.
   windowClass.lpszClassName = kMainfrmClass;
   RegisterClassExW(&windowClass);  // fails harmlessly when a second window registers it again
 

@@ -29,6 +29,15 @@ LRESULT Mainfrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       // A tick already queued when the timer was stopped is dropped.
       if (wParam == kTimer1Id && timer_ && timer_->Enabled() && !ended_) logic_->Timer1_Timer();
       return 0;
+    case WM_ERASEBKGND: {
+      // With this window's own brush: a class brush would be the first
+      // window's, deleted with it.
+      RECT client{};
+      GetClientRect(window_, &client);
+      FillRect(reinterpret_cast<HDC>(wParam), &client,
+               brushes_.Brush(ToColorRef(kMainfrmWindow.background)));
+      return TRUE;
+    }
     case WM_CTLCOLORSTATIC:
       return OnLabelColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_DRAWITEM:

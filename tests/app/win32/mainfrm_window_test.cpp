@@ -340,6 +340,15 @@ TEST_F(MainfrmWindowTest, TheLogIsKeptOutsideEveryControl) {
 TEST_F(MainfrmWindowTest, LabelsArePaintedInTheirColoursAndTheConnectionLabelFitsItsText) {
   window_.Load();
   HDC dc = CreateCompatibleDC(nullptr);
+  // The window's background, in a window made after earlier ones ended.
+  HDC screen = GetDC(nullptr);
+  HBITMAP canvas = CreateCompatibleBitmap(screen, 8, 8);
+  ReleaseDC(nullptr, screen);
+  HGDIOBJ original = SelectObject(dc, canvas);
+  SendMessageW(window_.Window(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  EXPECT_EQ(GetPixel(dc, 4, 4), RGB(255, 255, 192));
+  SelectObject(dc, original);
+  DeleteObject(canvas);
   EXPECT_EQ(BrushColour(LabelColour(kLabel1, dc)), RGB(255, 255, 192));
   EXPECT_EQ(GetBkColor(dc), RGB(255, 255, 192));
   EXPECT_EQ(BrushColour(LabelColour(kLabelUsbConnect, dc)), RGB(255, 0, 0));
