@@ -7,9 +7,9 @@
 # menu entry and one "Installed apps" entry; the installed trivexactl.exe
 # names the version, the installed trivexa.exe starts and writes
 # JOYSTICK.INI beside itself; a rebuild of the same version, and a build
-# of it with another product code, stay the one entry; a newer MSI (the same one rebuilt with the patch number raised and
-# a product code of its own) replaces it; msiexec /x removes the program
-# and leaves JOYSTICK.INI. A folder chosen with INSTALLDIR is shown in the
+# of it with another product code, stay the one entry; a newer MSI (the
+# same one rebuilt with the patch number raised and a product code of its
+# own) replaces it; msiexec /x removes the program and leaves JOYSTICK.INI. A folder chosen with INSTALLDIR is shown in the
 # entry and found again by the upgrade and the uninstall.
 # Runs on the display of xvfb-run, in the shared window-test prefix.
 set -u
