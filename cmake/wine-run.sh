@@ -3,6 +3,8 @@
 #   wine-run.sh WINE PREFIX PROGRAM [ARGS...]
 # The prefix is created on first use, once, even when tests start in
 # parallel. No display is needed; Mono and Gecko are never installed.
+# Wine now and then dies at start-up before it has made the prefix, so the
+# set-up is tried three times; if it never succeeds, Wine's output is shown.
 set -eu
 wine=$1
 prefix=$2
@@ -14,11 +16,21 @@ mkdir -p "$(dirname "$prefix")"
 if [ ! -f "$prefix/.trivexa-ready" ]; then
   (
     flock 9
-    if [ ! -f "$prefix/.trivexa-ready" ]; then
-      DISPLAY= "$wine" wineboot --init >/dev/null 2>&1 || true
-      WINEPREFIX="$prefix" wineserver -w || true
-      touch "$prefix/.trivexa-ready"
-    fi
+    attempt=1
+    while [ ! -f "$prefix/.trivexa-ready" ]; do
+      DISPLAY= "$wine" wineboot --init >"$prefix.log" 2>&1 || true
+      wineserver -w || true
+      if [ -d "$prefix/drive_c" ]; then
+        touch "$prefix/.trivexa-ready"
+      elif [ "$attempt" -ge 3 ]; then
+        echo "wine-run.sh: Wine did not set up $prefix in $attempt tries; its last output:" >&2
+        cat "$prefix.log" >&2
+        exit 1
+      else
+        attempt=$((attempt + 1))
+        sleep 1
+      fi
+    done
   ) 9>"$prefix.lock"
 fi
 exec "$wine" "$@"
