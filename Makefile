@@ -62,8 +62,11 @@ install-packages:
 	  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq$$missing; \
 	fi
 
+# The tested build carries the benchmarks too, so that they cannot rot
+# unnoticed; `make bench` runs them in a release build of their own.
 build: deps
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRIVEXA_WERROR=$(WERROR)
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRIVEXA_WERROR=$(WERROR) \
+	  -DTRIVEXA_BUILD_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS)
 
 # The two programs alone, in a build of their own without the tests, so
