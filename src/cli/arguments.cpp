@@ -38,7 +38,11 @@ std::optional<DeviceChoice> ParseDevice(std::string_view text, std::string& erro
   }
   unsigned number = 0;
   const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), number);
-  if (failure != std::errc() || number == 0) {
+  if (failure != std::errc()) {
+    error = "--device " + std::string(text) + ": too large for a joystick's number";
+    return std::nullopt;
+  }
+  if (number == 0) {
     error = "--device " + std::string(text) + ": joysticks are numbered from 1";
     return std::nullopt;
   }

@@ -101,7 +101,8 @@ TEST(ArgumentsTest, UsageErrorsSayWhat) {
   expectError({"status", "--device", "--json"}, "--device needs a joystick's number or path");
   expectError({"status", "--device="}, "--device needs a joystick's number or path");
   expectError({"status", "--device", "0"}, "joysticks are numbered from 1");
-  expectError({"status", "--device", "99999999999"}, "joysticks are numbered from 1");
+  expectError({"status", "--device", "99999999999"},
+              "99999999999: too large for a joystick's number");
   expectError({"watch", "--device", "1", "--device", "2"}, "--device given twice");
   expectError({"list", "--device", "1"}, "--device belongs to 'status', 'write' and 'watch'");
 }
