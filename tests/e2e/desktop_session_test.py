@@ -292,6 +292,19 @@ def run_x11(window_process, events, env, program, log):
         check(raised, "the running window is active or asks for attention")
         check(window_process.poll() is None, "the running window runs on")
         check_startup_notices(window)
+
+        # A window that cannot answer (stopped): the launch ends its own
+        # busy cursor and says why.
+        window_process.send_signal(signal.SIGSTOP)
+        try:
+            third = subprocess.run([program], env=dict(env, DESKTOP_STARTUP_ID=THIRD_LAUNCH_ID),
+                                   timeout=20, capture_output=True, text=True)
+            ended = pump(3, lambda: "remove: ID=" + THIRD_LAUNCH_ID in startup_messages)
+        finally:
+            window_process.send_signal(signal.SIGCONT)
+        check(third.returncode == 0 and "did not answer" in third.stderr and ended,
+              "a launch that gets no answer ends its own notice (%s, %r)"
+              % (third.returncode, third.stderr))
     finally:
         other.kill()
         other.wait()
@@ -300,6 +313,7 @@ def run_x11(window_process, events, env, program, log):
 
 
 FIRST_LAUNCH_ID, SECOND_LAUNCH_ID = "first-launch_TIME0", "second-launch_TIME12345"
+THIRD_LAUNCH_ID = "unanswered-launch_TIME23456"
 startup_messages, activation_requests = [], []
 
 
