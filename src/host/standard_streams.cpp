@@ -4,6 +4,8 @@
 #include <streambuf>
 #include <string_view>
 
+#include "host/text.h"
+
 #ifdef _WIN32
 #include <windows.h>
 
@@ -46,16 +48,6 @@ std::size_t WholeCharacters(std::string_view text) {
     return length > back ? text.size() - back : text.size();
   }
   return text.size();
-}
-
-std::wstring Widen(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  // Bytes that are not UTF-8 become U+FFFD.
-  const int size =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(std::max(size, 0)), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
-  return wide;
 }
 
 // Collects what the stream writes and hands whole characters to the console
@@ -137,15 +129,7 @@ ConsoleText::~ConsoleText() {
 
 std::vector<std::string> Utf8Arguments(int argc, wchar_t* argv[]) {
   std::vector<std::string> arguments;
-  for (int i = 1; i < argc; ++i) {
-    const std::wstring_view wide(argv[i]);
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(std::max(size, 0)), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size,
-                        nullptr, nullptr);
-    arguments.push_back(std::move(utf8));
-  }
+  for (int i = 1; i < argc; ++i) arguments.push_back(Narrow(argv[i]));
   return arguments;
 }
 

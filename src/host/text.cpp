@@ -1,7 +1,12 @@
 #include "host/text.h"
 
 #include <cstdint>
+#include <limits>
 #include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace trivexa {
 
@@ -71,5 +76,32 @@ std::string TerminalText(std::string_view utf8, std::string_view quoted) {
 }
 
 std::string ErrnoText(int error) { return std::generic_category().message(error); }
+
+#ifdef _WIN32
+std::wstring Widen(std::string_view utf8) {
+  if (utf8.empty() || utf8.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+    return {};
+  }
+  const int bytes = static_cast<int>(utf8.size());
+  const int units = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), bytes, nullptr, 0);
+  if (units <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(units), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), bytes, wide.data(), units);
+  return wide;
+}
+
+std::string Narrow(std::wstring_view utf16) {
+  if (utf16.empty() || utf16.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+    return {};
+  }
+  const int units = static_cast<int>(utf16.size());
+  const int bytes =
+      WideCharToMultiByte(CP_UTF8, 0, utf16.data(), units, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return {};
+  std::string narrow(static_cast<std::size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, utf16.data(), units, narrow.data(), bytes, nullptr, nullptr);
+  return narrow;
+}
+#endif
 
 }  // namespace trivexa

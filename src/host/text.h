@@ -33,4 +33,11 @@ std::string TerminalText(std::string_view utf8, std::string_view quoted = {});
 // The system's words for an errno value: "Permission denied".
 std::string ErrnoText(int error);
 
+#ifdef _WIN32
+// The program's UTF-8 as Windows' UTF-16, and back. Bytes that are no UTF-8,
+// and unpaired surrogates, become U+FFFD rather than being dropped.
+std::wstring Widen(std::string_view utf8);
+std::string Narrow(std::wstring_view utf16);
+#endif
+
 }  // namespace trivexa

@@ -24,6 +24,12 @@ inline std::filesystem::path FolderOf(const std::filesystem::path& path) {
   return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
 }
 
+// A path as the UTF-8 text messages carry, on every platform.
+inline std::string PathText(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
 // Whether a write happened, and when not, the call that failed and the
 // system's own words for why (errno or GetLastError text, UTF-8).
 struct [[nodiscard]] WriteOutcome {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "host/text.h"
 #include "settings/file_io.h"
 #include "settings/save_temp_name.h"
 
@@ -15,10 +16,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::wstring Wide(std::string_view ascii) { return std::wstring(ascii.begin(), ascii.end()); }
-
 // Beside the file it replaces.
-std::wstring TempPrefix(const fs::path& path) { return path.filename().native() + Wide(kTempMark); }
+std::wstring TempPrefix(const fs::path& path) {
+  return path.filename().native() + Widen(kTempMark);
+}
 
 bool ProcessIsGone(DWORD pid) {
   HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
@@ -59,12 +60,7 @@ std::string SystemText(DWORD error) {
     wide.pop_back();
   }
   if (wide.empty()) return "system error " + std::to_string(error);
-  const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size,
-                      nullptr, nullptr);
-  return utf8;
+  return Narrow(wide);
 }
 
 // The failure of `call`, in the words of the error it left.
@@ -139,11 +135,8 @@ WriteOutcome MakeFolders(const fs::path& base, const fs::path& below) {
     folder /= name;
     std::error_code error;
     fs::create_directory(folder, error);
-    if (error) {
-      const std::u8string shown = folder.u8string();
-      return WriteOutcome::Failed("CreateDirectory",
-                                  std::string(shown.begin(), shown.end()) + ": " + error.message());
-    }
+    if (error)
+      return WriteOutcome::Failed("CreateDirectory", PathText(folder) + ": " + error.message());
   }
   return {};
 }
@@ -169,7 +162,7 @@ WriteOutcome ReplaceFileAtomically(const fs::path& path, std::string_view conten
   fs::path tempPath;
   HANDLE file = INVALID_HANDLE_VALUE;
   for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
-    tempPath = folder / (prefix + Wide(TempNameTail(GetCurrentProcessId())));
+    tempPath = folder / (prefix + Widen(TempNameTail(GetCurrentProcessId())));
     // No sharing: a leftover sweep of another process cannot delete it.
     file = CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                        FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -67,8 +67,7 @@ void LoadSettings(JoystickSettings& settings, const ProgramFolder& programFolder
 
 std::string SaveResult::FileText() const {
   if (path.empty()) return std::string(kSettingsFileName);
-  const std::u8string file = path.u8string();
-  return std::string(file.begin(), file.end());
+  return PathText(path);
 }
 
 std::string SaveResult::Describe() const {

@@ -6,17 +6,6 @@
 
 namespace trivexa::app::win32 {
 
-std::wstring Widen(std::string_view text) {
-  if (text.empty() || text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
-    return {};
-  }
-  const int size = static_cast<int>(text.size());
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
-  return wide;
-}
-
 void ShowNow(HWND label) {
   // The handlers keep the message loop waiting for seconds at a time (a
   // scan pauses 100 ms per interface): a label repaints at once rather than

@@ -10,6 +10,7 @@
 #include "app/logic/mainfrm_definition.h"
 #include "app/logic/mainfrm_logic.h"
 #include "app/logic/poll_timer.h"
+#include "host/text.h"  // Widen: the controls take UTF-16
 #include "host/window_ops.h"
 #include "settings/choice_list.h"
 
@@ -17,10 +18,6 @@ namespace trivexa::app::win32 {
 
 // The platform's colour number of a colour of the window definition.
 constexpr COLORREF ToColorRef(Rgb colour) { return RGB(colour.red, colour.green, colour.blue); }
-
-// The tool's texts are UTF-8; the controls take UTF-16. Bytes that are no
-// UTF-8 become U+FFFD rather than being dropped.
-std::wstring Widen(std::string_view text);
 
 // Paints a label whose text has just changed without waiting for the
 // message loop.

@@ -19,6 +19,7 @@ extern "C" {
 
 #include "hid/system_hid_platform.h"
 #include "hid/windows/cancelled_read.h"
+#include "host/text.h"
 
 namespace trivexa::hid {
 namespace {
@@ -52,18 +53,6 @@ std::optional<std::string> InterfacePath(HDEVINFO list, SP_DEVICE_INTERFACE_DATA
   const std::size_t length = strnlen(path, bufferSize - pathOffset);
   if (length == 0) return std::nullopt;
   return std::string(path, length);
-}
-
-// A text the device tree gives in UTF-16, as UTF-8; device ids and
-// location paths are ASCII, but nothing here relies on it.
-std::string Narrow(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<std::size_t>(std::max(size, 0)), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), size,
-                      nullptr, nullptr);
-  return narrow;
 }
 
 // The device instance an interface path belongs to.
