@@ -63,17 +63,10 @@ int NoReply(Environment& environment, std::string_view what) {
 
 void AddPlaceMembers(JsonObject& object, const std::string& path,
                      const std::optional<NumberedJoystick>& joystick) {
-  object.Add("path", path);
-  if (joystick) {
-    object.AddNumber("number", joystick->number);
-  } else {
-    object.AddNull("number");
-  }
-  if (joystick && joystick->place.port) {
-    object.Add("port", *joystick->place.port);
-  } else {
-    object.AddNull("port");
-  }
+  object.Add("path", path)
+      .AddNumberOrNull("number",
+                       joystick ? std::optional<std::int64_t>(joystick->number) : std::nullopt)
+      .AddOrNull("port", joystick ? joystick->place.port : std::nullopt);
 }
 
 void AddReplyMembers(JsonObject& object, const protocol::Reply& status,
@@ -82,12 +75,7 @@ void AddReplyMembers(JsonObject& object, const protocol::Reply& status,
   const auto indexes = IndexesOf(status.indexes);
   for (std::size_t i = 0; i < indexes.size(); ++i) {
     JsonObject setting;
-    setting.AddNumber("index", indexes[i]);
-    if (const auto text = ReportedText(i, indexes[i])) {
-      setting.Add("text", *text);
-    } else {
-      setting.AddNull("text");
-    }
+    setting.AddNumber("index", indexes[i]).AddOrNull("text", ReportedText(i, indexes[i]));
     settings.AddRaw(kSettingNames[i].json, setting.Text());
   }
   object.Add("status", protocol::ReplyLine(status))

@@ -102,6 +102,16 @@ JsonObject& JsonObject::AddNull(std::string_view key) {
   return *this;
 }
 
+JsonObject& JsonObject::AddOrNull(std::string_view key,
+                                  const std::optional<std::string_view>& text) {
+  return text ? Add(key, *text) : AddNull(key);
+}
+
+JsonObject& JsonObject::AddNumberOrNull(std::string_view key,
+                                        const std::optional<std::int64_t>& number) {
+  return number ? AddNumber(key, *number) : AddNull(key);
+}
+
 JsonObject& JsonObject::AddRaw(std::string_view key, std::string_view json) {
   Key(key);
   body_ += json;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,9 @@ class JsonObject {
   JsonObject& AddNumber(std::string_view key, std::int64_t number);
   JsonObject& AddBool(std::string_view key, bool flag);
   JsonObject& AddNull(std::string_view key);
+  // The value where there is one, else null.
+  JsonObject& AddOrNull(std::string_view key, const std::optional<std::string_view>& text);
+  JsonObject& AddNumberOrNull(std::string_view key, const std::optional<std::int64_t>& number);
   // `json` must already be a complete JSON value.
   JsonObject& AddRaw(std::string_view key, std::string_view json);
 

@@ -71,30 +71,19 @@ void NumberTheJoysticks(std::vector<InterfaceInfo>& interfaces) {
 
 std::string JsonLine(const InterfaceInfo& info) {
   JsonObject object;
-  object.Add("path", info.path).AddBool("joystick", info.IsJoystick());
-  if (info.number)
-    object.AddNumber("number", *info.number);
-  else
-    object.AddNull("number");
-  if (info.port)
-    object.Add("port", *info.port);
-  else
-    object.AddNull("port");
-  object.AddBool("opened", !info.openError.has_value());
-  if (info.openError)
-    object.Add("error", *info.openError);
-  else
-    object.AddNull("error");
+  object.Add("path", info.path)
+      .AddBool("joystick", info.IsJoystick())
+      .AddNumberOrNull("number", info.number)
+      .AddOrNull("port", info.port)
+      .AddBool("opened", !info.openError.has_value())
+      .AddOrNull("error", info.openError);
   if (info.attributes) {
     object.Add("vendorId", Hex4(info.attributes->vendorId))
         .Add("productId", Hex4(info.attributes->productId));
   } else {
     object.AddNull("vendorId").AddNull("productId");
   }
-  if (info.productName)
-    object.Add("productName", *info.productName);
-  else
-    object.AddNull("productName");
+  object.AddOrNull("productName", info.productName);
   if (info.caps) {
     object.AddNumber("inputReportLength", info.caps->inputReportByteLength)
         .AddNumber("outputReportLength", info.caps->outputReportByteLength);
