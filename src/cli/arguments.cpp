@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "cli/setting_values.h"
+#include "host/text.h"
 
 namespace trivexa::cli {
 namespace {
@@ -33,7 +34,7 @@ std::optional<DeviceChoice> ParseDevice(std::string_view text, std::string& erro
     error = "--device needs a joystick's number or path, as 'trivexactl list' shows them";
     return std::nullopt;
   }
-  if (!std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+  if (!AllDecimalDigits(text)) {
     return DeviceChoice(std::string(text));
   }
   unsigned number = 0;

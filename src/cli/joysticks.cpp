@@ -10,34 +10,6 @@
 namespace trivexa::cli {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// The run of digits or of other characters that `text` starts with.
-std::string_view TakeRun(std::string_view& text) {
-  const bool digits = IsDigit(text.front());
-  std::size_t length = 1;
-  while (length < text.size() && IsDigit(text[length]) == digits) ++length;
-  const std::string_view run = text.substr(0, length);
-  text.remove_prefix(length);
-  return run;
-}
-
-// Natural order: runs of digits compare as numbers, everything else as
-// text, and a text that is the start of another comes first.
-bool NaturalLess(std::string_view a, std::string_view b) {
-  while (!a.empty() && !b.empty()) {
-    std::string_view x = TakeRun(a);
-    std::string_view y = TakeRun(b);
-    if (IsDigit(x.front()) && IsDigit(y.front())) {
-      x.remove_prefix(std::min(x.find_first_not_of('0'), x.size() - 1));
-      y.remove_prefix(std::min(y.find_first_not_of('0'), y.size() - 1));
-      if (x.size() != y.size()) return x.size() < y.size();
-    }
-    if (x != y) return x < y;
-  }
-  return a.empty() && !b.empty();
-}
-
 bool PlaceLess(const JoystickPlace& a, const JoystickPlace& b) {
   if (a.port.has_value() != b.port.has_value()) return a.port.has_value();
   if (a.port && *a.port != *b.port) return NaturalLess(*a.port, *b.port);

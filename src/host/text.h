@@ -12,6 +12,14 @@ namespace trivexa {
 // Equal but for the case of the letters A to Z.
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
 
+// One or more of the digits 0 to 9, and nothing else.
+bool AllDecimalDigits(std::string_view text);
+
+// Natural order: runs of digits compare as numbers ("hidraw2" before
+// "hidraw10", "1-2" before "1-10"), everything else as text, and a text
+// that is the start of another comes first.
+bool NaturalLess(std::string_view a, std::string_view b);
+
 // One character decoded from the start of UTF-8 text.
 struct Utf8Char {
   char32_t code = 0;

@@ -10,6 +10,9 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <string_view>
+
+#include "host/text.h"
 
 namespace trivexa::app {
 namespace {
@@ -62,9 +65,8 @@ std::optional<std::uint32_t> LaunchTime(const QByteArray& startupId) {
   const QByteArray digits = startupId.mid(mark + qsizetype{sizeof kTimeMark} - 1);
   bool number = false;
   const qulonglong time = digits.toULongLong(&number);
-  const bool allDigits =
-      std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
-  if (!number || !allDigits || time > std::numeric_limits<std::uint32_t>::max()) {
+  if (!number || !AllDecimalDigits(std::string_view(digits.constData(), digits.size())) ||
+      time > std::numeric_limits<std::uint32_t>::max()) {
     return std::nullopt;
   }
   return static_cast<std::uint32_t>(time);

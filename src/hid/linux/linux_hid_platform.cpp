@@ -31,12 +31,6 @@ namespace {
 constexpr std::size_t kMaxHidrawReport = 16384;
 constexpr short kGoneEvents = POLLERR | POLLHUP | POLLNVAL;
 
-// Numbers without leading zeros sort naturally by length, then by digits.
-bool NaturalLess(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return a.size() < b.size();
-  return a < b;
-}
-
 template <typename Call>
 auto RetryOnEintr(Call call) {
   for (;;) {

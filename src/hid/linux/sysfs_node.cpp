@@ -1,28 +1,24 @@
 #include "hid/linux/sysfs_node.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
+#include "host/text.h"
+
 namespace trivexa::hid {
 namespace {
-
-bool AllDigits(std::string_view text) {
-  return !text.empty() &&
-         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
 
 // "1-2" or "1-2.3.4": a bus number, then one or more port numbers.
 bool IsUsbPortName(std::string_view name) {
   const std::size_t dash = name.find('-');
-  if (dash == std::string_view::npos || !AllDigits(name.substr(0, dash))) return false;
+  if (dash == std::string_view::npos || !AllDecimalDigits(name.substr(0, dash))) return false;
   std::string_view ports = name.substr(dash + 1);
   for (;;) {
     const std::size_t dot = ports.find('.');
-    if (!AllDigits(ports.substr(0, dot))) return false;
+    if (!AllDecimalDigits(ports.substr(0, dot))) return false;
     if (dot == std::string_view::npos) return true;
     ports.remove_prefix(dot + 1);
   }
@@ -78,7 +74,7 @@ bool IsHidrawName(std::string_view name) {
   constexpr std::string_view kPrefix = "hidraw";
   if (!name.starts_with(kPrefix)) return false;
   const std::string_view number = name.substr(kPrefix.size());
-  return AllDigits(number) && (number.size() == 1 || number[0] != '0');
+  return AllDecimalDigits(number) && (number.size() == 1 || number[0] != '0');
 }
 
 std::optional<DeviceAttributes> SysfsHidIds(const std::string& classDir,
