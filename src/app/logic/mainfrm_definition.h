@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -63,6 +64,12 @@ struct TwipsRect {
   int width = 0;
   int height = 0;
 };
+
+// Places and sizes are kept in twips (1/1440 inch); a screen works in
+// pixels at its resolution, `dotsPerInch`.
+inline int TwipsToPixels(int twips, double dotsPerInch) {
+  return static_cast<int>(std::lround(twips * dotsPerInch / 1440.0));
+}
 
 struct ControlDefinition {
   std::string_view name{};

@@ -22,7 +22,6 @@
 #include "app/logic/mainfrm_definition.h"
 #include "app/logic/save_failure.h"
 #include "app/qt/accessibility.h"
-#include "app/qt/twips.h"
 #include "app/qt/window_icon.h"
 
 namespace trivexa::app {

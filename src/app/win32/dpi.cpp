@@ -3,8 +3,6 @@
 namespace trivexa::app::win32 {
 namespace {
 
-constexpr int kTwipsPerInch = 1440;
-
 // Functions of Windows 10 are looked up at run time, so the program still
 // starts where they are missing (older systems, Wine).
 template <typename Function>
@@ -14,8 +12,6 @@ Function User32Function(const char* name) {
 }
 
 }  // namespace
-
-int TwipsToPixels(int twips, int dpi) { return MulDiv(twips, dpi, kTwipsPerInch); }
 
 int DpiOfWindow(HWND window) {
   static const auto getDpiForWindow = User32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");

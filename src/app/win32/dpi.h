@@ -9,9 +9,6 @@ inline constexpr int kDefaultDpi = 96;
 inline constexpr UINT kWmDpiChanged = 0x02E0;
 inline constexpr UINT kWmGetDpiScaledSize = 0x02E4;
 
-// Twips (1/1440 inch) to pixels at `dpi`.
-int TwipsToPixels(int twips, int dpi);
-
 // The DPI of the monitor the window is on, for a per-monitor aware program;
 // the system's DPI otherwise.
 int DpiOfWindow(HWND window);
