@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/qt/desktop_launch.h"
+#include "fakes/child_process.h"
 #include "fakes/temp_dir.h"
 
 namespace trivexa::app {
@@ -89,14 +90,11 @@ TEST_F(ActivationListenerTest, OnlyACompleteRequestInTimeShowsTheWindowAndFloods
 
   // A flood of idle connections takes no more than four descriptors, and
   // leaves room for a request.
-  const auto descriptors = [] {
-    return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator{});
-  };
-  const auto before = descriptors();
+  const std::size_t before = fakes::OpenDescriptors();
   std::vector<int> idle;
   for (int i = 0; i < 12; ++i) idle.push_back(Connect());
   QTest::qWait(50);
-  EXPECT_LE(descriptors(), before + 12 + 4);
+  EXPECT_LE(fakes::OpenDescriptors(), before + 12 + 4);
   EXPECT_TRUE(Ask(dir.path(), {}));
   for (int fd : idle) EXPECT_TRUE(ClosedByListener(fd));
   EXPECT_EQ(shown, (std::vector<LaunchTokens>{{"token", "id_TIME5"}, {"late", {}}, {}}));
