@@ -1,4 +1,5 @@
 #include <grp.h>
+#include <linux/capability.h>
 #include <linux/securebits.h>
 #include <pwd.h>
 #include <sys/prctl.h>
@@ -7,10 +8,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <fstream>
+#include <optional>
 #include <string>
 #include <system_error>
 
+#include "host/text.h"
 #include "settings/folder_owner_rights.h"
 
 namespace trivexa::settings {
@@ -37,16 +42,27 @@ std::uint32_t FsUid(std::uint32_t uid) {
 std::uint32_t FsGid(std::uint32_t gid) {
   return static_cast<std::uint32_t>(::syscall(kSetFsGid, gid));
 }
+bool SetGroups(const std::vector<std::uint32_t>& groups) {
+  return ::syscall(kSetGroups, groups.size(), groups.data()) == 0;
+}
 
-// The owner of the first folder on `folder`'s path that root does not own.
-std::optional<uid_t> ForeignOwner(const fs::path& folder) {
+struct FolderOwner {
+  uid_t user;
+  gid_t group;
+};
+
+// The owner of the first name on `folder`'s path that root does not own. A
+// link is judged by its own owner, who can point it elsewhere at will; a
+// folder still to be made will be made by whoever makes it in the one
+// above, so the walk ends there.
+std::optional<FolderOwner> ForeignOwner(const fs::path& folder) {
   std::error_code error;
   const fs::path whole = fs::absolute(folder, error);
   fs::path prefix = whole.root_path();
   for (const fs::path& name : whole.relative_path()) {
     struct stat info {};
-    if (error || ::stat((prefix /= name).c_str(), &info) != 0) break;
-    if (info.st_uid != 0) return info.st_uid;
+    if (error || ::lstat((prefix /= name).c_str(), &info) != 0) break;
+    if (info.st_uid != 0) return FolderOwner{info.st_uid, info.st_gid};
   }
   return std::nullopt;
 }
@@ -77,46 +93,86 @@ Identity ThreadIdentity() {
   return own;
 }
 
-// Groups first and the user last, so the thread is never the user with
-// root's groups; and back in the reverse order. Leaving root's id drops
-// root's file capabilities unless a security bit keeps them, which would
-// leave the user's rights unchecked.
-bool Take(const Identity& user) {
-  if (::syscall(kSetGroups, user.groups.size(), user.groups.data()) != 0) return false;
-  FsGid(user.group);
-  FsUid(user.user);
-  return FsGid(kRead) == user.group && FsUid(kRead) == user.user &&
-         (::prctl(PR_GET_SECUREBITS) & SECBIT_NO_SETUID_FIXUP) == 0;
+// Whether `id` stands for an id of this user namespace: the kernel shows an
+// id it cannot map as the overflow id, which no map holds.
+bool Mapped(const char* mapFile, std::uint32_t id) {
+  std::ifstream map(mapFile);
+  std::uint64_t inside = 0, outside = 0, count = 0;
+  while (map >> inside >> outside >> count) {
+    if (id >= inside && id - inside < count) return true;
+  }
+  return false;
 }
 
-bool PutBack(const Identity& own) {
-  FsUid(own.user);
-  FsGid(own.group);
-  return ::syscall(kSetGroups, own.groups.size(), own.groups.data()) == 0 &&
-         FsUid(kRead) == own.user && FsGid(kRead) == own.group;
+// Whether the kernel checks the folder's permissions against the program's
+// own rights: no capability that passes them is in force, or none applies
+// to the folder because its owner is no id of this user namespace.
+bool KernelGuards(const FolderOwner& owner) {
+  if (!Mapped("/proc/self/uid_map", owner.user) || !Mapped("/proc/self/gid_map", owner.group)) {
+    return true;
+  }
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+  if (::syscall(SYS_capget, &header, data) != 0) return false;
+  constexpr std::uint32_t kOverriding =
+      (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER);
+  return (data[0].effective & kOverriding) == 0;
 }
 
 }  // namespace
 
 std::uint32_t FilesystemUser() { return FsUid(kRead); }
 
+// Groups first and the user last, so the thread is never the user with
+// root's groups; and back in the reverse order. Leaving root's id drops
+// root's file capabilities unless a security bit keeps them, which would
+// leave the user's rights unchecked.
+const char* FolderOwnerRights::Take(const Identity& user) {
+  if (!SetGroups(user.groups)) return "setgroups";
+  changed_.groups = true;
+  FsGid(user.group);
+  changed_.group = FsGid(kRead) == user.group;
+  if (!changed_.group) return "setfsgid";
+  FsUid(user.user);
+  changed_.user = FsUid(kRead) == user.user;
+  if (!changed_.user) return "setfsuid";
+  if ((::prctl(PR_GET_SECUREBITS) & SECBIT_NO_SETUID_FIXUP) != 0) return "setfsuid";
+  return nullptr;
+}
+
+bool FolderOwnerRights::PutBack() {
+  if (changed_.user) FsUid(own_.user);
+  if (changed_.group) FsGid(own_.group);
+  const bool back = (!changed_.groups || SetGroups(own_.groups)) &&
+                    (!changed_.user || FsUid(kRead) == own_.user) &&
+                    (!changed_.group || FsGid(kRead) == own_.group);
+  changed_ = {};
+  return back;
+}
+
 FolderOwnerRights::FolderOwnerRights(const fs::path& folder) {
-  const std::optional<uid_t> owner =
-      folder.empty() || ::geteuid() != 0 ? std::nullopt : ForeignOwner(folder);
+  if (folder.empty() || ::geteuid() != 0) return;
+  const std::optional<FolderOwner> owner = ForeignOwner(folder);
   if (!owner) return;
-  const std::optional<Identity> user = AccountOf(*owner);
-  if (user) own_ = ThreadIdentity();
-  if (!user || !Take(*user)) {
-    outcome_ = WriteOutcome::Failed(user ? "setfsuid" : "getpwuid",
-                                    "the folder belongs to user " + std::to_string(*owner) +
-                                        ", whose rights the program cannot take");
-  }
+  const std::optional<Identity> user = AccountOf(owner->user);
+  own_ = ThreadIdentity();
+  errno = 0;  // only setgroups says why; the others fail without a word
+  const char* failed = user ? Take(*user) : "getpwuid";
+  if (failed == nullptr) return;
+  const int error = user ? errno : 0;
+  // Steps that took effect are undone at once, not left for the destructor.
+  if (!PutBack()) std::abort();
+  if (KernelGuards(*owner)) return;
+  std::string reason = "the folder belongs to user " + std::to_string(owner->user) +
+                       ", whose rights the program cannot take";
+  if (error != 0) reason += " (" + ErrnoText(error) + ")";
+  outcome_ = WriteOutcome::Failed(failed, std::move(reason));
 }
 
 FolderOwnerRights::~FolderOwnerRights() {
   // A thread left with another user's rights would go on with them
   // unnoticed; it cannot happen, as putting back needs no more than taking.
-  if (own_ && !PutBack(*own_)) std::abort();
+  if (!PutBack()) std::abort();
 }
 
 }  // namespace trivexa::settings

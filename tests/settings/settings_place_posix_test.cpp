@@ -1,7 +1,10 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sched.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <system_error>
 
 #include "fakes/child_process.h"
@@ -188,6 +192,81 @@ TEST(SettingsPlacePosixTest, RootWithAUsersHomeLeavesTheHomeAsTheUserWouldAndFol
   ASSERT_EQ(::lchown(ini.parent_path().c_str(), 65534, 65534), 0);
   EXPECT_EQ(AsNobody([&] { return SaveSettings({1, 2, 3, 4}, place).saved ? 0 : 1; }), 0);
   EXPECT_TRUE(fs::exists(rootOnly / "JOYSTICK.INI"));
+
+  // The home itself a link of the user's to a folder of root's, with
+  // nothing made yet: judged by the link, so nothing is made there as root.
+  const fs::path rootsOwn = temp.path() / "roots-own";
+  fs::create_directory(rootsOwn);
+  fs::remove_all(home);
+  fs::create_symlink(rootsOwn, home);
+  ASSERT_EQ(::lchown(home.c_str(), 65534, 65534), 0);
+  LoadSettings(settings, place);
+  EXPECT_FALSE(SaveSettings({8, 10, 5, 4}, place).saved);
+  EXPECT_TRUE(fs::is_empty(rootsOwn));
+}
+
+// Root as `setpriv --bounding-set=-setgid` leaves it: no CAP_SETGID.
+bool DropSetGid() {
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+  if (::syscall(SYS_capget, &header, data) != 0) return false;
+  data[0].effective &= ~(1u << CAP_SETGID);
+  data[0].permitted &= ~(1u << CAP_SETGID);
+  return ::syscall(SYS_capset, &header, data) == 0;
+}
+
+// Root as `unshare -r` leaves it: root in a user namespace of its own, where
+// no other user's id is mapped.
+bool EnterUserNamespace() {
+  if (::unshare(CLONE_NEWUSER) != 0) return false;
+  for (const auto& [file, text] : {std::pair{"/proc/self/setgroups", "deny"},
+                                   {"/proc/self/uid_map", "0 0 1"},
+                                   {"/proc/self/gid_map", "0 0 1"}}) {
+    std::FILE* stream = std::fopen(file, "w");
+    if (stream == nullptr) return false;
+    const bool written = std::fputs(text, stream) >= 0;
+    if (std::fclose(stream) != 0 || !written) return false;
+  }
+  return true;
+}
+
+// Root that cannot take the user's rights neither ends nor writes as root
+// where its own rights would pass the home's checks: without CAP_SETGID the
+// save is refused with the reason. In a user namespace, where the home's
+// owner is no id, the kernel checks root's own rights, which then serve.
+TEST(SettingsPlacePosixTest, RootThatCannotTakeTheUsersRightsRefusesOrLetsTheKernelJudge) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root, as in CI";
+  const SudoScene scene;
+  const auto& [temp, home, rootOnly, ini, place] = scene;
+  EXPECT_EQ(fakes::InChild([&] {
+              if (!DropSetGid()) return 2;
+              JoystickSettings settings{};
+              LoadSettings(settings, place);
+              const SaveResult refused = SaveSettings({8, 10, 5, 4}, place);
+              return !refused.saved && refused.failedCall == "setgroups" &&
+                             refused.reason.starts_with(
+                                 "the folder belongs to user 65534, whose "
+                                 "rights the program cannot take (") &&
+                             FilesystemUser() == 0
+                         ? 0
+                         : 1;
+            }),
+            0);
+  EXPECT_FALSE(fs::exists(home / ".config"));
+
+  const auto saveInNamespace = [&] {
+    return fakes::InChild([&] {
+      if (!EnterUserNamespace()) return 2;
+      JoystickSettings settings{};
+      LoadSettings(settings, place);
+      const SaveResult result = SaveSettings({8, 10, 5, 4}, place);
+      return result.saved ? 0 : result.failedCall == "mkdir" ? 10 : 1;
+    });
+  };
+  EXPECT_EQ(saveInNamespace(), 10) << "the kernel lets root in the namespace pass";
+  fs::permissions(home, fs::perms(0777));
+  EXPECT_EQ(saveInNamespace(), 0);
+  EXPECT_EQ(Owner(ini).st_uid, 0u);
 }
 
 // What of root's lies in `home`: a name root owns, or a file holding `mark`.
