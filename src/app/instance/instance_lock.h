@@ -17,8 +17,9 @@ struct LockPlace {
 
 // POSIX: a folder in which no other user can create a name, so that nobody
 // can take this user's lock, or its place, first. The first that applies:
-// - $XDG_RUNTIME_DIR, when it is a folder of this user's;
-// - the login's runtime folder /run/user/<uid>, when it is this user's (a
+// - $XDG_RUNTIME_DIR, when it is a folder of this user's that no one else
+//   can write into (one that fails is passed over, not used);
+// - the login's runtime folder /run/user/<uid>, when it is such a folder (a
 //   shell from sudo or su, or cron, has no XDG_RUNTIME_DIR, but the user's
 //   desktop session may have that folder, and so its window's lock);
 // - for root, /run/trivexa, made when missing: only root can add to /run;

@@ -101,10 +101,12 @@ std::optional<std::string> AbsolutePathFrom(const char* variable) {
   return std::string(value);
 }
 
-bool IsFolderOfThisUser(const std::string& path) {
+// A runtime folder that would fail CheckFolder is passed over like another
+// user's, so that the next place can hold the lock.
+bool IsPrivateFolderOfThisUser(const std::string& path) {
   struct stat status {};
   return ::lstat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode) &&
-         status.st_uid == ::geteuid();
+         status.st_uid == ::geteuid() && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
 std::string HostName() {
@@ -121,10 +123,10 @@ LockPlace DefaultLockPlace() { return DefaultLockPlace(RuntimeRoots{}); }
 
 LockPlace DefaultLockPlace(const RuntimeRoots& roots) {
   const auto runtime = AbsolutePathFrom("XDG_RUNTIME_DIR");
-  if (runtime && IsFolderOfThisUser(*runtime)) return {*runtime, false};
+  if (runtime && IsPrivateFolderOfThisUser(*runtime)) return {*runtime, false};
   const uid_t user = ::geteuid();
   std::string login = roots.loginRuntime + "/" + std::to_string(user);
-  if (IsFolderOfThisUser(login)) return {std::move(login), false};
+  if (IsPrivateFolderOfThisUser(login)) return {std::move(login), false};
   if (user == 0) return {roots.systemRuntime + "/trivexa", true};
   std::optional<std::string> cache = AbsolutePathFrom("XDG_CACHE_HOME");
   if (!cache) {
