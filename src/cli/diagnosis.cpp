@@ -2,6 +2,7 @@
 
 #include "hid/discovery.h"
 #include "hid/reporting_hid_platform.h"
+#include "host/text.h"
 
 namespace trivexa::cli {
 
@@ -17,7 +18,7 @@ std::optional<std::string> JoystickOpenProblem(hid::HidPlatform& platform,
     }
     const hid::SystemError error = hid::OpenFailure(platform, path);
     const std::string fix = error.accessDenied && accessFix ? accessFix() : std::string();
-    return hid::OpenFailureNotice(path, error, fix);
+    return TerminalText(hid::OpenFailureNotice(path, error, fix));
   }
   return std::nullopt;
 }

@@ -35,6 +35,10 @@ ClosedStreams OpenClosedStandardStreams() {
   return closed;
 }
 
+void PrintNotice(std::string_view prefix, std::string_view text) {
+  std::cerr << prefix << TerminalText(text) << '\n';
+}
+
 #ifdef _WIN32
 namespace {
 

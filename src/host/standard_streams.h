@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace trivexa {
@@ -38,6 +39,12 @@ class ConsoleText {
   struct Redirect;
   std::vector<std::unique_ptr<Redirect>> redirects_;
 };
+
+// Writes `prefix`, `text` and a newline to standard error (std::cerr), the
+// text made safe for the terminal as TerminalText does: the window's notices
+// carry folders, paths and names from outside, whose control characters
+// could otherwise retitle or reprogram the user's terminal.
+void PrintNotice(std::string_view prefix, std::string_view text);
 
 #ifdef _WIN32
 // The arguments wmain was given, without the program name, as UTF-8: the

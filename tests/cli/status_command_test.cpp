@@ -78,14 +78,15 @@ TEST(StatusCommandTest, ExitCodesOfTheFailures) {
     EXPECT_TRUE(rig.timeline.Texts({"write", "sleep 200"}).empty());
   }
   {
-    SCOPED_TRACE("cannot be opened");
+    SCOPED_TRACE("cannot be opened, the program in a folder whose name retitles the terminal");
     CliRig rig;
+    rig.environment.accessFix = [] { return std::string("sudo cp '/opt/\x1b]2;owned\x07/r'"); };
     rig.platform.AddOther(1, 2);
     rig.platform.AddJoystick().openable = false;
     EXPECT_EQ(rig.Run({"status"}), kExitCannotOpen);
     EXPECT_EQ(rig.err.str(),
               "trivexactl: the joystick at /dev/hidraw1 cannot be opened (open /dev/hidraw1: "
-              "Permission denied); to fix: the fix\n");
+              "Permission denied); to fix: sudo cp '/opt/\\x1b]2;owned\\x07/r'\n");
     EXPECT_TRUE(rig.Writes().empty());
   }
   {

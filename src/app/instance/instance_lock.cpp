@@ -1,16 +1,15 @@
 #include "app/instance/instance_lock.h"
 
-#include <iostream>
 #include <utility>
+
+#include "host/standard_streams.h"
 
 namespace trivexa::app {
 
 InstanceLock::InstanceLock(LockPlace place, Warn warn)
     : place_(std::move(place)), warn_(std::move(warn)) {
   if (!warn_) {
-    warn_ = [](const std::string& message) {
-      std::cerr << "trivexa: warning: " << message << '\n';
-    };
+    warn_ = [](const std::string& message) { PrintNotice("trivexa: warning: ", message); };
   }
 }
 

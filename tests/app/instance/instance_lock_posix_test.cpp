@@ -10,8 +10,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -149,6 +151,19 @@ TEST_F(InstanceLockTest, ALockThatCannotBeMadeStartsTheProgramWithOneWarning) {
   ASSERT_EQ(warnings.size(), 1U);
   EXPECT_NE(warnings[0].find("starting without it"), std::string::npos) << warnings[0];
   EXPECT_EQ(ProbeInstance(Place()), InstanceState::kUnknown);
+
+  // Said on standard error by default, the folder's name (from the
+  // environment) escaped, so that it cannot retitle the terminal.
+  const fs::path hostile = dir.path() / "\x1b]2;owned\x07";
+  fs::create_directory(hostile);
+  fs::permissions(hostile, fs::perms::all);
+  std::ostringstream said;
+  std::streambuf* const standardError = std::cerr.rdbuf(said.rdbuf());
+  InstanceLock({hostile.string(), false}).AnotherInstanceRunning();
+  std::cerr.rdbuf(standardError);
+  EXPECT_EQ(said.str(), "trivexa: warning: no single-copy lock (" + dir.path().string() +
+                            "/\\x1b]2;owned\\x07 can be written by other users); starting "
+                            "without it\n");
 }
 
 TEST_F(InstanceLockTest, ALinkInPlaceOfTheLockFileIsNeitherFollowedNorCreatedThrough) {
@@ -262,9 +277,13 @@ TEST_F(InstanceLockTest, DefaultPlaceIsOneWhereNoOtherUserCanCreateNames) {
   ASSERT_EQ(::chown(home.c_str(), kOtherUser, kOtherUser), 0);
   const LockPlace rootsOwn{roots.systemRuntime + "/trivexa", true};
   ScopedEnv shared("TMPDIR", dir.path().c_str());  // the temporary folder plays no part
+  const fs::path everyones = dir.path() / "tmp";   // root's, but open to all, as /tmp
+  fs::create_directory(everyones);
+  fs::permissions(everyones, fs::perms(01777));
   // Relative names are no places: they would follow the current folder.
   const std::pair<const char*, LockPlace> cases[] = {{dir.path().c_str(), Place()},
                                                      {home.c_str(), rootsOwn},
+                                                     {everyones.c_str(), rootsOwn},
                                                      {"relative", rootsOwn},
                                                      {nullptr, rootsOwn}};
   for (const auto& [runtime, expected] : cases) {
