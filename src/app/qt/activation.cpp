@@ -12,12 +12,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <thread>
 #include <utility>
 
+#include "host/standard_streams.h"
 #include "host/text.h"
 
 namespace trivexa::app {
@@ -73,6 +73,12 @@ bool WaitFor(int fd, short events, Clock::time_point deadline) {
   }
 }
 
+// Whether the other end has closed its side, whatever it sent before.
+bool HungUp(int fd) {
+  pollfd entry{fd, POLLRDHUP, 0};
+  return ::poll(&entry, 1, 0) > 0 && (entry.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
+
 }  // namespace
 
 struct ActivationListener::Connection {
@@ -90,9 +96,7 @@ ActivationListener::ActivationListener(std::string folder, Show show, Limits lim
       folderFd_(OpenFolder(folder_)),
       checkTimer_(new QTimer(this)) {
   if (!warn_) {
-    warn_ = [](const std::string& message) {
-      std::fprintf(stderr, "trivexa: warning: %s\n", message.c_str());
-    };
+    warn_ = [](const std::string& message) { PrintNotice("trivexa: warning: ", message); };
   }
   if (folderFd_ < 0) {
     warn_("a second launch cannot bring this window to the front (" + folder_ + ": " +
@@ -207,8 +211,11 @@ void ActivationListener::Read(Connection& connection) {
     // A line, or more than any request: the connection's turn is over.
     const std::optional<LaunchTokens> tokens =
         end >= 0 ? ParseRequestLine(connection.received.left(end)) : std::nullopt;
+    // A launch hangs up only once it has given up waiting (this window was
+    // stopped, say) and ended its busy cursor itself: its request is stale.
+    const bool stale = HungUp(connection.fd);
     Drop(connection);
-    if (tokens) show_(*tokens);
+    if (tokens && !stale) show_(*tokens);
     return;
   }
   Drop(connection);

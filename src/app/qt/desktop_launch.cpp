@@ -97,19 +97,25 @@ void EndStartupNotice(const QByteArray& startupId) {
   // root window's properties.
   const QByteArray message = "remove: ID=" + startupId + '\0';
   const xcb_window_t root = FirstRoot(connection);
+  // The messages name a window of the sender's own, as the convention asks:
+  // one that is never shown, made for them alone.
+  const xcb_window_t sender = xcb_generate_id(connection);
+  xcb_create_window(connection, XCB_COPY_FROM_PARENT, sender, root, -100, -100, 1, 1, 0,
+                    XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
   const xcb_atom_t first = Atom(connection, "_NET_STARTUP_INFO_BEGIN");
   const xcb_atom_t more = Atom(connection, "_NET_STARTUP_INFO");
   for (qsizetype at = 0; at < message.size(); at += kMessagePiece) {
     xcb_client_message_event_t event{};
     event.response_type = XCB_CLIENT_MESSAGE;
     event.format = 8;
-    event.window = root;
+    event.window = sender;
     event.type = at == 0 ? first : more;
     std::memcpy(event.data.data8, message.constData() + at,
                 static_cast<std::size_t>(std::min(kMessagePiece, message.size() - at)));
     xcb_send_event(connection, 0, root, XCB_EVENT_MASK_PROPERTY_CHANGE,
                    reinterpret_cast<const char*>(&event));
   }
+  xcb_destroy_window(connection, sender);
   xcb_flush(connection);
 }
 

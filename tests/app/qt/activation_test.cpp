@@ -97,6 +97,9 @@ TEST_F(ActivationListenerTest, OnlyACompleteRequestInTimeShowsTheWindowAndFloods
   EXPECT_LE(fakes::OpenDescriptors(), before + 12 + 4);
   EXPECT_TRUE(Ask(dir.path(), {}));
   for (int fd : idle) EXPECT_TRUE(ClosedByListener(fd));
+  // A launch that gave up before the window read its request: not shown.
+  ::close(Connect("show startup-id=stale_TIME1\n"));
+  QTest::qWait(100);
   EXPECT_EQ(shown, (std::vector<LaunchTokens>{{"token", "id_TIME5"}, {"late", {}}, {}}));
 }
 
