@@ -14,7 +14,7 @@ TEST_PACKAGES := libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth fonts-arp
             googletest wine wine64 xdotool imagemagick x11-apps \
             desktop-file-utils appstream lintian icoutils \
             openbox at-spi2-core python3-pyatspi dbus-daemon libglib2.0-bin x11-utils \
-            libxml2-utils zsh fish weston sway qt6-wayland python3-xlib
+            libxml2-utils zsh fish weston sway qt6-wayland python3-xlib dbus-x11
 PACKAGES := $(DEB_PACKAGES) $(WINDOWS_PACKAGES) $(TEST_PACKAGES)
 RUN_PACKAGES := $(DEB_PACKAGES) $(if $(DISPLAY)$(WAYLAND_DISPLAY),,xvfb xauth)
 RELEASE_PACKAGES := $(DEB_PACKAGES) $(WINDOWS_PACKAGES) git

@@ -153,6 +153,7 @@ def main():
     window_process = subprocess.Popen([VJOY_RUN, scenario, log, "--", program], env=env)
     try:
         run(window_process, events, env, program, log)
+        check_root_starts_no_session_bus(program, env)
     finally:
         for process in [window_process] + processes[::-1]:
             if process.poll() is None:
@@ -164,6 +165,33 @@ def main():
         shutil.rmtree(work, ignore_errors=True)
     print("%d failure(s)" % len(failures))
     return 1 if failures else 0
+
+
+def check_root_starts_no_session_bus(program, env):
+    """Root with a user's HOME and no session bus address, as plain sudo
+    leaves it: D-Bus starts no bus of root's for the display, so nothing of
+    root's lands in the home and no daemon outlives the window."""
+    def autolaunched():
+        found = subprocess.run(["pgrep", "-f", "dbus-launch --autolaunch|dbus-daemon --fork"],
+                               capture_output=True, text=True).stdout.split()
+        return set(map(int, found))
+    home, runtime = tempfile.mkdtemp(), tempfile.mkdtemp()
+    os.chown(home, 65534, 65534)
+    root_env = {key: value for key, value in env.items()
+                if key not in ("DBUS_SESSION_BUS_ADDRESS", "DESKTOP_STARTUP_ID")}
+    root_env.update(HOME=home, XDG_RUNTIME_DIR=runtime)
+    before = autolaunched()
+    window = subprocess.Popen([program], env=root_env, stderr=subprocess.DEVNULL)
+    pump(3)
+    window.send_signal(signal.SIGTERM)
+    window.wait(10)
+    started = autolaunched() - before
+    for pid in started:
+        os.kill(pid, signal.SIGKILL)
+    check(not started and not os.path.exists(os.path.join(home, ".dbus")),
+          "root with the user's home starts no session bus (%s, %s)" % (started, os.listdir(home)))
+    shutil.rmtree(home, ignore_errors=True)
+    shutil.rmtree(runtime, ignore_errors=True)
 
 
 def find_app(pid):
@@ -305,6 +333,13 @@ def run_x11(window_process, events, env, program, log):
         check(third.returncode == 0 and "did not answer" in third.stderr and ended,
               "a launch that gets no answer ends its own notice (%s, %r)"
               % (third.returncode, third.stderr))
+        pump(2)
+        check(startup_messages.count("remove: ID=" + THIRD_LAUNCH_ID) == 1,
+              "the woken window drops the launch that gave up: %s" % startup_messages)
+        ours = [sender for message, sender in startup_senders if "-launch_" in message and
+                not message.endswith(FIRST_LAUNCH_ID)]  # Qt itself ends the first
+        check(ours and startup_root[0] not in ours, "each notice names a window of its "
+              "sender's, not the root window: %s" % startup_senders)
     finally:
         other.kill()
         other.wait()
@@ -314,7 +349,8 @@ def run_x11(window_process, events, env, program, log):
 
 FIRST_LAUNCH_ID, SECOND_LAUNCH_ID = "first-launch_TIME0", "second-launch_TIME12345"
 THIRD_LAUNCH_ID = "unanswered-launch_TIME23456"
-startup_messages, activation_requests = [], []
+startup_messages, startup_senders, activation_requests = [], [], []
+startup_root = []
 
 
 def watch_startup_messages():
@@ -323,6 +359,7 @@ def watch_startup_messages():
     NUL), and the requests for the focus: (window, source, time)."""
     from Xlib import X, display
     connection = display.Display()
+    startup_root.append(connection.screen().root.id)
     connection.screen().root.change_attributes(
         event_mask=X.PropertyChangeMask | X.SubstructureNotifyMask)
     begin, more, active = (connection.intern_atom(name) for name in (
@@ -340,6 +377,7 @@ def watch_startup_messages():
                 text = (b"" if event.client_type == begin else text) + bytes(event.data[1])
                 if b"\0" in text:
                     startup_messages.append(text.split(b"\0")[0].decode())
+                    startup_senders.append((startup_messages[-1], event.window.id))
     threading.Thread(target=read, daemon=True).start()
 
 

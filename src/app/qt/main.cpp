@@ -1,6 +1,5 @@
 #include <QApplication>
 #include <csignal>
-#include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
@@ -12,6 +11,7 @@
 #include "app/qt/desktop_launch.h"
 #include "app/qt/launch_request.h"
 #include "app/qt/mainfrm.h"
+#include "app/qt/session_bus.h"
 #include "app/qt/stop_signals.h"
 #include "hid/reporting_hid_platform.h"
 #include "hid/system_hid_platform.h"
@@ -24,9 +24,7 @@ namespace {
 
 // A joystick that cannot be opened is explained on standard error, and on
 // the window once it is built.
-void TellUser(std::string_view line) {
-  std::fprintf(stderr, "trivexa: %.*s\n", static_cast<int>(line.size()), line.data());
-}
+void TellUser(std::string_view line) { trivexa::PrintNotice("trivexa: ", line); }
 
 }  // namespace
 
@@ -40,6 +38,7 @@ int main(int argc, char* argv[]) {
   std::signal(SIGPIPE, SIG_IGN);
   // Before Qt's X11 back-end takes the startup id out of the environment.
   const trivexa::app::LaunchTokens launch = trivexa::app::LaunchTokensFromEnvironment();
+  trivexa::app::KeepRootFromStartingASessionBus();
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Trivexa"));
   // The desktop entry's name is the window's Wayland app id, so docks and
