@@ -18,6 +18,9 @@ TEST_PACKAGES := libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth fonts-arp
 PACKAGES := $(DEB_PACKAGES) $(WINDOWS_PACKAGES) $(TEST_PACKAGES)
 RUN_PACKAGES := $(DEB_PACKAGES) $(if $(DISPLAY)$(WAYLAND_DISPLAY),,xvfb xauth)
 RELEASE_PACKAGES := $(DEB_PACKAGES) $(WINDOWS_PACKAGES) git
+# What building the tests and benchmarks adds to the programs' packages;
+# running them needs the rest of $(TEST_PACKAGES).
+BUILD_PACKAGES := $(DEB_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev googletest
 JOBS     ?= 2
 BUILD    ?= build
 RUN      ?= build-run
@@ -31,7 +34,7 @@ RELEASE  ?= build-release
 # The time every release file records: the commit's.
 SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null)
 
-.PHONY: format-check all deps deps-deb deps-run deps-release install-packages build run test test-plain \
+.PHONY: format-check all deps deps-build deps-deb deps-run deps-release install-packages build run test test-plain \
         test-sanitized test-windows windows windows-dist bench deb release release-check windows-check \
         icons clean
 
@@ -39,6 +42,9 @@ all: build
 
 deps:
 	@$(MAKE) --no-print-directory install-packages WANT="$(PACKAGES)"
+
+deps-build:
+	@$(MAKE) --no-print-directory install-packages WANT="$(BUILD_PACKAGES)"
 
 deps-deb:
 	@$(MAKE) --no-print-directory install-packages WANT="$(DEB_PACKAGES)"
@@ -64,7 +70,7 @@ install-packages:
 
 # The tested build carries the benchmarks too, so that they cannot rot
 # unnoticed; `make bench` runs them in a release build of their own.
-build: deps
+build: deps-build
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRIVEXA_WERROR=$(WERROR) \
 	  -DTRIVEXA_BUILD_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS)
@@ -82,7 +88,7 @@ run: deps-run
 
 test: test-plain test-sanitized test-windows
 
-test-plain: build
+test-plain: deps build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 test-sanitized: deps
@@ -114,7 +120,8 @@ deb: deps-deb
 	else echo "lintian is not installed: the package is not checked"; fi
 
 clean:
-	rm -rf $(BUILD) $(RUN) $(ASAN) $(BENCH) $(WINDOWS) $(DEB) $(RELEASE)-deb $(RELEASE)-windows $(DIST)
+	rm -rf $(BUILD) $(RUN) $(ASAN) $(BENCH) $(WINDOWS) $(DEB) $(RELEASE)-deb $(RELEASE)-windows $(DIST) \
+	  build-windows-check
 
 # The Windows program, one static $(WINDOWS)/bin/trivexa.exe, and the Windows
 # test executables, cross-built with mingw-w64.
@@ -164,8 +171,7 @@ test-windows: build
 # Cross-compiles everything but the window for Windows (mingw-w64), to keep
 # the Windows HID backend and the core building there.
 windows-check:
-	@dpkg-query -W -f='$${Status}' g++-mingw-w64-x86-64-posix 2>/dev/null | grep -q "ok installed" || \
-	  { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq g++-mingw-w64-x86-64-posix; }
+	@$(MAKE) --no-print-directory install-packages WANT="cmake ninja-build g++-mingw-w64-x86-64-posix"
 	cmake -S . -B build-windows-check -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
 	  -DTRIVEXA_BUILD_APP=OFF -DTRIVEXA_BUILD_TESTS=OFF -DTRIVEXA_WERROR=ON
 	cmake --build build-windows-check -j $(JOBS)
@@ -173,15 +179,11 @@ windows-check:
 # Redraws the committed PNG icons and src/app/win32/trivexa.ico from the SVG;
 # only needed after changing the drawing.
 icons:
-	@for p in librsvg2-bin icoutils; do \
-	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || \
-	  { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$p; }; \
-	done
+	@$(MAKE) --no-print-directory install-packages WANT="librsvg2-bin icoutils"
 	packaging/icons/render-icons.sh
 
 # Fails on any C or C++ file that clang-format (with .clang-format) would change.
 format-check:
-	@command -v clang-format >/dev/null 2>&1 || \
-	  { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq clang-format; }
+	@$(MAKE) --no-print-directory install-packages WANT="clang-format"
 	find src tests bench \( -name '*.h' -o -name '*.cpp' -o -name '*.c' \) -print0 | \
 	  xargs -0 clang-format --dry-run -Werror
