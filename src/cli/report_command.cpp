@@ -57,7 +57,12 @@ class TeeBuffer final : public std::streambuf {
 
 // A value of a "# key=value" line: quoted, with \" and \\ and the
 // terminal escapes inside.
-std::string Quoted(const std::string& text) { return "\"" + QuotedTerminalText(text) + "\""; }
+std::string Quoted(const std::string& text) {
+  std::string quoted(1, '"');
+  quoted += QuotedTerminalText(text);
+  quoted += '"';
+  return quoted;
+}
 
 void AddInterface(std::vector<std::string>& lines, std::size_t index, const InterfaceInfo& info,
                   const hid::InterfaceRecord& record) {

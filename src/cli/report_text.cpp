@@ -27,7 +27,10 @@ std::string RecordTime(std::int64_t ms) {
 
 std::string DescriptorLine(std::span<const std::uint8_t> descriptor) {
   std::string line = "R: " + std::to_string(descriptor.size());
-  if (!descriptor.empty()) line += " " + HexBytes(descriptor);
+  if (!descriptor.empty()) {
+    line += ' ';
+    line += HexBytes(descriptor);
+  }
   return line;
 }
 

@@ -44,15 +44,22 @@ std::string PlatformText() {
     OSVERSIONINFOW version{};
     version.dwOSVersionInfoSize = sizeof version;
     if (call != nullptr && call(&version) == 0) {
-      text += " " + std::to_string(version.dwMajorVersion) + "." +
-              std::to_string(version.dwMinorVersion) + " build " +
-              std::to_string(version.dwBuildNumber);
+      text += ' ';
+      text += std::to_string(version.dwMajorVersion);
+      text += '.';
+      text += std::to_string(version.dwMinorVersion);
+      text += " build ";
+      text += std::to_string(version.dwBuildNumber);
     }
     // Wine says so; its HID stack is not Windows' own.
     using WineVersionCall = const char*(CDECL*)();
     auto wine = reinterpret_cast<WineVersionCall>(
         reinterpret_cast<void*>(GetProcAddress(ntdll, "wine_get_version")));
-    if (wine != nullptr) text += std::string(" (Wine ") + wine() + ")";
+    if (wine != nullptr) {
+      text += " (Wine ";
+      text += wine();
+      text += ')';
+    }
   }
   return text;
 #else
@@ -65,7 +72,9 @@ std::string PlatformText() {
 std::string InstallationText() {
   const std::filesystem::path folder = settings::ExecutableFolder();
   if (folder.empty()) return "unknown (the program's folder cannot be found)";
-  const std::string where = " (" + settings::PathText(folder) + ")";
+  std::string where = " (";
+  where += settings::PathText(folder);
+  where += ')';
   // A build tree has CMake's cache in the folder above bin/.
   if (Exists(folder.parent_path() / "CMakeCache.txt")) return "a build tree" + where;
 #ifdef _WIN32

@@ -9,6 +9,7 @@ namespace vjoy {
 namespace {
 
 constexpr std::string_view kReportStart = "# Trivexa problem report";
+constexpr std::uint16_t kWineVendor = 0x845E;
 
 // "key=value" pairs of a "# interface:" line; a value may be quoted, with
 // \" \\ and \xNN inside, as the report writes it.
@@ -218,6 +219,8 @@ std::optional<Scenario> ParseProblemReport(std::string_view text, std::string& e
   for (std::size_t i = 0; i < entries.size(); ++i) {
     Entry& entry = entries[i];
     VirtualInterface& virtualInterface = entry.virtualInterface;
+    // Wine's own mouse and keyboard: Wine shows them again by itself.
+    if (virtualInterface.vendor == kWineVendor) continue;
     const auto path = entry.facts.find("path");
     const auto node = path != entry.facts.end() ? NodeNumber(path->second) : std::nullopt;
     virtualInterface.number = node.value_or(static_cast<unsigned>(i));
