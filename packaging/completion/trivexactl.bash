@@ -25,7 +25,7 @@ _trivexactl() {
   local command= word i
   for ((i = 1; i < COMP_CWORD; i++)); do
     word=${COMP_WORDS[i]}
-    [[ $word != -* && ${COMP_WORDS[i - 1]} != --device &&
+    [[ $word != -* && ${COMP_WORDS[i - 1]} != --device && ${COMP_WORDS[i - 1]} != --output &&
       -z $(_trivexactl_values "${COMP_WORDS[i - 1]}") ]] && command=$word && break
   done
 
@@ -52,12 +52,20 @@ _trivexactl() {
   case $command in
     "")
       # Options only once a dash is typed, as zsh and fish offer them.
-      local words="list status write watch udev-rule help"
+      local words="list status write watch udev-rule report help"
       [[ $cur == -* ]] && words="--help --version"
       COMPREPLY=($(compgen -W "$words" -- "$cur"))
       ;;
     list) COMPREPLY=($(compgen -W "--json" -- "$cur")) ;;
     status | watch) COMPREPLY=($(compgen -W "--json --device" -- "$cur")) ;;
+    report)
+      # --output takes a file name.
+      if [[ $prev == --output ]]; then
+        COMPREPLY=($(compgen -f -- "$cur"))
+        return
+      fi
+      COMPREPLY=($(compgen -W "--device --output" -- "$cur"))
+      ;;
     write)
       COMPREPLY=($(compgen -W "--dead-zone --angle-offset --threshold --interval --save --device" -- "$cur"))
       ;;

@@ -1,7 +1,7 @@
 # fish completion for trivexactl: commands, the options of each, and the
 # choices of each value option (the texts of the window's lists).
 
-set -l commands list status write watch udev-rule help
+set -l commands list status write watch udev-rule report help
 set -l no_command "not __fish_seen_subcommand_from $commands"
 
 complete -c trivexactl -f
@@ -10,6 +10,7 @@ complete -c trivexactl -n $no_command -a status -d "print the joystick's status 
 complete -c trivexactl -n $no_command -a write -d "write new values into the joystick's EEPROM and read them back"
 complete -c trivexactl -n $no_command -a watch -d 'print a line for every change, until Ctrl+C'
 complete -c trivexactl -n $no_command -a udev-rule -d 'print the udev rule that lets the logged-in user open the joystick'
+complete -c trivexactl -n $no_command -a report -d 'write a problem report to attach when something goes wrong'
 complete -c trivexactl -n $no_command -a help -d 'print the help text'
 complete -c trivexactl -n $no_command -s h -l help -d 'print the help text'
 complete -c trivexactl -n $no_command -l version -d "print the program's version"
@@ -21,7 +22,8 @@ function __trivexactl_joysticks
     trivexactl list 2>/dev/null | string replace -rf '^(\S+) .*  <- joystick (\d+).*' '$2\t$1'
     trivexactl list 2>/dev/null | string replace -rf '^(\S+) .*  <- joystick (\d+).*' '$1\tjoystick $2'
 end
-complete -c trivexactl -n '__fish_seen_subcommand_from status write watch' -l device -x \
+complete -c trivexactl -n '__fish_seen_subcommand_from report' -l output -r -F -d 'write the report to this file'
+complete -c trivexactl -n '__fish_seen_subcommand_from status write watch report' -l device -x \
     -d 'the joystick, by its number or path as list shows them' -a '(__trivexactl_joysticks)'
 
 set -l write '__fish_seen_subcommand_from write'

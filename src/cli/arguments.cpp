@@ -15,12 +15,13 @@ struct CommandName {
   bool takesJson;
   bool takesDevice;
 };
-constexpr std::array<CommandName, 6> kCommands = {{
+constexpr std::array<CommandName, 7> kCommands = {{
     {"list", CommandKind::kList, true, false},
     {"status", CommandKind::kStatus, true, true},
     {"write", CommandKind::kWrite, false, true},
     {"watch", CommandKind::kWatch, true, true},
     {"udev-rule", CommandKind::kUdevRule, false, false},
+    {"report", CommandKind::kReport, false, true},
     {"help", CommandKind::kHelp, false, false},
 }};
 
@@ -81,6 +82,12 @@ Commands:
                        for every change, until Ctrl+C
   udev-rule            print a udev rule that lets the logged-in user open
                        the joystick (Linux)
+  report [--device N|PATH] [--output FILE]
+                       a problem report to attach when something goes wrong:
+                       version, system, access, every HID interface with its
+                       report descriptor, and a timed transcript of what the
+                       joystick answered to a connection and a few polls; it
+                       writes nothing to the joystick's EEPROM
 
   --device N|PATH      the joystick to use, by its number or its path as
                        'list' shows them. Numbers follow the USB ports, so a
@@ -171,6 +178,18 @@ ParsedArguments ParseArguments(std::span<const std::string_view> arguments) {
       if (!invocation.device) return Usage(error);
       continue;
     }
+    if (name == "output") {
+      std::string_view text;
+      if (inlineValue) {
+        text = *inlineValue;
+      } else if (i + 1 < arguments.size()) {
+        text = arguments[++i];
+      }
+      if (invocation.output) return Usage("--output given twice");
+      if (text.empty()) return Usage("--output needs a file name");
+      invocation.output = std::string(text);
+      continue;
+    }
     const auto setting = std::find_if(kSettingNames.begin(), kSettingNames.end(),
                                       [&](const SettingName& s) { return s.option == name; });
     if (setting == kSettingNames.end()) {
@@ -198,7 +217,10 @@ ParsedArguments ParseArguments(std::span<const std::string_view> arguments) {
   }
   invocation.json = jsonGiven;
   if (invocation.device && !command->takesDevice) {
-    return Usage("--device belongs to 'status', 'write' and 'watch'");
+    return Usage("--device belongs to 'status', 'write', 'watch' and 'report'");
+  }
+  if (invocation.output && command->kind != CommandKind::kReport) {
+    return Usage("--output belongs to 'report'");
   }
   const bool anyValue = std::any_of(invocation.values.begin(), invocation.values.end(),
                                     [](const auto& value) { return value.has_value(); });

@@ -11,7 +11,7 @@
 
 namespace trivexa::cli {
 
-enum class CommandKind { kHelp, kVersion, kList, kStatus, kWrite, kWatch, kUdevRule };
+enum class CommandKind { kHelp, kVersion, kList, kStatus, kWrite, kWatch, kUdevRule, kReport };
 
 // One run of trivexactl, as its command line asks for it.
 struct Invocation {
@@ -24,6 +24,8 @@ struct Invocation {
   // status, write, watch: the joystick --device names; nothing takes the
   // first one found.
   std::optional<DeviceChoice> device;
+  // report: the file to write instead of standard output.
+  std::optional<std::string> output;
 };
 
 struct ParsedArguments {

@@ -71,5 +71,8 @@ int RunList(const Invocation& invocation, Environment& environment);
 int RunStatus(const Invocation& invocation, Environment& environment, JoystickTarget& target);
 int RunWrite(const Invocation& invocation, Environment& environment, JoystickTarget& target);
 int RunWatch(const Invocation& invocation, Environment& environment, JoystickTarget& target);
+// The problem report: written whole whatever the joystick does, with the
+// exit status the device part would give.
+int RunReport(const Invocation& invocation, Environment& environment);
 
 }  // namespace trivexa::cli

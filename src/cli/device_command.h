@@ -15,6 +15,12 @@ namespace trivexa::cli {
 // Refuses (exit 5, with a message) while the window runs; 0 otherwise.
 int RefuseWhileWindowRuns(Environment& environment);
 
+// Claims the joystick for `command`, refuses while the window runs and
+// finds the joystick --device names: 0 with the choice in `chosen`, or the
+// exit status after saying why on the error stream.
+int PrepareDeviceCommand(const Invocation& invocation, Environment& environment,
+                         std::string_view command, std::optional<NumberedJoystick>& chosen);
+
 // Connects; 0 when the joystick answers and no stop was asked for, with
 // the joystick connected to numbered in `target`. When --device chose none
 // and several joysticks are present, says on the error stream which one

@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/interfaces.h"
 #include "cli/json_text.h"
 #include "cli/product_name.h"
 #include "hid/discovery.h"
@@ -16,22 +17,9 @@
 namespace trivexa::cli {
 namespace {
 
-struct InterfaceInfo {
-  std::string path;
-  std::optional<std::string> openError;
-  std::optional<hid::DeviceAttributes> attributes;
-  std::optional<std::string> productName;
-  std::optional<hid::HidCaps> caps;
-  std::optional<std::string> port;
-  std::optional<unsigned> number;  // joysticks only
-
-  bool IsJoystick() const { return attributes && hid::IsJoystick(*attributes); }
-};
-
 // Opens an interface the way discovery's probe does (shared, for writing)
 // and asks the same questions; the handle is closed again at once.
-InterfaceInfo Probe(Environment& environment, const std::string& path) {
-  hid::HidPlatform& platform = environment.platform;
+InterfaceInfo Probe(hid::HidPlatform& platform, const std::string& path) {
   InterfaceInfo info;
   info.path = path;
   info.port = platform.UsbPort(path);
@@ -48,12 +36,6 @@ InterfaceInfo Probe(Environment& environment, const std::string& path) {
   info.caps = platform.GetCaps(handle);
   platform.Close(handle);
   return info;
-}
-
-std::string Hex4(std::uint16_t value) {
-  char text[5];
-  std::snprintf(text, sizeof text, "%04x", value);
-  return text;
 }
 
 // The joysticks among the interfaces get their numbers.
@@ -93,6 +75,23 @@ std::string JsonLine(const InterfaceInfo& info) {
   return object.Text();
 }
 
+}  // namespace
+
+std::string Hex4(std::uint16_t value) {
+  char text[5];
+  std::snprintf(text, sizeof text, "%04x", value);
+  return text;
+}
+
+std::vector<InterfaceInfo> ProbeInterfaces(hid::HidPlatform& platform) {
+  std::vector<InterfaceInfo> interfaces;
+  for (const std::string& path : platform.ListInterfaces()) {
+    interfaces.push_back(Probe(platform, path));
+  }
+  NumberTheJoysticks(interfaces);
+  return interfaces;
+}
+
 std::string TextLine(const InterfaceInfo& info) {
   std::string line = TerminalText(info.path) + "  ";
   line += info.attributes ? Hex4(info.attributes->vendorId) + ":" + Hex4(info.attributes->productId)
@@ -110,14 +109,8 @@ std::string TextLine(const InterfaceInfo& info) {
   return line;
 }
 
-}  // namespace
-
 int RunList(const Invocation& invocation, Environment& environment) {
-  std::vector<InterfaceInfo> interfaces;
-  for (const std::string& path : environment.platform.ListInterfaces()) {
-    interfaces.push_back(Probe(environment, path));
-  }
-  NumberTheJoysticks(interfaces);
+  const std::vector<InterfaceInfo> interfaces = ProbeInterfaces(environment.platform);
   if (invocation.json) {
     std::string array = "[";
     for (const InterfaceInfo& info : interfaces) {

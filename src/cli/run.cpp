@@ -80,10 +80,10 @@ bool ResolveChoice(const Invocation& invocation, Environment& environment,
 // joystick the command line names.
 int RunDeviceCommand(const Invocation& invocation, Environment& environment,
                      std::string_view command) {
-  if (const int busy = ClaimJoystick(command, environment)) return busy;
-  if (const int refused = RefuseWhileWindowRuns(environment)) return refused;
   std::optional<NumberedJoystick> chosen;
-  if (!ResolveChoice(invocation, environment, chosen)) return kExitNotFound;
+  if (const int refused = PrepareDeviceCommand(invocation, environment, command, chosen)) {
+    return refused;
+  }
   JoystickTarget target(environment.platform, std::move(chosen));
   switch (invocation.kind) {
     case CommandKind::kStatus:
@@ -96,6 +96,14 @@ int RunDeviceCommand(const Invocation& invocation, Environment& environment,
 }
 
 }  // namespace
+
+int PrepareDeviceCommand(const Invocation& invocation, Environment& environment,
+                         std::string_view command, std::optional<NumberedJoystick>& chosen) {
+  if (const int busy = ClaimJoystick(command, environment)) return busy;
+  if (const int refused = RefuseWhileWindowRuns(environment)) return refused;
+  if (!ResolveChoice(invocation, environment, chosen)) return kExitNotFound;
+  return kExitOk;
+}
 
 int Run(const Invocation& invocation, Environment& environment) {
   switch (invocation.kind) {
@@ -113,6 +121,8 @@ int Run(const Invocation& invocation, Environment& environment) {
       return RunDeviceCommand(invocation, environment, "write");
     case CommandKind::kWatch:
       return RunDeviceCommand(invocation, environment, "watch");
+    case CommandKind::kReport:
+      return RunReport(invocation, environment);
     case CommandKind::kUdevRule: {
       const std::string rule = hid::SystemAccessRule();
       if (rule.empty()) {

@@ -42,6 +42,7 @@ class ForwardingHidPlatform : public HidPlatform {
   std::optional<DeviceAttributes> IdentifyUnopened(const std::string& path) override {
     return inner_.IdentifyUnopened(path);
   }
+  InterfaceRecord Describe(const std::string& path) override { return inner_.Describe(path); }
 
  protected:
   HidPlatform& Inner() const { return inner_; }

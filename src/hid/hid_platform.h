@@ -46,6 +46,17 @@ struct SystemError {
   bool accessDenied = false;  // refused for lack of permission
 };
 
+// What the kernel's HID tools record of an interface (its bus, its HID
+// name and physical path, its report descriptor), as far as the system
+// tells it without opening the interface: a node the user may not open is
+// still described. Each part is nothing where the system does not tell it.
+struct InterfaceRecord {
+  std::optional<std::uint16_t> bus;
+  std::optional<std::string> name;
+  std::optional<std::string> phys;
+  std::optional<std::vector<std::uint8_t>> descriptor;
+};
+
 // What the user can do about a refused access (the udev rule on Linux),
 // worked out when asked: finding it may look at the disk.
 using AccessFix = std::function<std::string()>;
@@ -117,6 +128,11 @@ class HidPlatform {
   virtual std::optional<DeviceAttributes> IdentifyUnopened(const std::string& path) {
     static_cast<void>(path);
     return std::nullopt;
+  }
+  // For a problem report.
+  virtual InterfaceRecord Describe(const std::string& path) {
+    static_cast<void>(path);
+    return {};
   }
 };
 

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "hid/hid_platform.h"
 
@@ -21,5 +22,12 @@ AccessFix SystemAccessFix(std::filesystem::path programFolder);
 // text of a file to save, with comments saying where and how to load it;
 // empty where the system needs none.
 std::string SystemAccessRule();
+
+// For a problem report: whether the system's access rule is in place, and
+// for each of `joystickNodes` its owner, group and mode and whether this
+// user may open it, one fact a line; nothing where the system has no such
+// rule (there the open's own error tells). Owners and groups go as numbers:
+// their names can be the user's.
+std::vector<std::string> SystemAccessFacts(const std::vector<std::string>& joystickNodes);
 
 }  // namespace trivexa::hid

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -93,6 +94,19 @@ int RunWindowChild(int argc, char* argv[]) {
     act = [&] {
       Note("click-close");
       window.close();
+    };
+  } else if (scenarioCase == "first-seconds") {
+    // Two poll ticks after the connection: the hidden log and the labels.
+    act = [&] {
+      QTimer::singleShot(2000, &window, [&] {
+        auto* log = Find<QListWidget>(window, "lstResults");
+        for (int i = 0; i < log->count(); ++i) {
+          std::printf("log %s\n", log->item(i)->text().toStdString().c_str());
+        }
+        std::printf("connection %s\nposition %s\n", connection->text().toStdString().c_str(),
+                    Find<QLabel>(window, "Label_XY")->text().toStdString().c_str());
+        clickExit();
+      });
     };
   } else if (scenarioCase == "write-unconnected") {
     needsDevice = false;

@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -139,6 +141,45 @@ TEST_F(WindowE2eTest, WithoutTheJoystickWriteEepromSendsAndSavesNothing) {
   EXPECT_EQ(IniValue(Ini(), "DeadZoneAngle"), "5");
   EXPECT_EQ(IniValue(Ini(), "TimeInterval"), "1");
   EXPECT_EQ(CloseFaults(run.log), std::vector<std::string>{});
+}
+
+// The window's first seconds under a problem report replayed show what they
+// showed under the scenario the report was made under: the hidden log, the
+// connection label, the status line and the position line.
+TEST_F(WindowE2eTest, AReplayedReportShowsTheSameFirstSeconds) {
+  for (const std::string& scenario : {
+           std::string(kJoystick),
+           std::string("hidraw 0 vendor=0x046d product=0xc52b name=\"Logitech USB Receiver\"\n"
+                       "hidraw 2 vendor=0x0079 product=0x0026 name=\"USB Joystick\" denied\n"
+                       "hidraw 3 vendor=0x0079 product=0x0026 name=\"USB Joystick Pro 2\" "
+                       "firmware eeprom=0,10,3,4 status-xy=3,250\n"),
+       }) {
+    SCOPED_TRACE(scenario);
+    VjoyRun report({TRIVEXACTL_EXECUTABLE, "report", "--output", "report.txt"}, scenario,
+                   {{{"XDG_RUNTIME_DIR", folder_.string()}}, {}});
+    ASSERT_EQ(report.Wait(30s), 0) << report.Output();
+    std::ifstream file(report.Folder() + "/report.txt");
+    const std::string replay{std::istreambuf_iterator<char>(file), {}};
+
+    auto shown = [](const ChildRun& run) {
+      std::string lines;
+      std::istringstream output(run.output);
+      for (std::string line; std::getline(output, line);) {
+        if (line.starts_with("log ") || line.starts_with("connection ") ||
+            line.starts_with("position ") || line.starts_with("status ")) {
+          lines += line + "\n";
+        }
+      }
+      return lines;
+    };
+    const ChildRun original = RunChild("first-seconds", scenario, folder_);
+    ASSERT_EQ(original.exitStatus, 0) << original.output;
+    const ChildRun replayed = RunChild("first-seconds", replay, folder_);
+    ASSERT_EQ(replayed.exitStatus, 0) << replayed.output;
+    EXPECT_NE(shown(original).find("log   Joystick Communications OK!"), std::string::npos)
+        << original.output;
+    EXPECT_EQ(shown(replayed), shown(original)) << replay;
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "descriptors.h"
 #include "firmware.h"
+#include "replay.h"
 #include "scenario.h"
 
 namespace vjoy {
@@ -152,6 +153,58 @@ TEST(FirmwareTest, NumberedReportsCarryTheirIdBothWays) {
   // A report for another ID is not this device's.
   std::vector<std::uint8_t> other{3, 0x6A};
   EXPECT_EQ(firmware.OnOutput(other), std::nullopt);
+}
+
+// A problem report as a scenario: its interfaces as listed, and replies in
+// the recorded order; a reply taken unread during a wait comes as late as
+// it came, and a command past the recording gets the last step's replies.
+TEST(ReplayTest, AReportsInterfacesAndRepliesComeBackInOrder) {
+  const Scenario scenario = Parse(
+      "# Trivexa problem report, made by trivexactl report.\n"
+      "# interface: path=\"/dev/hidraw4\" port=\"1-2\" product=\"Pad \\\"X\\\"\" opened=no "
+      "error=\"open /dev/hidraw4: Permission denied\"\n"
+      "D: 0\nN: Maker Pad\nI: 3 0079 0026\nP: usb-1/input0\n"
+      "# interface: path=\"\\\\?\\hid#vid_0079\" port=\"PCIROOT(0)#USB(2)\" opened=yes\n"
+      "D: 1\nN: USB Joystick\nI: 0 0079 0026\nP: \nR: 3 06 00 ff\n"
+      "# transcript: ...; joystick path=\"x\"\nD: 1\n"
+      "# 000000.100000 write 3 00 5a 00 -> written\n"
+      "E: 000000.100000 8 80 7f 00 5a 04 05 00 01\n"
+      "# 000000.201000 write 3 00 5a 00 -> written\n"
+      "# 000000.280000 wait -> a report came, taken unread\n"
+      "# 000000.300000 write 3 00 6a 00 -> failed: gone\n"
+      "# 000000.400000 write 3 00 6a 00 -> written\n");
+  ASSERT_EQ(scenario.interfaces.size(), 2u);
+  const VirtualInterface& denied = *scenario.Find(4);
+  EXPECT_TRUE(denied.denied);
+  EXPECT_EQ(denied.name, "Pad \"X\"");
+  EXPECT_EQ(denied.port, "1-2");
+  EXPECT_FALSE(denied.replayed);
+  // Not a Linux node: numbered by its place; the location path is no port.
+  const VirtualInterface& joystick = *scenario.Find(1);
+  EXPECT_TRUE(joystick.replayed);
+  EXPECT_EQ(joystick.bus, 3);
+  EXPECT_EQ(joystick.port, "");
+  EXPECT_EQ(joystick.descriptor, (std::vector<std::uint8_t>{0x06, 0x00, 0xff}));
+
+  const std::vector<std::uint8_t> status = {0x80, 0x7f, 0, 0x5a, 4, 5, 0, 1};
+  ReplayFirmware firmware(joystick.replay);
+  const auto first = firmware.OnCommand(0x5A);
+  ASSERT_EQ(first.replies.size(), 1u);
+  EXPECT_EQ(first.replies[0].delayMs, 0u);
+  EXPECT_EQ(first.replies[0].report, status);
+  const auto late = firmware.OnCommand(0x5A);
+  ASSERT_EQ(late.replies.size(), 1u);
+  EXPECT_EQ(late.replies[0].delayMs, 79u);
+  EXPECT_EQ(late.replies[0].report, status);
+  // The failed write is no step.
+  const auto position = firmware.OnCommand(0x6A);
+  EXPECT_FALSE(position.unseen);
+  EXPECT_TRUE(position.replies.empty());
+  const auto unseen = firmware.OnCommand(0x5A);
+  EXPECT_TRUE(unseen.unseen);
+  EXPECT_EQ(unseen.step, 2u);
+  EXPECT_EQ(unseen.replies[0].delayMs, 79u);
+  EXPECT_EQ(firmware.OnCommand(0x3A).step, 0u);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "descriptors.h"
+#include "replay.h"
 
 namespace vjoy {
 namespace {
@@ -203,6 +204,7 @@ const VirtualInterface* Scenario::Find(unsigned number) const {
 }
 
 std::optional<Scenario> ParseScenario(std::string_view text, std::string& error) {
+  if (IsProblemReport(text)) return ParseProblemReport(text, error);
   Scenario scenario;
   unsigned lineNumber = 0;
   while (!text.empty()) {

@@ -13,6 +13,19 @@ namespace vjoy {
 // boot from the dynamic range, so nothing may rely on its value.
 inline constexpr unsigned kHidrawMajor = 241;
 
+// A reply a replayed joystick sends, `delayMs` after the output report it
+// answers, as hidraw hands it out.
+struct ReplayReply {
+  unsigned delayMs = 0;
+  std::vector<std::uint8_t> report;
+};
+
+// One output report of a recording and the replies that followed it.
+struct ReplayStep {
+  std::uint8_t command = 0;
+  std::vector<ReplayReply> replies;
+};
+
 // One HID interface as /sys/class/hidraw/hidrawN and /dev/hidrawN show it.
 struct VirtualInterface {
   unsigned number = 0;  // the N of hidrawN
@@ -40,6 +53,9 @@ struct VirtualInterface {
   std::uint8_t statusY = 127;
   std::int16_t positionX = -300;
   std::int16_t positionY = 25;
+  // A joystick replayed from a problem report answers from here instead.
+  bool replayed = false;
+  std::vector<ReplayStep> replay;
 };
 
 // When a plug event happens: at a time after the start, after the Nth

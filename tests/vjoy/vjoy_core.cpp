@@ -36,6 +36,7 @@
 #include <vector>
 
 #include "firmware.h"
+#include "replay.h"
 #include "scenario.h"
 #include "sysfs_tree.h"
 
@@ -64,6 +65,7 @@ struct OpenFile {
 struct Device {
   VirtualInterface virtualInterface;
   std::unique_ptr<JoystickFirmware> firmware;
+  std::unique_ptr<ReplayFirmware> replay;
   bool present = true;
   unsigned generation = 0;
   bool streaming = false;
@@ -261,6 +263,34 @@ void FireTriggers(Device& device, Trigger::Kind kind, std::uint8_t command) {
   }
 }
 
+// A report's joystick answers with what the recorded one answered, and
+// says so when the recording has no such step.
+void ReplayLocked(Device& device, std::uint8_t command) {
+  const unsigned number = device.virtualInterface.number;
+  ReplayFirmware::Answer answer = device.replay->OnCommand(command);
+  if (answer.unseen) {
+    Log("firmware hidraw%u replay unseen 0x%02x: %s", number, command,
+        answer.step == 0
+            ? "the report has no reply to it, none sent"
+            : ("the last recorded reply, of step " + std::to_string(answer.step)).c_str());
+  } else {
+    Log("firmware hidraw%u replay step %zu 0x%02x", number, answer.step, command);
+  }
+  for (ReplayReply& reply : answer.replies) {
+    if (reply.delayMs == 0) {
+      DeliverLocked(device, reply.report);
+      continue;
+    }
+    Action action;
+    action.kind = Action::Kind::kDeliver;
+    action.atMs = NowMs() + reply.delayMs;
+    action.device = &device;
+    action.generation = device.generation;
+    action.report = std::move(reply.report);
+    Schedule(std::move(action));
+  }
+}
+
 void UnplugLocked(Device& device) {
   if (!device.present) return;
   device.present = false;
@@ -399,6 +429,8 @@ void Start() {
     device.virtualInterface = virtualInterface;
     if (virtualInterface.firmware)
       device.firmware = std::make_unique<JoystickFirmware>(virtualInterface);
+    if (virtualInterface.replayed)
+      device.replay = std::make_unique<ReplayFirmware>(virtualInterface.replay);
     // An interface whose first plug event is a replug starts unplugged.
     for (const PlugEvent& event : g_state->scenario.events) {
       if (event.number != virtualInterface.number) continue;
@@ -701,7 +733,9 @@ ssize_t vjoy_write(int fd, const void* buffer, size_t count) {
       Log("firmware hidraw%u eeprom=%u,%u,%u,%u", number, eeprom[0], eeprom[1], eeprom[2],
           eeprom[3]);
     }
-    if (reply) {
+    if (device.replay) {
+      ReplayLocked(device, command);
+    } else if (reply) {
       if (device.virtualInterface.replyDelayMs == 0) {
         DeliverLocked(device, *reply);
       } else {

@@ -208,6 +208,10 @@ std::optional<DeviceAttributes> LinuxHidPlatform::IdentifyUnopened(const std::st
   return SysfsHidIds(sysfsDir_, path);
 }
 
+InterfaceRecord LinuxHidPlatform::Describe(const std::string& path) {
+  return SysfsHidRecord(sysfsDir_, path);
+}
+
 std::optional<HidCaps> LinuxHidPlatform::GetCaps(Handle handle) {
   const OpenNode* node = Find(handle);
   if (node == nullptr) {

@@ -55,6 +55,8 @@ class LinuxHidPlatform final : public HidPlatform {
   std::optional<std::string> UsbPort(const std::string& path) override;
   // From HID_ID in the uevent file of the node's HID device in sysfs.
   std::optional<DeviceAttributes> IdentifyUnopened(const std::string& path) override;
+  // From sysfs, so a node that cannot be opened is described too.
+  InterfaceRecord Describe(const std::string& path) override;
 
  private:
   // The unit tests hand descriptors of socket pairs, which keep report

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <system_error>
 
 #include "host/text.h"
@@ -99,6 +100,33 @@ std::optional<DeviceAttributes> SysfsHidIds(const std::string& classDir,
     return attributes;
   }
   return std::nullopt;
+}
+
+InterfaceRecord SysfsHidRecord(const std::string& classDir, const std::string& nodePath) {
+  InterfaceRecord record;
+  const auto device = HidDevice(classDir, nodePath);
+  if (!device) return record;
+  std::ifstream uevent(*device / "uevent");
+  for (std::string line; std::getline(uevent, line);) {
+    const std::size_t equals = line.find('=');
+    if (equals == std::string::npos) continue;
+    const std::string_view key = std::string_view(line).substr(0, equals);
+    const std::string value = line.substr(equals + 1);
+    if (key == "HID_NAME") record.name = value;
+    if (key == "HID_PHYS") record.phys = value;
+    if (key == "HID_ID") {
+      if (const auto bus = HexField(std::string_view(value).substr(0, value.find(':')));
+          bus && *bus <= 0xFFFF) {
+        record.bus = static_cast<std::uint16_t>(*bus);
+      }
+    }
+  }
+  std::ifstream descriptor(*device / "report_descriptor", std::ios::binary);
+  if (descriptor) {
+    record.descriptor.emplace(std::istreambuf_iterator<char>(descriptor),
+                              std::istreambuf_iterator<char>());
+  }
+  return record;
 }
 
 std::optional<std::string> SysfsUsbProduct(const std::string& classDir,

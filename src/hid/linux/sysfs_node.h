@@ -30,4 +30,8 @@ std::optional<std::string> SysfsUsbProduct(const std::string& classDir,
 // dots ("1-2.3"). Nothing when the node is not on USB.
 std::optional<std::string> SysfsUsbPort(const std::string& classDir, const std::string& nodePath);
 
+// The bus, HID_NAME and HID_PHYS from the uevent file of the node's HID
+// device, and its report_descriptor, which sysfs gives to every user.
+InterfaceRecord SysfsHidRecord(const std::string& classDir, const std::string& nodePath);
+
 }  // namespace trivexa::hid

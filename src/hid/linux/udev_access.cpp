@@ -1,11 +1,17 @@
 #include "hid/linux/udev_access.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <string_view>
 #include <system_error>
 #include <utility>
 
 #include "hid/system_hid_platform.h"
+#include "host/text.h"
 
 namespace trivexa::hid {
 namespace {
@@ -28,6 +34,14 @@ std::string ShellWord(const std::string& text) {
   std::string quoted = "'";
   for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return quoted + "'";
+}
+
+bool InGroups(gid_t group) {
+  const int count = ::getgroups(0, nullptr);
+  if (count <= 0) return false;
+  std::vector<gid_t> groups(static_cast<std::size_t>(count));
+  const int got = ::getgroups(count, groups.data());
+  return got > 0 && std::find(groups.begin(), groups.begin() + got, group) != groups.begin() + got;
 }
 
 }  // namespace
@@ -60,6 +74,37 @@ std::string UdevAccessFix(const std::filesystem::path& programFolder,
 
 AccessFix SystemAccessFix(std::filesystem::path programFolder) {
   return [folder = std::move(programFolder)] { return UdevAccessFix(folder, UdevRuleFolders()); };
+}
+
+std::vector<std::string> SystemAccessFacts(const std::vector<std::string>& joystickNodes) {
+  std::vector<std::string> facts;
+  std::string where;
+  for (const auto& folder : UdevRuleFolders()) {
+    if (IsFile(folder / kUdevRuleName)) where += (where.empty() ? "" : ", ") + folder.string();
+  }
+  facts.push_back("udev rule " + std::string(kUdevRuleName) + ": " +
+                  (where.empty() ? "not installed" : "installed in " + where));
+  for (const std::string& node : joystickNodes) {
+    struct stat info {};
+    if (::stat(node.c_str(), &info) != 0) {
+      facts.push_back(node + ": " + ErrnoText(errno));
+      continue;
+    }
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+    std::string fact = node + ": owner uid " + std::to_string(info.st_uid);
+    if (info.st_uid == ::geteuid()) fact += " (this user)";
+    fact += ", group gid " + std::to_string(info.st_gid);
+    if (info.st_gid == ::getegid() || InGroups(info.st_gid)) fact += " (a group of this user)";
+    fact += ", mode " + std::string(mode) + "; ";
+    // access() counts the ACL that udev's uaccess tag gives, which the mode
+    // does not show.
+    fact += ::access(node.c_str(), R_OK | W_OK) == 0
+                ? "this user can open it"
+                : "this user cannot open it: " + ErrnoText(errno);
+    facts.push_back(std::move(fact));
+  }
+  return facts;
 }
 
 std::string SystemAccessRule() {

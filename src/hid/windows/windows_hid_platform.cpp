@@ -372,5 +372,6 @@ std::unique_ptr<HidPlatform> MakeSystemHidPlatform() {
 // Windows opens HID interfaces to every user; there is no rule to install.
 AccessFix SystemAccessFix(std::filesystem::path) { return {}; }
 std::string SystemAccessRule() { return {}; }
+std::vector<std::string> SystemAccessFacts(const std::vector<std::string>&) { return {}; }
 
 }  // namespace trivexa::hid

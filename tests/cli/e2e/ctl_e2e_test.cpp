@@ -1,6 +1,7 @@
 // The shipped trivexactl under the virtual joystick: real hidraw calls, real
 // pauses, real signals. Times are not asserted; order and counts are.
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -9,6 +10,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -276,6 +279,99 @@ TEST(CtlE2eTest, TwoJoysticksAreChosenByNumberOrPathAndKeepTheirNumbersAcrossARe
   EXPECT_EQ(connections.back(),
             R"({"version":2,"connected":true,"path":"/dev/hidraw3","number":2,"port":"1-10"})");
   EXPECT_TRUE(Only(run.Log(), "write", "hidraw2").empty());
+}
+
+// Every line of a report is a comment or a line of the HID tools'
+// recording format; R: and E: carry as many bytes as their length says,
+// E: its time as seconds and microseconds.
+void ExpectHidToolsLines(const std::string& report) {
+  std::istringstream lines(report);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    SCOPED_TRACE(line);
+    const std::string key = line.substr(0, 3);
+    ASSERT_TRUE(key == "D: " || key == "N: " || key == "I: " || key == "P: " || key == "R: " ||
+                key == "E: ");
+    if (key != "R: " && key != "E: ") continue;
+    std::istringstream words(line.substr(3));
+    if (key == "E: ") {
+      std::string time;
+      words >> time;
+      EXPECT_TRUE(std::regex_match(time, std::regex(R"(\d{6}\.\d{6})"))) << time;
+    }
+    std::size_t length = 0;
+    ASSERT_TRUE(words >> length);
+    std::size_t count = 0;
+    for (std::string byte; words >> byte; ++count) {
+      EXPECT_TRUE(std::regex_match(byte, std::regex("[0-9a-f]{2}"))) << byte;
+    }
+    EXPECT_EQ(count, length);
+  }
+}
+
+// `report` under a scenario, then `list` and `status` under the report
+// replayed: they print what they printed under the scenario. The report
+// writes no EEPROM, closes once and keeps the home folder and the user's
+// name out.
+TEST(CtlE2eTest, AReportReplaysAsTheScenarioItWasMadeUnder) {
+  struct Case {
+    const char* name;
+    std::string scenario;
+    int reportStatus;
+  };
+  const std::vector<Case> cases = {
+      {"one joystick", "hidraw 0 vendor=0x0079 product=0x0026 name=\"USB Joystick\" firmware\n", 0},
+      {"among many interfaces",
+       "hidraw 0 vendor=0x046d product=0xc52b name=\"Logitech USB Receiver\" port=3-1\n"
+       "hidraw 1 vendor=0x045e product=0x07a5 descriptor=0501090aa101c0 name=\"Keyboard\"\n"
+       "hidraw 2 vendor=0x0079 product=0x0006 name=\"Generic Pad\"\n"
+       "hidraw 4 vendor=0x0079 product=0x0026 name=\"USB Joystick\" firmware port=1-10\n"
+       "hidraw 5 vendor=0x0079 product=0x0026 name=\"USB Joystick\" firmware port=1-2 "
+       "eeprom=8,10,5,4\n"
+       "hidraw 7 vendor=0x1234 product=0x5678 bus=5 name=\"Bluetooth Mouse\"\n",
+       0},
+      {"late replies",
+       "hidraw 0 vendor=0x0079 product=0x0026 name=\"USB Joystick\" firmware delay=180\n", 0},
+      {"a node that cannot be opened",
+       "hidraw 0 vendor=0x046d product=0xc52b name=\"Logitech USB Receiver\"\n"
+       "hidraw 1 vendor=0x0079 product=0x0026 name=\"USB Joystick\" denied\n",
+       3},
+      {"unexpected status bytes",
+       "hidraw 0 vendor=0x0079 product=0x0026 name=\"USB Joystick\" firmware "
+       "eeprom=9,255,7,200 status-xy=0,255 position=-32768,32767\n",
+       0},
+  };
+  CtlCopy ctl;
+  RunOptions options = ctl.Options();
+  // Run from a home folder: the program's own folder is in it.
+  options.environment.emplace_back("HOME", ctl.Folder().string());
+  options.workingDirectory = ctl.Folder().string();
+  const passwd* user = ::getpwuid(::getuid());
+  ASSERT_NE(user, nullptr);
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    VjoyRun report(ctl.Command({"report", "--output", "report.txt"}), test.scenario, options);
+    ASSERT_EQ(report.Wait(30s), test.reportStatus) << report.Output();
+    std::ifstream file(ctl.Folder() / "report.txt");
+    const std::string text{std::istreambuf_iterator<char>(file), {}};
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.find(ctl.Folder().string()), std::string::npos) << text;
+    EXPECT_EQ(text.find(user->pw_name), std::string::npos) << text;
+    EXPECT_NE(text.find("# installed: a copied folder (~)"), std::string::npos) << text;
+    ExpectHidToolsLines(text);
+    const auto log = report.Log();
+    EXPECT_TRUE(Writes(log, kWriteConfig).empty()) << Dump(log);
+    EXPECT_EQ(Writes(log, kClose).size(), test.reportStatus == 3 ? 0u : 1u) << Dump(log);
+
+    for (const std::string command : {"list", "status"}) {
+      SCOPED_TRACE(command);
+      VjoyRun original(ctl.Command({command}), test.scenario, options);
+      const auto originalStatus = original.Wait(30s);
+      VjoyRun replayed(ctl.Command({command}), text, options);
+      EXPECT_EQ(replayed.Wait(30s), originalStatus);
+      EXPECT_EQ(replayed.Output(), original.Output()) << text;
+    }
+  }
 }
 
 TEST(CtlE2eTest, CtrlCEndsWatchWithTheCloseCommand) {

@@ -134,6 +134,15 @@ TEST(LinuxHidDiagnosticsTest, TheSysfsEntryIdentifiesANodeWithoutOpeningIt) {
   fs::rename(tree.UsbDevice() / "idVendor", tree.UsbDevice().parent_path() / "idVendor");
   EXPECT_FALSE(platform.UsbPort(tree.Node()));
 
+  // What a problem report records of it, also unopened.
+  fakes::WriteFile(tree.HidDevice() / "report_descriptor", std::string("\x06\x00\xff\x00", 4));
+  const InterfaceRecord record = platform.Describe("/no/such/dev/hidraw3");
+  EXPECT_EQ(record.bus, 3);
+  EXPECT_EQ(record.name, "DragonRise Inc.   Generic   USB  Joystick  ");
+  EXPECT_FALSE(record.phys);
+  EXPECT_EQ(record.descriptor, (std::vector<std::uint8_t>{0x06, 0x00, 0xff, 0x00}));
+  EXPECT_FALSE(platform.Describe(tree.Dev() / "hidraw4").descriptor);
+
   EXPECT_FALSE(platform.IdentifyUnopened(tree.Dev() / "hidraw4"));   // no sysfs entry
   EXPECT_FALSE(platform.IdentifyUnopened(tree.Dev() / "hidraw03"));  // not a hidraw name
   EXPECT_FALSE(platform.IdentifyUnopened(tree.Dev() / "../hidraw3/x"));
