@@ -9,6 +9,10 @@
 #include "settings/settings_place.h"
 
 #ifdef _WIN32
+#include "host/text.h"
+#endif
+
+#ifdef _WIN32
 #include <windows.h>
 #else
 #include <pwd.h>
@@ -78,11 +82,17 @@ std::string InstallationText() {
   // A build tree has CMake's cache in the folder above bin/.
   if (Exists(folder.parent_path() / "CMakeCache.txt")) return "a build tree" + where;
 #ifdef _WIN32
-  // The MSI installs into Program Files; the zip goes wherever it is
-  // unpacked.
-  if (const auto programs = Variable("ProgramFiles")) {
-    const std::string text = settings::PathText(folder);
-    if (text.starts_with(*programs)) return "the MSI installer" + where;
+  // The MSI keeps the folder it installed into (a chosen INSTALLDIR too)
+  // under the user's key; the zip goes wherever it is unpacked.
+  wchar_t installed[MAX_PATH + 1] = {};
+  DWORD size = sizeof installed - sizeof installed[0];
+  if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\Trivexa\\Installer", L"InstallDir", RRF_RT_REG_SZ,
+                   nullptr, installed, &size) == ERROR_SUCCESS) {
+    std::string text = Narrow(installed);
+    while (!text.empty() && text.back() == '\\') text.pop_back();
+    if (EqualsIgnoringAsciiCase(text, settings::PathText(folder))) {
+      return "the MSI installer" + where;
+    }
   }
   return "the zip, or a copied folder" + where;
 #else
