@@ -15,7 +15,9 @@ namespace trivexa::fakes {
 class AppRig {
  public:
   // `programFolder` is where JOYSTICK.INI is kept.
-  explicit AppRig(std::filesystem::path programFolder);
+  // `chosen`: the joystick --device named.
+  explicit AppRig(std::filesystem::path programFolder,
+                  std::optional<hid::NumberedJoystick> chosen = std::nullopt);
 
   // Fires every tick due up to `atMs`, moving the clock to each; the clock
   // ends at `atMs` (or later, when a handler ran past it).
