@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -11,10 +12,13 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/instance/instance_lock.h"
+#include "app/logic/command_line.h"
 #include "app/qt/mainfrm.h"
+#include "hid/joysticks.h"
 #include "hid/system_hid_platform.h"
 #include "host/clock.h"
 
@@ -57,7 +61,14 @@ int RunWindowChild(int argc, char* argv[]) {
   std::unique_ptr<hid::HidPlatform> platform = hid::MakeSystemHidPlatform();
   SystemClock clock;
   app::InstanceLock instance(app::LockPlace{folder.string()});
-  app::Mainfrm window(*platform, clock, instance, [folder] { return folder; });
+  // "device-2": started as `trivexa --device 2` is.
+  std::optional<hid::NumberedJoystick> chosen;
+  if (scenarioCase == "device-2") {
+    chosen = app::ChooseJoystick(*platform, hid::DeviceChoice(2u)).joystick;
+    if (!chosen) return 6;
+  }
+  app::Mainfrm window(
+      *platform, clock, instance, [folder] { return folder; }, chosen);
   window.Load();
   if (window.ProgramEnded()) return 3;
 
@@ -99,6 +110,30 @@ int RunWindowChild(int argc, char* argv[]) {
     act = [&] {
       chooseAndWrite();
       QTimer::singleShot(300, &window, clickExit);
+    };
+  } else if (scenarioCase == "device-2") {
+    // Writes once the device's values show, then waits out the unplug and
+    // the replug the scenario makes, and leaves once it is back.
+    act = [&] {
+      std::printf("first-status %s\n", status->text().toStdString().c_str());
+      std::printf("title %s\n", window.windowTitle().toStdString().c_str());
+      chooseAndWrite();
+      auto* follow = new QTimer(&window);
+      QObject::connect(follow, &QTimer::timeout, &window, [&, follow, away = false]() mutable {
+        const bool connected = connection->text() == QStringLiteral("Joystick connected");
+        if (!connected && !away) {
+          away = true;
+          auto* log = Find<QListWidget>(window, "lstResults");
+          std::printf(
+              "away-log %s\n",
+              log->count() > 0 ? log->item(log->count() - 1)->text().toStdString().c_str() : "");
+          Note("unplugged-seen");
+        } else if (connected && away) {
+          follow->stop();
+          QTimer::singleShot(300, &window, clickExit);
+        }
+      });
+      follow->start(20);
     };
   } else {
     return 2;
