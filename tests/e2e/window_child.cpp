@@ -123,11 +123,14 @@ int RunWindowChild(int argc, char* argv[]) {
         const bool connected = connection->text() == QStringLiteral("Joystick connected");
         if (!connected && !away) {
           away = true;
-          auto* log = Find<QListWidget>(window, "lstResults");
-          std::printf(
-              "away-log %s\n",
-              log->count() > 0 ? log->item(log->count() - 1)->text().toStdString().c_str() : "");
           Note("unplugged-seen");
+          // The label turns red as the poll fails; the search that waits
+          // for the joystick by name comes with the next tick.
+          QTimer::singleShot(1500, &window, [&] {
+            auto* log = Find<QListWidget>(window, "lstResults");
+            const QString last = log->count() > 0 ? log->item(log->count() - 1)->text() : QString();
+            std::printf("away-log %s\n", last.toStdString().c_str());
+          });
         } else if (connected && away) {
           follow->stop();
           QTimer::singleShot(300, &window, clickExit);

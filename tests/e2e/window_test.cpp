@@ -153,7 +153,7 @@ TEST_F(WindowE2eTest, DeviceTwoShowsWritesAndClosesOnlyTheSecondAndWaitsForItAlo
       "hidraw 1 vendor=0x0079 product=0x0026 name=\"USB Joystick\" firmware port=1-1.4"
       " eeprom=2,3,1,0\n"
       "unplug 1 after=0x3a*1+1500\n"
-      "replug 1 after=unplug+3000\n";
+      "replug 1 after=unplug+4000\n";
   const ChildRun run = RunChild("device-2", twoJoysticks, folder_);
   ASSERT_EQ(run.exitStatus, 0) << run.output;
   EXPECT_EQ(run.texts.at("title"), "Trivexa \u2014 joystick 2, port 1-1.4");
