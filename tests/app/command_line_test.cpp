@@ -67,43 +67,13 @@ TEST(CommandLineTest, ABadChoiceRefusesTheStartWithTrivexactlsStatusAndWords) {
   }
 }
 
-TEST(CommandLineTest, AChoiceNamesTheJoystickByNumberOrPathAndTheTitleNamesIt) {
-  TwoJoysticks machine;
-  for (const std::string_view choice : {"--device=2", "--device=/dev/hidraw1"}) {
-    const ParsedWindowArguments parsed = ParseWindowArguments(std::vector{choice});
-    ASSERT_TRUE(parsed.arguments) << parsed.refusal.message;
-    const ChosenJoystick chosen = ChooseJoystick(machine.platform, parsed.arguments->device);
-    ASSERT_TRUE(chosen.joystick) << chosen.refusal.message;
-    EXPECT_EQ(WindowTitle(&*chosen.joystick), "Trivexa \u2014 joystick 2, port 1-10");
-  }
-  EXPECT_EQ(WindowTitle(nullptr), "Trivexa");
-  EXPECT_FALSE(ChooseJoystick(machine.platform, std::nullopt).joystick);
-}
-
-TEST(CommandLineTest, HelpAndVersionWinOverEverythingElse) {
-  using Kind = WindowArguments::Kind;
-  for (const auto& arguments : {std::vector<std::string_view>{"--help"}, {"--device", "2", "-h"}}) {
-    const ParsedWindowArguments parsed = ParseWindowArguments(arguments);
-    ASSERT_TRUE(parsed.arguments);
-    EXPECT_EQ(parsed.arguments->kind, Kind::kHelp);
-  }
-  EXPECT_EQ(ParseWindowArguments(std::vector<std::string_view>{"--version"}).arguments->kind,
-            Kind::kVersion);
-  EXPECT_TRUE(WindowVersionText().starts_with("trivexa "));
-  EXPECT_NE(WindowHelpText().find("--device N|PATH"), std::string_view::npos);
-}
-
 TEST(CommandLineTest, ASecondLaunchSaysWhenTheRunningWindowIsForAnotherJoystick) {
   TwoJoysticks machine;
   const hid::DeviceChoice two = 2u;
-  EXPECT_EQ(SecondLaunchNotice(machine.platform, std::nullopt, "1-2"), "");
   EXPECT_EQ(SecondLaunchNotice(machine.platform, two, "1-10"), "");
   EXPECT_EQ(SecondLaunchNotice(machine.platform, two, "1-2"),
             "the running window is for joystick 1, port 1-2, not joystick 2, port 1-10; close "
             "it first to choose another.");
-  EXPECT_EQ(SecondLaunchNotice(machine.platform, two, ""),
-            "the running window is for the first joystick it finds, not joystick 2, port 1-10; "
-            "close it first to choose another.");
   EXPECT_EQ(SecondLaunchNotice(machine.platform, hid::DeviceChoice(7u), "1-2"),
             "no joystick 7; present: 1 (port 1-2, /dev/hidraw2), 2 (port 1-10, /dev/hidraw1). "
             "The running window stays as it is.");
