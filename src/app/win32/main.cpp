@@ -1,4 +1,6 @@
 #include <windows.h>
+// After windows.h, which it needs; WIN32_LEAN_AND_MEAN leaves it out.
+#include <shellapi.h>
 
 #include <cstdio>
 #include <memory>
