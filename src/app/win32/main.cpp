@@ -2,7 +2,6 @@
 // After windows.h, which it needs; WIN32_LEAN_AND_MEAN leaves it out.
 #include <shellapi.h>
 
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -21,11 +20,39 @@
 
 namespace {
 
-// A start refused before the window: on standard error where there is one
-// (a console or a pipe), and in a box, which a start from the menu shows.
+// A window program has no console of its own. Its text goes to a file or a
+// pipe its output was sent to, else to the console of the cmd.exe or
+// PowerShell that started it. False when there is neither (a start from
+// Explorer or the menu).
+bool TellUser(DWORD stream, std::string_view text) {
+  HANDLE handle = GetStdHandle(stream);
+  const bool inherited = handle != nullptr && handle != INVALID_HANDLE_VALUE &&
+                         GetFileType(handle) != FILE_TYPE_UNKNOWN;
+  if (!inherited) {
+    if (!AttachConsole(ATTACH_PARENT_PROCESS)) return false;
+    handle = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  }
+  DWORD mode = 0;
+  DWORD written = 0;
+  bool told = false;
+  if (GetConsoleMode(handle, &mode)) {
+    const std::wstring wide = trivexa::Widen(text);
+    told = WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+  } else {
+    told = WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  }
+  if (!inherited) {
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    FreeConsole();
+  }
+  return told;
+}
+
+// A start refused before the window: on standard error where there is one,
+// and in a box, which a start from the menu shows.
 int Refuse(const trivexa::app::StartRefusal& refusal) {
-  std::fprintf(stderr, "trivexa: %s\n", refusal.message.c_str());
-  std::fflush(stderr);
+  TellUser(STD_ERROR_HANDLE, "trivexa: " + refusal.message + "\n");
   MessageBoxW(nullptr, trivexa::Widen(refusal.message).c_str(), L"Trivexa", MB_OK | MB_ICONERROR);
   return refusal.status;
 }
@@ -46,7 +73,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     const std::string text = parsed.arguments->kind == app::WindowArguments::Kind::kHelp
                                  ? std::string(app::WindowHelpText())
                                  : app::WindowVersionText();
-    std::fputs(text.c_str(), stdout);
+    if (!TellUser(STD_OUTPUT_HANDLE, text)) {
+      const std::string_view shown =
+          std::string_view(text).substr(0, text.find_last_not_of('\n') + 1);
+      MessageBoxW(nullptr, Widen(shown).c_str(), L"Trivexa", MB_OK | MB_ICONINFORMATION);
+    }
     return 0;
   }
   const std::optional<hid::DeviceChoice>& device = parsed.arguments->device;
@@ -55,14 +86,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // of this user's session.
   app::InstanceLock guard;
   std::unique_ptr<hid::HidPlatform> platform = hid::MakeSystemHidPlatform();
-  // A second copy ends before it chooses or opens anything, and brings the
-  // running window to the front on its way out.
+  // A second copy opens no window: it brings the running one to the front on
+  // its way out, and says so when that one follows another joystick.
   if (guard.AnotherInstanceRunning()) {
     std::string runningKey;
     if (app::win32::RaiseRunningWindow(&runningKey)) {
       if (const std::string notice = app::SecondLaunchNotice(*platform, device, runningKey);
           !notice.empty()) {
-        std::fprintf(stderr, "trivexa: %s\n", notice.c_str());
+        TellUser(STD_ERROR_HANDLE, "trivexa: " + notice + "\n");
       }
     }
     return 0;

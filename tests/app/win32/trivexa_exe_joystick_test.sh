@@ -192,6 +192,10 @@ app=$!
 window=$(wait_for_window) || { fail "no window within 60 s"; finish; }
 wait_for 30 label_is 0,255,0 || fail "joystick 2 was not found"
 check "title with --device 2" "Trivexa — joystick 2" "$(xdotool getwindowname "$window" 2>/dev/null)"
+case $("$wine_run" "$wine" "$prefix" "$folder/trivexa.exe" --device 1 2>&1 >/dev/null) in
+  *"window is for joystick 2, not joystick 1;"*) echo "ok: a second launch tells the running window's joystick" ;;
+  *) fail "a second launch for joystick 1 said nothing of joystick 2" ;;
+esac
 xdotool windowfocus --sync "$window" 2>/dev/null
 xdotool key Return
 if [ -n "$second" ] && wait_for 10 log_has "firmware $second eeprom="; then
