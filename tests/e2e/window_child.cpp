@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -18,7 +17,6 @@
 #include "app/instance/instance_lock.h"
 #include "app/logic/command_line.h"
 #include "app/qt/mainfrm.h"
-#include "hid/joysticks.h"
 #include "hid/system_hid_platform.h"
 #include "host/clock.h"
 
@@ -61,14 +59,11 @@ int RunWindowChild(int argc, char* argv[]) {
   std::unique_ptr<hid::HidPlatform> platform = hid::MakeSystemHidPlatform();
   SystemClock clock;
   app::InstanceLock instance(app::LockPlace{folder.string()});
-  // "device-2": started as `trivexa --device 2` is.
-  std::optional<hid::NumberedJoystick> chosen;
-  if (scenarioCase == "device-2") {
-    chosen = app::ChooseJoystick(*platform, hid::DeviceChoice(2u)).joystick;
-    if (!chosen) return 6;
-  }
+  std::optional<hid::DeviceChoice> device;  // "device-2": as `trivexa --device 2`
+  if (scenarioCase == "device-2") device = 2u;
   app::Mainfrm window(
-      *platform, clock, instance, [folder] { return folder; }, chosen);
+      *platform, clock, instance, [folder] { return folder; },
+      app::ChooseJoystick(*platform, device).joystick);
   window.Load();
   if (window.ProgramEnded()) return 3;
 
@@ -112,29 +107,17 @@ int RunWindowChild(int argc, char* argv[]) {
       QTimer::singleShot(300, &window, clickExit);
     };
   } else if (scenarioCase == "device-2") {
-    // Writes once the device's values show, then waits out the unplug and
-    // the replug the scenario makes, and leaves once it is back.
+    // Writes, then leaves once the joystick is back from the scenario's unplug.
     act = [&] {
-      std::printf("first-status %s\n", status->text().toStdString().c_str());
-      std::printf("title %s\n", window.windowTitle().toStdString().c_str());
       chooseAndWrite();
       auto* follow = new QTimer(&window);
       QObject::connect(follow, &QTimer::timeout, &window, [&, follow, away = false]() mutable {
         const bool connected = connection->text() == QStringLiteral("Joystick connected");
-        if (!connected && !away) {
-          away = true;
-          Note("unplugged-seen");
-          // The label turns red as the poll fails; the search that waits
-          // for the joystick by name comes with the next tick.
-          QTimer::singleShot(1500, &window, [&] {
-            auto* log = Find<QListWidget>(window, "lstResults");
-            const QString last = log->count() > 0 ? log->item(log->count() - 1)->text() : QString();
-            std::printf("away-log %s\n", last.toStdString().c_str());
-          });
-        } else if (connected && away) {
+        if (connected && away) {
           follow->stop();
           QTimer::singleShot(300, &window, clickExit);
         }
+        away = away || !connected;
       });
       follow->start(20);
     };
@@ -163,7 +146,8 @@ int RunWindowChild(int argc, char* argv[]) {
   });
 
   const int result = QApplication::exec();
-  std::printf("status %s\n", status->text().toStdString().c_str());
+  std::printf("status %s\ntitle %s\n", status->text().toStdString().c_str(),
+              window.windowTitle().toStdString().c_str());
   std::fflush(stdout);
   return result;
 }

@@ -14,8 +14,7 @@ namespace trivexa::fakes {
 // that delivers timer ticks as the fake clock reaches them.
 class AppRig {
  public:
-  // `programFolder` is where JOYSTICK.INI is kept.
-  // `chosen`: the joystick --device named.
+  // `programFolder` is where JOYSTICK.INI is kept; `chosen`, what --device named.
   explicit AppRig(std::filesystem::path programFolder,
                   std::optional<hid::NumberedJoystick> chosen = std::nullopt);
 

@@ -35,11 +35,6 @@ void FakeWindow::SetPositionText(std::string_view text) {
   timeline_.Add(clock_.NowMs(), "position " + position);
 }
 
-void FakeWindow::SetTitle(std::string_view text) {
-  title = text;
-  timeline_.Add(clock_.NowMs(), "title " + title);
-}
-
 void FakeChoiceList::Clear() {
   entries.clear();
   selected = -1;

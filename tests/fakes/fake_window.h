@@ -27,14 +27,15 @@ class FakeWindow final : public WindowOps {
   void SetConnectionLabel(bool isConnected) override;
   void SetStatusText(std::string_view text) override;
   void SetPositionText(std::string_view text) override;
-  void SetTitle(std::string_view text) override;
+  void SetTitle(std::string_view text) override {
+    timeline_.Add(clock_.NowMs(), "title " + std::string(text));
+  }
 
   std::vector<std::string> log;
   int selectedLine = -1;
   bool connected = false;
   std::string status;
   std::string position;
-  std::string title = "Trivexa";
 
  private:
   Timeline& timeline_;

@@ -43,14 +43,10 @@ mkdir -p "$folder" "$second"
 cp "$exe" "$folder/trivexa.exe"
 cp "$exe" "$second/trivexa.exe"
 
-# --version opens no window: it goes into a pipe, or, with nowhere to write
-# (a start from Explorer), into a box that Return closes.
-"$wine_run" "$wine" "$prefix" "$exe" --version | tr -d '\r' | grep -qxE 'trivexa [0-9]+[.][0-9]+[.][0-9]+' &&
-  echo "ok: --version into a pipe" || fail "--version printed no version"
+# --version with nowhere to write (a start from Explorer): a box Return closes.
 (cd "$second" && exec "$wine_run" "$wine" "$prefix" ./trivexa.exe --version >&- 2>&-) &
-copy=$!
-if box=$(wait_for_window) && xdotool windowfocus --sync "$box" key Return &&
-  wait_for_exit "$copy" 30 && [ ! -e "$second/JOYSTICK.INI" ]; then echo "ok: --version in a box"
+if box=$(wait_for_window) && xdotool windowfocus --sync "$box" key Return && wait_for_exit $! 30 &&
+  [ ! -e "$second/JOYSTICK.INI" ]; then echo "ok: --version in a box"
 else fail "--version without an output showed no box that Return closes"; fi
 
 (cd "$folder" && exec "$wine_run" "$wine" "$prefix" ./trivexa.exe) &
