@@ -1,7 +1,6 @@
 #include "cli/arguments.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "cli/setting_values.h"
 #include "host/text.h"
@@ -27,28 +26,6 @@ constexpr std::array<CommandName, 7> kCommands = {{
 
 ParsedArguments Usage(std::string message) {
   return {std::nullopt, std::move(message) + "\nTry 'trivexactl --help'."};
-}
-
-// Digits name a joystick by its number, anything else by its path.
-std::optional<DeviceChoice> ParseDevice(std::string_view text, std::string& error) {
-  if (text.empty() || text.starts_with('-')) {
-    error = "--device needs a joystick's number or path, as 'trivexactl list' shows them";
-    return std::nullopt;
-  }
-  if (!AllDecimalDigits(text)) {
-    return DeviceChoice(std::string(text));
-  }
-  unsigned number = 0;
-  const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), number);
-  if (failure != std::errc()) {
-    error = "--device " + std::string(text) + ": too large for a joystick's number";
-    return std::nullopt;
-  }
-  if (number == 0) {
-    error = "--device " + std::string(text) + ": joysticks are numbered from 1";
-    return std::nullopt;
-  }
-  return DeviceChoice(number);
 }
 
 }  // namespace
@@ -174,7 +151,7 @@ ParsedArguments ParseArguments(std::span<const std::string_view> arguments) {
       }
       if (invocation.device) return Usage("--device given twice");
       std::string error;
-      invocation.device = ParseDevice(text, error);
+      invocation.device = hid::ParseDeviceChoice(text, error);
       if (!invocation.device) return Usage(error);
       continue;
     }

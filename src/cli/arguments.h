@@ -7,9 +7,14 @@
 #include <string>
 #include <string_view>
 
-#include "cli/joysticks.h"
+#include "hid/joysticks.h"
 
 namespace trivexa::cli {
+
+using hid::DeviceChoice;
+using hid::JoystickPlace;
+using hid::JoystickTarget;
+using hid::NumberedJoystick;
 
 enum class CommandKind { kHelp, kVersion, kList, kStatus, kWrite, kWatch, kUdevRule, kReport };
 

@@ -11,7 +11,6 @@
 
 #include "cli/arguments.h"
 #include "cli/diagnosis.h"
-#include "cli/joysticks.h"
 #include "hid/hid_platform.h"
 #include "host/clock.h"
 #include "settings/settings_store.h"

@@ -44,7 +44,7 @@ void NumberTheJoysticks(std::vector<InterfaceInfo>& interfaces) {
   for (const InterfaceInfo& info : interfaces) {
     if (info.IsJoystick()) places.push_back({info.path, info.port});
   }
-  for (const NumberedJoystick& joystick : NumberJoysticks(std::move(places))) {
+  for (const NumberedJoystick& joystick : hid::NumberJoysticks(std::move(places))) {
     for (InterfaceInfo& info : interfaces) {
       if (info.path == joystick.place.path) info.number = joystick.number;
     }

@@ -58,21 +58,12 @@ int ClaimJoystick(std::string_view command, Environment& environment) {
 bool ResolveChoice(const Invocation& invocation, Environment& environment,
                    std::optional<NumberedJoystick>& chosen) {
   if (!invocation.device) return true;
-  const std::vector<NumberedJoystick> present = PresentJoysticks(environment.platform);
-  if (const NumberedJoystick* found = FindChoice(present, *invocation.device)) {
+  const std::vector<NumberedJoystick> present = hid::PresentJoysticks(environment.platform);
+  if (const NumberedJoystick* found = hid::FindChoice(present, *invocation.device)) {
     chosen = *found;
     return true;
   }
-  const unsigned* number = std::get_if<unsigned>(&*invocation.device);
-  environment.err << "trivexactl: no joystick "
-                  << (number != nullptr
-                          ? std::to_string(*number)
-                          : "at " + TerminalText(std::get<std::string>(*invocation.device)));
-  if (present.empty()) {
-    environment.err << "; none is present (USB 0079:0026).\n";
-  } else {
-    environment.err << "; present: " << DescribeJoysticks(present) << ".\n";
-  }
+  environment.err << "trivexactl: " << hid::NoSuchJoystick(*invocation.device, present) << "\n";
   return false;
 }
 

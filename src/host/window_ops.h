@@ -22,6 +22,8 @@ class WindowOps {
   virtual void SetConnectionLabel(bool connected) = 0;
   virtual void SetStatusText(std::string_view text) = 0;
   virtual void SetPositionText(std::string_view text) = 0;
+  // The title bar, which screen readers take as the window's name.
+  virtual void SetTitle(std::string_view title) = 0;
 };
 
 }  // namespace trivexa

@@ -19,6 +19,7 @@ class NoWindow final : public WindowOps {
   void SetConnectionLabel(bool) override {}
   void SetStatusText(std::string_view) override {}
   void SetPositionText(std::string_view) override {}
+  void SetTitle(std::string_view) override {}
 };
 
 }  // namespace

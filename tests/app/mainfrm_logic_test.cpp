@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/logic/command_line.h"
 #include "app/logic/save_failure.h"
 #include "fakes/app_rig.h"
 #include "fakes/temp_dir.h"
@@ -432,6 +433,38 @@ std::string DoorName(const ::testing::TestParamInfo<bool>& door) {
   return door.param ? "ExitButton" : "CloseBox";
 }
 INSTANTIATE_TEST_SUITE_P(BothDoors, ShutdownTest, ::testing::Bool(), DoorName);
+
+// --device 2 while it is away: waited for by name, the other one never
+// taken, found again in its port under a new node.
+TEST(ChosenJoystickTest, TheChosenJoystickIsWaitedForAndFoundAgainInItsPort) {
+  fakes::TempDir dir;
+  fakes::AppRig rig(dir.path(), hid::NumberedJoystick{2, {"/dev/hidraw1", "1-2"}});
+  rig.platform.AddJoystick().port = "1-1";
+  rig.platform.AddJoystick().port = "1-2";
+  rig.platform.Unplug(1);
+  rig.logic.Form_Load();
+  rig.NextTick();
+  EXPECT_EQ(rig.window.log.back(), "  Waiting for joystick 2, port 1-2");
+  rig.platform.AddJoystick().port = "1-2";  // as /dev/hidraw2
+  rig.NextTick();
+  EXPECT_EQ(rig.logic.Link().devicePath, "/dev/hidraw2");
+}
+
+// Without --device the title names the joystick only beside another.
+TEST_F(MainfrmLogicTest, TheTitleNamesTheJoystickTakenWhenSeveralArePresent) {
+  rig_.platform.AddJoystick().port = "1-3";
+  rig_.platform.AddJoystick().port = "1-1";
+  Load();
+  rig_.NextTick();
+  EXPECT_EQ(FollowedKey(rig_.logic.Following()), "1-3");
+  rig_.platform.Unplug(1);
+  rig_.platform.Unplug(0);
+  rig_.NextTick();
+  rig_.platform.Replug(0);
+  rig_.NextTick();
+  EXPECT_EQ(rig_.timeline.Texts({"title"}),
+            (Lines{"title Trivexa \u2014 joystick 2, port 1-3", "title Trivexa"}));
+}
 
 TEST_F(MainfrmLogicTest, ALogOfMoreThanAHundredLinesIsClearedAfterARead) {
   LoadConnected();

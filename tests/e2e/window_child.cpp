@@ -12,9 +12,11 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/instance/instance_lock.h"
+#include "app/logic/command_line.h"
 #include "app/qt/mainfrm.h"
 #include "hid/system_hid_platform.h"
 #include "host/clock.h"
@@ -58,7 +60,11 @@ int RunWindowChild(int argc, char* argv[]) {
   std::unique_ptr<hid::HidPlatform> platform = hid::MakeSystemHidPlatform();
   SystemClock clock;
   app::InstanceLock instance(app::LockPlace{folder.string()});
-  app::Mainfrm window(*platform, clock, instance, [folder] { return folder; });
+  std::optional<hid::DeviceChoice> device;  // "device-2": as `trivexa --device 2`
+  if (scenarioCase == "device-2") device = 2u;
+  app::Mainfrm window(
+      *platform, clock, instance, [folder] { return folder; },
+      app::ChooseJoystick(*platform, device).joystick);
   window.Load();
   if (window.ProgramEnded()) return 3;
 
@@ -114,6 +120,21 @@ int RunWindowChild(int argc, char* argv[]) {
       chooseAndWrite();
       QTimer::singleShot(300, &window, clickExit);
     };
+  } else if (scenarioCase == "device-2") {
+    // Writes, then leaves once the joystick is back from the scenario's unplug.
+    act = [&] {
+      chooseAndWrite();
+      auto* follow = new QTimer(&window);
+      QObject::connect(follow, &QTimer::timeout, &window, [&, follow, away = false]() mutable {
+        const bool connected = connection->text() == QStringLiteral("Joystick connected");
+        if (connected && away) {
+          follow->stop();
+          QTimer::singleShot(300, &window, clickExit);
+        }
+        away = away || !connected;
+      });
+      follow->start(20);
+    };
   } else {
     return 2;
   }
@@ -139,7 +160,8 @@ int RunWindowChild(int argc, char* argv[]) {
   });
 
   const int result = QApplication::exec();
-  std::printf("status %s\n", status->text().toStdString().c_str());
+  std::printf("status %s\ntitle %s\n", status->text().toStdString().c_str(),
+              window.windowTitle().toStdString().c_str());
   std::fflush(stdout);
   return result;
 }

@@ -35,6 +35,7 @@ std::string SelfPath() { return std::filesystem::read_symlink("/proc/self/exe").
 struct ChildRun {
   std::map<std::string, double> events;  // "click-write" -> ms
   std::string statusLine;
+  std::string title;
   std::vector<LogEntry> log;
   std::optional<int> exitStatus;
   std::string output;
@@ -55,6 +56,8 @@ ChildRun RunChild(const std::string& scenarioCase, const std::string& scenario,
     } else if (const std::size_t space = line.find(' ');
                line.rfind("click-", 0) == 0 && space != std::string::npos) {
       result.events[line.substr(0, space)] = std::stod(line.substr(space + 1));
+    } else if (line.rfind("title ", 0) == 0) {
+      result.title = line.substr(6);
     }
   }
   return result;
@@ -180,6 +183,22 @@ TEST_F(WindowE2eTest, AReplayedReportShowsTheSameFirstSeconds) {
         << original.output;
     EXPECT_EQ(shown(replayed), shown(original)) << replay;
   }
+}
+
+// Two joysticks with different EEPROMs, the window for the second, which is
+// unplugged and back: the child leaves then, showing the values it wrote.
+TEST_F(WindowE2eTest, DeviceTwoShowsWritesAndClosesOnlyTheSecondAndWaitsForItAlone) {
+  const ChildRun run = RunChild("device-2",
+                                "hidraw 0 vendor=0x0079 product=0x0026 firmware\n"
+                                "hidraw 1 vendor=0x0079 product=0x0026 firmware eeprom=2,3,1,0\n"
+                                "unplug 1 after=0x3a*1+1500\nreplug 1 after=unplug+4000\n",
+                                folder_);
+  ASSERT_EQ(run.exitStatus, 0) << run.output;
+  EXPECT_EQ(run.title, "Trivexa \u2014 joystick 2, port 1-2");
+  EXPECT_EQ(run.statusLine, "Current Status: 5.0deg, +5, 6, 50ms, X= 128,Y= 127");
+  EXPECT_TRUE(Calls(run.log, "hidraw0").empty());  // not even while the second is away
+  EXPECT_EQ(Writes(run.log, "hidraw1", kWriteConfig).size(), 1u);
+  EXPECT_EQ(Writes(run.log, "hidraw1", kClose).size(), 1u);
 }
 
 }  // namespace

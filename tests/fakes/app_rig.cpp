@@ -2,7 +2,7 @@
 
 namespace trivexa::fakes {
 
-AppRig::AppRig(std::filesystem::path programFolder)
+AppRig::AppRig(std::filesystem::path programFolder, std::optional<hid::NumberedJoystick> chosen)
     : folder(std::move(programFolder)),
       logic(app::MainfrmParts{
           window,
@@ -13,6 +13,7 @@ AppRig::AppRig(std::filesystem::path programFolder)
           instance,
           program,
           [this] { return folder.string(); },
+          std::move(chosen),
       }) {}
 
 bool AppRig::NextTick() {

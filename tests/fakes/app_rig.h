@@ -14,8 +14,9 @@ namespace trivexa::fakes {
 // that delivers timer ticks as the fake clock reaches them.
 class AppRig {
  public:
-  // `programFolder` is where JOYSTICK.INI is kept.
-  explicit AppRig(std::filesystem::path programFolder);
+  // `programFolder` is where JOYSTICK.INI is kept; `chosen`, what --device named.
+  explicit AppRig(std::filesystem::path programFolder,
+                  std::optional<hid::NumberedJoystick> chosen = std::nullopt);
 
   // Fires every tick due up to `atMs`, moving the clock to each; the clock
   // ends at `atMs` (or later, when a handler ran past it).

@@ -15,7 +15,7 @@ namespace trivexa::fakes {
 
 // The window's log and labels, recording every change in the timeline:
 // "log <line>", "select <n>", "clear log", "label connected|unconnected",
-// "status <text>", "position <text>".
+// "status <text>", "position <text>", "title <text>".
 class FakeWindow final : public WindowOps {
  public:
   FakeWindow(Timeline& timeline, const Clock& clock) : timeline_(timeline), clock_(clock) {}
@@ -27,6 +27,9 @@ class FakeWindow final : public WindowOps {
   void SetConnectionLabel(bool isConnected) override;
   void SetStatusText(std::string_view text) override;
   void SetPositionText(std::string_view text) override;
+  void SetTitle(std::string_view text) override {
+    timeline_.Add(clock_.NowMs(), "title " + std::string(text));
+  }
 
   std::vector<std::string> log;
   int selectedLine = -1;

@@ -2,14 +2,38 @@
 
 #include <utility>
 
+#include "app/logic/command_line.h"
+#include "app/logic/mainfrm_definition.h"
 #include "protocol/pauses.h"
 
 namespace trivexa::app {
 
 MainfrmLogic::MainfrmLogic(MainfrmParts parts)
     : parts_(std::move(parts)),
-      session_(parts_.platform, parts_.window, parts_.clock,
-               [this](const protocol::Received& received) { ShowRead(received); }) {}
+      joysticks_(parts_.platform, parts_.chosen),
+      session_(joysticks_, parts_.window, parts_.clock,
+               [this](const protocol::Received& received) { ShowRead(received); }),
+      shown_(parts_.chosen),
+      title_(kMainfrmWindow.caption) {}
+
+void MainfrmLogic::ShowTitle() {
+  const std::string title = WindowTitle(shown_ ? &*shown_ : nullptr);
+  if (title == title_) return;
+  title_ = title;
+  parts_.window.SetTitle(title_);
+}
+
+std::optional<hid::NumberedJoystick> MainfrmLogic::Following() const {
+  if (parts_.chosen) return parts_.chosen;
+  return session_.Connected() ? joysticks_.Connected() : std::nullopt;
+}
+
+void MainfrmLogic::NameConnectedJoystick() {
+  if (parts_.chosen) return;
+  const std::size_t present = joysticks_.Identify(session_.Link().devicePath);
+  shown_ = present > 1 ? joysticks_.Connected() : std::nullopt;
+  ShowTitle();
+}
 
 void MainfrmLogic::ShowRead(const protocol::Received& received) {
   if (received.reply) {
@@ -29,6 +53,7 @@ void MainfrmLogic::Form_Load() {
   settings::LoadSettings(settings_, parts_.programFolder);
   settings::FillChoiceLists(settings_, parts_.combos);
   parts_.window.SetStatusText(STATUS_PLACEHOLDER);
+  ShowTitle();
   parts_.program.ShowWindow();
 }
 
@@ -43,10 +68,18 @@ void MainfrmLogic::Timer1_Timer() {
   parts_.window.SetConnectionLabel(false);
   parts_.window.SetStatusText(STATUS_PLACEHOLDER);
   parts_.window.SetPositionText("");
-  if (!session_.Find()) return;
+  if (!session_.Find()) {
+    // Another joystick may be there, but it is never taken in its place.
+    if (parts_.chosen) {
+      parts_.window.AppendLog("  Waiting for " + hid::JoystickName(*parts_.chosen));
+      parts_.window.SelectLastLog();
+    }
+    return;
+  }
 
   parts_.timer.SetEnabled(false);
   session_.RunConnectionSequence();
+  if (session_.Connected()) NameConnectedJoystick();
   parts_.timer.SetEnabled(true);
 }
 

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "app/logic/poll_timer.h"
 #include "hid/device_link.h"
 #include "hid/hid_platform.h"
+#include "hid/joysticks.h"
 #include "host/clock.h"
 #include "host/instance_guard.h"
 #include "host/window_ops.h"
@@ -45,6 +48,10 @@ struct MainfrmParts {
   InstanceGuard& instance;
   ProgramControl& program;
   settings::ProgramFolder programFolder;
+  // The joystick --device chose: the window then looks only at its USB port
+  // (its path where the port is not known) and names it in the title bar.
+  // Nothing: the first joystick found, named only when several are present.
+  std::optional<hid::NumberedJoystick> chosen = std::nullopt;
 };
 
 // The window's handlers, free of any toolkit. Each runs to its end before
@@ -62,15 +69,28 @@ class MainfrmLogic {
 
   const settings::JoystickSettings& Settings() const { return settings_; }
   const hid::DeviceLink& Link() const { return session_.Link(); }
+  // The joystick the window is for: the chosen one, or the one connected
+  // when several are present; nothing otherwise.
+  const std::optional<hid::NumberedJoystick>& Shown() const { return shown_; }
+  // The joystick the window follows: the chosen one, or the one connected;
+  // nothing while it waits for the first one found.
+  std::optional<hid::NumberedJoystick> Following() const;
 
  private:
   void CloseLink();
   // Each read's reply goes to its label; a long log is cleared.
   void ShowRead(const protocol::Received& received);
+  // After a connection without a chosen joystick: which one it is, in the
+  // title bar, when there are several to tell apart.
+  void NameConnectedJoystick();
+  void ShowTitle();
 
   MainfrmParts parts_;
   settings::JoystickSettings settings_;
+  hid::JoystickTarget joysticks_;
   protocol::Session session_;
+  std::optional<hid::NumberedJoystick> shown_;
+  std::string title_;
   bool closed_ = false;
 };
 

@@ -214,6 +214,12 @@ void ActivationListener::Read(Connection& connection) {
     // A launch hangs up only once it has given up waiting (this window was
     // stopped, say) and ended its busy cursor itself: its request is stale.
     const bool stale = HungUp(connection.fd);
+    if (tokens && !stale && answer_) {
+      // A few bytes into an empty socket buffer: this never waits.
+      const std::string reply = answer_() + '\n';
+      static_cast<void>(
+          ::send(connection.fd, reply.data(), reply.size(), MSG_NOSIGNAL | MSG_DONTWAIT));
+    }
     Drop(connection);
     if (tokens && !stale) show_(*tokens);
     return;
@@ -235,7 +241,8 @@ void ActivationListener::Drop(const Connection& connection) {
   connections_.erase(found);
 }
 
-bool AskRunningCopyToShow(const std::string& folder, const LaunchTokens& tokens) {
+bool AskRunningCopyToShow(const std::string& folder, const LaunchTokens& tokens,
+                          std::string* answer) {
   const auto deadline = Clock::now() + kAskTime;
   const int folderFd = OpenFolder(folder);
   if (folderFd < 0) return false;
@@ -259,13 +266,17 @@ bool AskRunningCopyToShow(const std::string& folder, const LaunchTokens& tokens)
       if (wrote < 0 && errno != EAGAIN && errno != EINTR) break;
       if (wrote > 0) sent += wrote;
     }
-    // The running copy closes the connection once it has read the request.
-    char ignored = 0;
+    // The running copy answers, then closes the connection once it has
+    // read the request.
+    std::string received;
+    char buffer[256];
     while (sent == request.size() && !read && WaitFor(fd, POLLIN, deadline)) {
-      const ssize_t got = ::read(fd, &ignored, 1);
+      const ssize_t got = ::read(fd, buffer, sizeof buffer);
+      if (got > 0 && received.size() < kMaxRequestSize) received.append(buffer, got);
       read = got == 0 || (got < 0 && errno == ECONNRESET);
       if (got < 0 && errno != EAGAIN && errno != EINTR) break;
     }
+    if (read && answer != nullptr) *answer = received.substr(0, received.find('\n'));
   }
   if (fd >= 0) ::close(fd);
   ::close(folderFd);

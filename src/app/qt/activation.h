@@ -37,6 +37,9 @@ class ActivationListener final : public QObject {
   };
   using Show = std::function<void(const LaunchTokens&)>;
   using Warn = std::function<void(const std::string&)>;
+  // The running window's answer to a request, sent back before the
+  // connection closes: which joystick it is for.
+  using Answer = std::function<std::string()>;
 
   // `show` runs on the window's thread for each complete, well-formed
   // request. `warn` hears, once, why no second launch can reach the window;
@@ -44,6 +47,7 @@ class ActivationListener final : public QObject {
   ActivationListener(std::string folder, Show show, Limits limits, Warn warn = {});
   ActivationListener(std::string folder, Show show)
       : ActivationListener(std::move(folder), std::move(show), Limits{}) {}
+  void SetAnswer(Answer answer) { answer_ = std::move(answer); }
   ~ActivationListener() override;
   ActivationListener(const ActivationListener&) = delete;
   ActivationListener& operator=(const ActivationListener&) = delete;
@@ -65,6 +69,7 @@ class ActivationListener final : public QObject {
   Show show_;
   Limits limits_;
   Warn warn_;
+  Answer answer_;
   bool warned_ = false;
   int folderFd_ = -1;
   int listenFd_ = -1;
@@ -78,7 +83,9 @@ class ActivationListener final : public QObject {
 // Tells the running copy in `folder` to come to the front, with `tokens`.
 // Waits at most about a second, until the running copy has read the request
 // (it reads it when its handler in progress ends); false when nobody
-// listens or the request was not read.
-bool AskRunningCopyToShow(const std::string& folder, const LaunchTokens& tokens);
+// listens or the request was not read. `answer`, when given, receives what
+// the running copy answered (empty from a copy that answers nothing).
+bool AskRunningCopyToShow(const std::string& folder, const LaunchTokens& tokens,
+                          std::string* answer = nullptr);
 
 }  // namespace trivexa::app

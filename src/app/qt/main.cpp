@@ -1,11 +1,16 @@
 #include <QApplication>
+#include <QMessageBox>
 #include <csignal>
+#include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "app/instance/instance_lock.h"
+#include "app/logic/command_line.h"
 #include "app/qt/activation.h"
 #include "app/qt/close_at_exit.h"
 #include "app/qt/desktop_launch.h"
@@ -26,6 +31,32 @@ namespace {
 // the window once it is built.
 void TellUser(std::string_view line) { trivexa::PrintNotice("trivexa: ", line); }
 
+// A start refused before the window: on standard error for a terminal, in
+// a box for a start from the desktop's menu, where nobody sees a terminal.
+int Refuse(const trivexa::app::StartRefusal& refusal) {
+  trivexa::PrintNotice("trivexa: ", refusal.message);
+  QMessageBox box(QMessageBox::Critical, QStringLiteral("Trivexa"),
+                  QString::fromStdString(refusal.message), QMessageBox::Ok);
+  box.setAccessibleName(QStringLiteral("Trivexa cannot start"));
+  box.exec();
+  return refusal.status;
+}
+
+std::vector<std::string_view> Arguments(int argc, char* argv[]) {
+  return std::vector<std::string_view>(argv + 1, argv + argc);
+}
+
+// --help and --version, which need no display; false for anything else.
+bool Answered(const trivexa::app::ParsedWindowArguments& parsed) {
+  using Kind = trivexa::app::WindowArguments::Kind;
+  if (!parsed.arguments || parsed.arguments->kind == Kind::kRun) return false;
+  const std::string text = parsed.arguments->kind == Kind::kHelp
+                               ? std::string(trivexa::app::WindowHelpText())
+                               : trivexa::app::WindowVersionText();
+  std::fputs(text.c_str(), stdout);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -38,8 +69,15 @@ int main(int argc, char* argv[]) {
   std::signal(SIGPIPE, SIG_IGN);
   // Before Qt's X11 back-end takes the startup id out of the environment.
   const trivexa::app::LaunchTokens launch = trivexa::app::LaunchTokensFromEnvironment();
+  // Before Qt, which needs a display; Qt's own options come out below.
+  if (Answered(trivexa::app::ParseWindowArguments(Arguments(argc, argv)))) return 0;
   trivexa::app::KeepRootFromStartingASessionBus();
   QApplication application(argc, argv);
+  const trivexa::app::ParsedWindowArguments parsed =
+      trivexa::app::ParseWindowArguments(Arguments(argc, argv));
+  if (Answered(parsed)) return 0;
+  if (!parsed.arguments) return Refuse(parsed.refusal);
+  const std::optional<trivexa::hid::DeviceChoice>& device = parsed.arguments->device;
   QApplication::setApplicationName(QStringLiteral("Trivexa"));
   // The desktop entry's name is the window's Wayland app id, so docks and
   // task bars tie the window to its launcher and icon.
@@ -56,21 +94,31 @@ int main(int argc, char* argv[]) {
       },
       trivexa::hid::SystemAccessFix(trivexa::settings::ExecutableFolder()));
   trivexa::app::InstanceLock instance;
-  trivexa::app::Mainfrm window(platform, clock, instance,
-                               [] { return trivexa::settings::SettingsFolder(); });
-  explainOnWindow = [&window](std::string_view line) { window.ExplainUnopenedJoystick(line); };
-
-  window.Load();
-  // A second copy ends inside the load handler, before anything is shown;
-  // the running one comes to the front instead.
-  if (window.ProgramEnded()) {
-    if (!trivexa::app::AskRunningCopyToShow(instance.Place().name, launch)) {
+  // A second copy ends before it chooses or opens anything; the running one
+  // comes to the front instead, whatever this one asked for.
+  if (instance.AnotherInstanceRunning()) {
+    std::string runningKey;
+    if (!trivexa::app::AskRunningCopyToShow(instance.Place().name, launch, &runningKey)) {
       TellUser("another copy runs but did not answer; its window stays where it is");
       // Nobody else ends the launcher's busy cursor now.
       trivexa::app::EndStartupNotice(launch.startupId);
+    } else if (const std::string notice =
+                   trivexa::app::SecondLaunchNotice(*system, device, runningKey);
+               !notice.empty()) {
+      TellUser(notice);
     }
     return 0;
   }
+  // Nothing is sent to any joystick before the choice stands.
+  trivexa::app::ChosenJoystick chosen = trivexa::app::ChooseJoystick(*system, device);
+  if (chosen.refusal.status != 0) return Refuse(chosen.refusal);
+  trivexa::app::Mainfrm window(
+      platform, clock, instance, [] { return trivexa::settings::SettingsFolder(); },
+      std::move(chosen.joystick));
+  explainOnWindow = [&window](std::string_view line) { window.ExplainUnopenedJoystick(line); };
+
+  window.Load();
+  if (window.ProgramEnded()) return 0;
   std::optional<trivexa::app::ActivationListener> activation;
   if (instance.Held()) {
     activation.emplace(instance.Place().name, [&window](const trivexa::app::LaunchTokens& tokens) {
@@ -79,6 +127,8 @@ int main(int argc, char* argv[]) {
       trivexa::app::ActivateAtLaunchTime(window, tokens.startupId);
       trivexa::app::EndStartupNotice(tokens.startupId);
     });
+    activation->SetAnswer(
+        [&window] { return trivexa::app::FollowedKey(window.FollowedJoystick()); });
   }
   // Log-out, Ctrl+C and a closed terminal close the window as its close box
   // does: the device hears the close command, and the exit status is 0.

@@ -127,7 +127,7 @@ constexpr Qt::WindowFlags kFrameFlags =
 }  // namespace
 
 Mainfrm::Mainfrm(hid::HidPlatform& platform, Clock& clock, InstanceGuard& instance,
-                 settings::ProgramFolder programFolder)
+                 settings::ProgramFolder programFolder, std::optional<hid::NumberedJoystick> chosen)
     : QWidget(nullptr, kFrameFlags) {
   InstallWindowAccessibility();
   ListShownChildrenOnly(*this);
@@ -154,7 +154,8 @@ Mainfrm::Mainfrm(hid::HidPlatform& platform, Clock& clock, InstanceGuard& instan
       platform,
       instance,
       *this,
-      std::move(programFolder)});
+      std::move(programFolder),
+      std::move(chosen)});
 
   BindEvents();
 }

@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "app/logic/mainfrm_logic.h"
@@ -25,8 +26,10 @@ class Mainfrm final : public QWidget, private ProgramControl {
   Q_OBJECT
 
  public:
+  // `chosen`: the joystick --device named, the only one the window takes.
   Mainfrm(hid::HidPlatform& platform, Clock& clock, InstanceGuard& instance,
-          settings::ProgramFolder programFolder);
+          settings::ProgramFolder programFolder,
+          std::optional<hid::NumberedJoystick> chosen = std::nullopt);
   ~Mainfrm() override;
 
   // Runs the load handler: refuses a second copy, restores the settings and
@@ -41,6 +44,8 @@ class Mainfrm final : public QWidget, private ProgramControl {
   // A second launch asked for the window: it comes to the front, or, where
   // the window manager refuses the focus, asks for the user's attention.
   void BringToFront();
+  // The joystick the window follows (see MainfrmLogic::Following).
+  std::optional<hid::NumberedJoystick> FollowedJoystick() const { return logic_->Following(); }
   // Says on the window why a joystick that is present cannot be opened.
   void ExplainUnopenedJoystick(std::string_view notice) {
     windowOps_->ExplainUnopenedJoystick(notice);

@@ -82,6 +82,12 @@ void QtWindowOps::SetStatusText(std::string_view text) { status_.setText(ToQStri
 
 void QtWindowOps::SetPositionText(std::string_view text) { position_.setText(ToQString(text)); }
 
+// The window's accessible name follows its title, so a screen reader names
+// the joystick with the window.
+void QtWindowOps::SetTitle(std::string_view title) {
+  log_.window()->setWindowTitle(ToQString(title));
+}
+
 void ComboChoiceList::Append(std::string_view text) { combo_.addItem(ToQString(text)); }
 
 bool ComboChoiceList::Select(int index) {

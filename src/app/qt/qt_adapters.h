@@ -45,6 +45,7 @@ class QtWindowOps final : public WindowOps {
   void SetConnectionLabel(bool connected) override;
   void SetStatusText(std::string_view text) override;
   void SetPositionText(std::string_view text) override;
+  void SetTitle(std::string_view title) override;
 
   // Why a joystick the system sees cannot be opened, and the fix, on the
   // connection label (its tooltip, and its description for screen readers)

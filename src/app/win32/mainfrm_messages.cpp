@@ -2,6 +2,7 @@
 #include <string>
 #include <utility>
 
+#include "app/logic/command_line.h"
 #include "app/logic/save_failure.h"
 #include "app/win32/dpi.h"
 #include "app/win32/mainfrm_window.h"
@@ -76,6 +77,10 @@ LRESULT Mainfrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                     MB_OK | MB_ICONWARNING);
       }
       return 0;
+    case kFollowedJoystickMessage: {
+      const std::string key = FollowedKey(logic_->Following());
+      return key.empty() ? 0 : GlobalAddAtomW(Widen(key).c_str());
+    }
     case WM_DESTROY:
       window_ = nullptr;
       PostQuitMessage(0);

@@ -14,7 +14,7 @@ constexpr const ControlDefinition& kTimer1 = kMainfrmControls[MainfrmControlInde
 }  // namespace
 
 Mainfrm::Mainfrm(HINSTANCE instance, hid::HidPlatform& platform, Clock& clock, InstanceGuard& guard,
-                 settings::ProgramFolder programFolder)
+                 settings::ProgramFolder programFolder, std::optional<hid::NumberedJoystick> chosen)
     : instance_(instance) {
   window_ = CreateWindowShell();
   // Laid out for the monitor the window is on.
@@ -29,8 +29,8 @@ Mainfrm::Mainfrm(HINSTANCE instance, hid::HidPlatform& platform, Clock& clock, I
   const auto connectionFont =
       reinterpret_cast<HFONT>(SendMessageW(Control(kLabelUsbConnect), WM_GETFONT, 0, 0));
   connection_ = std::make_unique<ConnectionLabel>(Control(kLabelUsbConnect), connectionFont);
-  windowOps_ =
-      std::make_unique<Win32WindowOps>(*connection_, Control(kLabelJoyState), Control(kLabelXy));
+  windowOps_ = std::make_unique<Win32WindowOps>(window_, *connection_, Control(kLabelJoyState),
+                                                Control(kLabelXy));
   for (std::size_t list = 0; list < kListIds.size(); ++list) {
     choiceLists_[list] = std::make_unique<ComboChoiceList>(Control(kListIds[list]));
   }
@@ -43,7 +43,8 @@ Mainfrm::Mainfrm(HINSTANCE instance, hid::HidPlatform& platform, Clock& clock, I
       platform,
       guard,
       *this,
-      std::move(programFolder)});
+      std::move(programFolder),
+      std::move(chosen)});
 
   // The label sizes itself to its text from the start, so its state at load
   // is exactly its "not connected" state.

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,8 +24,10 @@ namespace trivexa::app::win32 {
 // them.
 class Mainfrm final : private ProgramControl {
  public:
+  // `chosen`: the joystick --device named, the only one the window takes.
   Mainfrm(HINSTANCE instance, hid::HidPlatform& platform, Clock& clock, InstanceGuard& guard,
-          settings::ProgramFolder programFolder);
+          settings::ProgramFolder programFolder,
+          std::optional<hid::NumberedJoystick> chosen = std::nullopt);
   ~Mainfrm() override;
   Mainfrm(const Mainfrm&) = delete;
   Mainfrm& operator=(const Mainfrm&) = delete;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/win32/window_ids.h"
+#include "host/text.h"
 
 namespace trivexa::app::win32 {
 namespace {
@@ -37,12 +38,28 @@ bool SameUser(HWND window) {
                   reinterpret_cast<const TOKEN_USER*>(ours.data())->User.Sid) != FALSE;
 }
 
+// Asked before the window is raised; a window busy in a long handler has a
+// second to answer.
+std::string FollowedKeyOf(HWND window) {
+  DWORD_PTR atom = 0;
+  if (SendMessageTimeoutW(window, kFollowedJoystickMessage, 0, 0, SMTO_ABORTIFHUNG, 1000, &atom) ==
+          0 ||
+      atom == 0) {
+    return {};
+  }
+  wchar_t name[256] = {};
+  const UINT length = GlobalGetAtomNameW(static_cast<ATOM>(atom), name, 256);
+  GlobalDeleteAtom(static_cast<ATOM>(atom));
+  return Narrow(std::wstring_view(name, length));
+}
+
 }  // namespace
 
-bool RaiseRunningWindow() {
+bool RaiseRunningWindow(std::string* followedKey) {
   for (HWND window = FindWindowExW(nullptr, nullptr, kMainfrmClass, nullptr); window != nullptr;
        window = FindWindowExW(nullptr, window, kMainfrmClass, nullptr)) {
     if (!SameUser(window)) continue;
+    if (followedKey != nullptr) *followedKey = FollowedKeyOf(window);
     if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
     if (!SetForegroundWindow(window)) {
       FLASHWINFO flash{sizeof flash, window, FLASHW_ALL | FLASHW_TIMERNOFG, 0, 0};

@@ -71,6 +71,10 @@ void Win32WindowOps::SetPositionText(std::string_view text) {
   ShowNow(position_);
 }
 
+void Win32WindowOps::SetTitle(std::string_view title) {
+  SetWindowTextW(window_, Widen(title).c_str());
+}
+
 void ComboChoiceList::Clear() { SendMessageW(combo_, CB_RESETCONTENT, 0, 0); }
 
 void ComboChoiceList::Append(std::string_view text) {

@@ -50,8 +50,8 @@ class ConnectionLabel {
 // assistive technology, and a screen reader would read hidden text.
 class Win32WindowOps final : public WindowOps {
  public:
-  Win32WindowOps(ConnectionLabel& connection, HWND status, HWND position)
-      : connection_(connection), status_(status), position_(position) {}
+  Win32WindowOps(HWND window, ConnectionLabel& connection, HWND status, HWND position)
+      : window_(window), connection_(connection), status_(status), position_(position) {}
 
   void AppendLog(std::string_view line) override;
   void SelectLastLog() override;
@@ -60,6 +60,8 @@ class Win32WindowOps final : public WindowOps {
   void SetConnectionLabel(bool connected) override;
   void SetStatusText(std::string_view text) override;
   void SetPositionText(std::string_view text) override;
+  // The caption, which is also the window's name for screen readers.
+  void SetTitle(std::string_view title) override;
 
   // The log's lines and its selected line (-1: none), for a debugger's eye
   // and the tests.
@@ -69,6 +71,7 @@ class Win32WindowOps final : public WindowOps {
  private:
   std::vector<std::string> log_;
   int selected_ = -1;
+  HWND window_;
   ConnectionLabel& connection_;
   HWND status_;
   HWND position_;

@@ -53,6 +53,9 @@ inline constexpr std::array<ControlId, 4> kListIds{kCombo1, kCombo2, kCombo3, kC
 inline constexpr UINT_PTR kTimer1Id = IdOf("Timer1");
 // Posted by a failed save: the box opens once the write handler has ended.
 inline constexpr UINT kSaveFailedMessage = WM_APP + 1;
+// A second launch asks which joystick the window follows; the answer is a
+// global atom of FollowedKey's text (0 for none), which the asker deletes.
+inline constexpr UINT kFollowedJoystickMessage = WM_APP + 2;
 
 // The window's class name: a second copy finds the running window by it.
 inline constexpr const wchar_t* kMainfrmClass = L"Trivexa.Mainfrm";

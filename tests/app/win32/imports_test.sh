@@ -4,7 +4,7 @@
 #   imports_test.sh OBJDUMP TRIVEXA-EXE
 set -u
 objdump=$1 exe=$2
-system_dlls="advapi32.dll gdi32.dll hid.dll kernel32.dll msvcrt.dll setupapi.dll user32.dll"
+system_dlls="advapi32.dll gdi32.dll hid.dll kernel32.dll msvcrt.dll setupapi.dll shell32.dll user32.dll"
 imports=$("$objdump" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z')
 [ -n "$imports" ] || { echo "FAIL: no import table read from $exe"; exit 1; }
 status=0

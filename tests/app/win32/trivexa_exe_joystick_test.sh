@@ -166,4 +166,37 @@ label_is 255,0,0 && echo "ok: the label stays red two ticks later" ||
 shot unplugged
 kill "$app" 2>/dev/null
 app=
+
+# Two joysticks, numbered by path; trivexactl tells which node is number 2,
+# which trivexa.exe --device 2 names, writes to and closes alone.
+WINEPREFIX="$prefix" wineserver -k 2>/dev/null
+WINEPREFIX="$prefix" wineserver -w
+log="$work/vjoy-two.log"
+printf 'hidraw %s vendor=0x0079 product=0x0026 name="USB Joystick" firmware eeprom=%s\n' \
+  0 1,1,1,1 1 2,2,2,2 >"$work/two.scenario"
+case $(cd "$folder" && "$vjoy_run" "$work/two.scenario" "$work/vjoy-two-ctl.log" -- \
+  "$wine_run" "$wine" "$prefix" "$ctl" status --device 2 2>&1) in
+  *"1.5deg, -4, 2, 20ms"*) second=hidraw0 other=hidraw1 ;;
+  *"2.0deg, -3, 3, 30ms"*) second=hidraw1 other=hidraw0 ;;
+  *) second=none other=none; fail "trivexactl status --device 2 read neither joystick" ;;
+esac
+WINEPREFIX="$prefix" wineserver -w
+(cd "$folder" && exec "$vjoy_run" "$work/two.scenario" "$log" -- \
+  "$wine_run" "$wine" "$prefix" ./trivexa.exe --device 2) &
+app=$!
+window=$(wait_for_window) || { fail "no window within 60 s"; finish; }
+wait_for 30 label_is 0,255,0 || fail "joystick 2 was not found"
+check "title with --device 2" "Trivexa — joystick 2" "$(xdotool getwindowname "$window" 2>/dev/null)"
+"$wine_run" "$wine" "$prefix" "$folder/trivexa.exe" --device 1 2>&1 >/dev/null | grep -q "for joystick 2, not joystick 1;" &&
+  echo "ok: a second launch names the window's joystick" || fail "a second launch said nothing of joystick 2"
+xdotool windowfocus --sync "$window" 2>/dev/null
+xdotool key Return
+wait_for 10 log_has "firmware $second eeprom=" && echo "ok: Write EEPROM reached joystick 2" ||
+  fail "no EEPROM write on joystick 2 ($second)"
+shot device-two
+xdotool mousemove --window "$window" 460 160 click 1
+wait_for 30 sh -c "! kill -0 $app 2>/dev/null" || fail "EXIT did not end the program"
+app=
+check "close commands to joystick 2" 1 "$(grep -c "firmware $second close" "$log")"
+check "writes to the other joystick" 0 "$(grep -c "write $other " "$log")"
 finish

@@ -43,6 +43,12 @@ mkdir -p "$folder" "$second"
 cp "$exe" "$folder/trivexa.exe"
 cp "$exe" "$second/trivexa.exe"
 
+# --version with nowhere to write (a start from Explorer): a box Return closes.
+(cd "$second" && exec "$wine_run" "$wine" "$prefix" ./trivexa.exe --version >&- 2>&-) &
+if box=$(wait_for_window) && xdotool windowfocus --sync "$box" key Return && wait_for_exit $! 30 &&
+  [ ! -e "$second/JOYSTICK.INI" ]; then echo "ok: --version in a box"
+else fail "--version without an output showed no box that Return closes"; fi
+
 (cd "$folder" && exec "$wine_run" "$wine" "$prefix" ./trivexa.exe) &
 app=$!
 window=$(wait_for_window) || { fail "no window within 60 s"; finish; }

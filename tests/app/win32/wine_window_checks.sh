@@ -12,7 +12,7 @@ check() {  # what expected actual
 pixel() {  # image x y -> r,g,b
   convert "$1" -format '%[fx:int(255*p{'"$2,$3"'}.r)],%[fx:int(255*p{'"$2,$3"'}.g)],%[fx:int(255*p{'"$2,$3"'}.b)]' info:
 }
-window_ids() { xdotool search --name '^Trivexa$' 2>/dev/null; }
+window_ids() { xdotool search --name '^Trivexa( |$)' 2>/dev/null; }
 wait_for_window() {  # prints the first window's id; fails after 60 s
   for _ in $(seq 120); do
     id=$(window_ids | head -n 1)

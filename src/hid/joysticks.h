@@ -3,16 +3,26 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
 #include "hid/forwarding_hid_platform.h"
 
-namespace trivexa::cli {
+namespace trivexa::hid {
 
-// Which joystick --device names: its number as `list` shows it, or its
-// path.
+// Numbering the joysticks by USB port and choosing one with --device, the
+// same for trivexactl and the window, so a number or path means the same
+// joystick to both.
+
+// Which joystick --device names: its number as `trivexactl list` shows it,
+// or its path.
 using DeviceChoice = std::variant<unsigned, std::string>;
+
+// --device's value: digits are a number (from 1), anything else a path.
+// Nothing, with `error` set, for an empty value, one that starts with '-'
+// (the next option, not a path) or a number out of range.
+std::optional<DeviceChoice> ParseDeviceChoice(std::string_view text, std::string& error);
 
 // Where a joystick is: its interface and the USB port it is plugged into.
 struct JoystickPlace {
@@ -25,6 +35,10 @@ struct NumberedJoystick {
   JoystickPlace place;
 };
 
+// "joystick 2, port 1-1.4", or "joystick 2" where the port is not known;
+// made safe for a terminal.
+std::string JoystickName(const NumberedJoystick& joystick);
+
 // Numbers joysticks 1, 2, ... in the order of their USB ports, so that a
 // socket keeps its number across replugs and restarts while the paths
 // change. Ports go in natural order ("1-2" before "1-2.1" before "1-10");
@@ -33,7 +47,7 @@ std::vector<NumberedJoystick> NumberJoysticks(std::vector<JoystickPlace> places)
 
 // The joysticks present, numbered: identified without opening where the
 // system allows, otherwise by opening each interface for a moment.
-std::vector<NumberedJoystick> PresentJoysticks(hid::HidPlatform& platform);
+std::vector<NumberedJoystick> PresentJoysticks(HidPlatform& platform);
 
 // The joystick `choice` names; null when none does.
 const NumberedJoystick* FindChoice(const std::vector<NumberedJoystick>& joysticks,
@@ -42,14 +56,20 @@ const NumberedJoystick* FindChoice(const std::vector<NumberedJoystick>& joystick
 // "1 (port 1-2, /dev/hidraw2), 2 (/dev/hidraw0)", made safe for a terminal.
 std::string DescribeJoysticks(const std::vector<NumberedJoystick>& joysticks);
 
+// Why `choice` names none of `present`: "no joystick 3; present: 1 (port
+// 1-2, /dev/hidraw2)." or "no joystick at PATH; none is present (USB
+// 0079:0026)."
+std::string NoSuchJoystick(const DeviceChoice& choice,
+                           const std::vector<NumberedJoystick>& present);
+
 // What a device command runs over. With a chosen joystick, discovery sees
 // only the interfaces at its USB port (at its path where the port is not
 // known), so the command keeps to that socket, also when the joystick is
 // unplugged and comes back under another path; without one it sees every
 // interface and takes the first joystick found, as the window does.
-class JoystickTarget final : public hid::ForwardingHidPlatform {
+class JoystickTarget final : public ForwardingHidPlatform {
  public:
-  explicit JoystickTarget(hid::HidPlatform& all, std::optional<NumberedJoystick> chosen = {});
+  explicit JoystickTarget(HidPlatform& all, std::optional<NumberedJoystick> chosen = {});
 
   std::vector<std::string> ListInterfaces() override;
 
@@ -65,4 +85,4 @@ class JoystickTarget final : public hid::ForwardingHidPlatform {
   std::optional<NumberedJoystick> connected_;
 };
 
-}  // namespace trivexa::cli
+}  // namespace trivexa::hid

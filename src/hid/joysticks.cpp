@@ -1,13 +1,14 @@
-#include "cli/joysticks.h"
+#include "hid/joysticks.h"
 
 #include <algorithm>
+#include <charconv>
 #include <string_view>
 #include <utility>
 
 #include "hid/discovery.h"
 #include "host/text.h"
 
-namespace trivexa::cli {
+namespace trivexa::hid {
 namespace {
 
 bool PlaceLess(const JoystickPlace& a, const JoystickPlace& b) {
@@ -16,16 +17,43 @@ bool PlaceLess(const JoystickPlace& a, const JoystickPlace& b) {
   return NaturalLess(a.path, b.path);
 }
 
-std::optional<hid::DeviceAttributes> Identify(hid::HidPlatform& platform, const std::string& path) {
+std::optional<DeviceAttributes> Identify(HidPlatform& platform, const std::string& path) {
   if (auto ids = platform.IdentifyUnopened(path)) return ids;
-  const hid::Handle handle = platform.Open(path, /*overlapped=*/false);
-  if (!hid::IsOpen(handle)) return std::nullopt;
+  const Handle handle = platform.Open(path, /*overlapped=*/false);
+  if (!IsOpen(handle)) return std::nullopt;
   auto ids = platform.GetAttributes(handle);
   platform.Close(handle);
   return ids;
 }
 
 }  // namespace
+
+std::optional<DeviceChoice> ParseDeviceChoice(std::string_view text, std::string& error) {
+  if (text.empty() || text.starts_with('-')) {
+    error = "--device needs a joystick's number or path, as 'trivexactl list' shows them";
+    return std::nullopt;
+  }
+  if (!AllDecimalDigits(text)) {
+    return DeviceChoice(std::string(text));
+  }
+  unsigned number = 0;
+  const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (failure != std::errc()) {
+    error = "--device " + std::string(text) + ": too large for a joystick's number";
+    return std::nullopt;
+  }
+  if (number == 0) {
+    error = "--device " + std::string(text) + ": joysticks are numbered from 1";
+    return std::nullopt;
+  }
+  return DeviceChoice(number);
+}
+
+std::string JoystickName(const NumberedJoystick& joystick) {
+  std::string name = "joystick " + std::to_string(joystick.number);
+  if (joystick.place.port) name += ", port " + TerminalText(*joystick.place.port);
+  return name;
+}
 
 std::vector<NumberedJoystick> NumberJoysticks(std::vector<JoystickPlace> places) {
   std::sort(places.begin(), places.end(), PlaceLess);
@@ -36,11 +64,11 @@ std::vector<NumberedJoystick> NumberJoysticks(std::vector<JoystickPlace> places)
   return numbered;
 }
 
-std::vector<NumberedJoystick> PresentJoysticks(hid::HidPlatform& platform) {
+std::vector<NumberedJoystick> PresentJoysticks(HidPlatform& platform) {
   std::vector<JoystickPlace> places;
   for (const std::string& path : platform.ListInterfaces()) {
     const auto ids = Identify(platform, path);
-    if (ids && hid::IsJoystick(*ids)) places.push_back({path, platform.UsbPort(path)});
+    if (ids && IsJoystick(*ids)) places.push_back({path, platform.UsbPort(path)});
   }
   return NumberJoysticks(std::move(places));
 }
@@ -67,7 +95,17 @@ std::string DescribeJoysticks(const std::vector<NumberedJoystick>& joysticks) {
   return text;
 }
 
-JoystickTarget::JoystickTarget(hid::HidPlatform& all, std::optional<NumberedJoystick> chosen)
+std::string NoSuchJoystick(const DeviceChoice& choice,
+                           const std::vector<NumberedJoystick>& present) {
+  const unsigned* number = std::get_if<unsigned>(&choice);
+  std::string text =
+      "no joystick " + (number != nullptr ? std::to_string(*number)
+                                          : "at " + TerminalText(std::get<std::string>(choice)));
+  if (present.empty()) return text + "; none is present (USB 0079:0026).";
+  return text + "; present: " + DescribeJoysticks(present) + ".";
+}
+
+JoystickTarget::JoystickTarget(HidPlatform& all, std::optional<NumberedJoystick> chosen)
     : ForwardingHidPlatform(all), chosen_(std::move(chosen)) {}
 
 std::vector<std::string> JoystickTarget::ListInterfaces() {
@@ -87,4 +125,4 @@ std::size_t JoystickTarget::Identify(const std::string& path) {
   return present.size();
 }
 
-}  // namespace trivexa::cli
+}  // namespace trivexa::hid
