@@ -33,8 +33,7 @@ SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null)
 
 .PHONY: format-check all deps deps-deb deps-run deps-release install-packages build run test test-plain \
         test-sanitized test-windows windows windows-dist bench deb release release-files release-check \
-        windows-check \
-        icons clean
+        windows-check icons clean
 
 all: build
 
@@ -138,8 +137,8 @@ windows-dist: windows
 # tree, and the build runs in an environment of its own (below).
 release: deps-release
 	@if [ -z "$(SOURCE_DATE_EPOCH)" ]; then \
-	  echo "No commit time: run this in a git clone or set SOURCE_DATE_EPOCH."; \
-	  why=$$(git log -1 --format=%ct 2>&1 >/dev/null) || printf 'git says:\n%s\n' "$$why"; \
+	  why=$$(git log -1 --format=%ct 2>&1 >/dev/null) || printf 'git log says:\n%s\n' "$$why"; \
+	  echo "No commit time: run this in a git clone git agrees to read, or set SOURCE_DATE_EPOCH."; \
 	  exit 1; \
 	fi
 	rm -rf $(RELEASE)-deb $(RELEASE)-windows $(RELEASE)-home $(DIST)
