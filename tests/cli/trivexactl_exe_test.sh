@@ -35,6 +35,13 @@ run --version
 expect "--version" 0 "trivexactl "
 run --help
 expect "--help lists the exit statuses" 0 "5  the Trivexa window is running"
+run '/?'
+expect "/? is the help" 0 "Usage: trivexactl COMMAND"
+# A reader gone before the help is written (`| head -3` that read enough).
+out=$( ( (sleep 1; "$wine_run" "$wine" "$prefix" "$exe" --help; echo $? >"$status_file") | true) 2>&1 | tr -d '\r')
+status=$(cat "$status_file")
+[ "$status" = 0 ] && [ -z "$out" ] && echo "ok: help into a closed pipe" ||
+  fail "help into a closed pipe: exit status $status, output: $out"
 run write --interval 15ms
 expect "a value not in the list" 2 "choose one of 10ms 20ms 30ms 40ms 50ms, or i0 to i4"
 # The index form comes through Windows' command line as typed: i5 is
@@ -61,6 +68,15 @@ out=$(script -qec "'$wine_run' '$wine' '$prefix' '$exe' frobnicateö" /dev/null 
 if printf '%s' "$out" | grep -qF "'frobnicateö'"; then echo "ok: the same in a console"; else
   fail "a word that is not ASCII, in a console: $(printf '%s' "$out" | od -c | head -5)"
 fi
+
+# No command in a console of its own, as a double-click gives it: it says
+# what it is and waits for a key. From a shell's console: the usage error.
+out=$(printf x | timeout 60 script -qec "'$wine_run' '$wine' '$prefix' '$exe'; echo status \$?" /dev/null | tr -d '\r')
+printf '%s' "$out" | grep -q "Press any key" && printf '%s' "$out" | grep -q "status 2" &&
+  echo "ok: a console of its own waits for a key" || fail "a console of its own: $out"
+out=$(timeout 60 script -qec "'$wine_run' '$wine' '$prefix' cmd /c '$exe'" /dev/null </dev/null | tr -d '\r')
+printf '%s' "$out" | grep -q "no command given" && echo "ok: a shell's console gets the usage error" ||
+  fail "from a shell's console: $out"
 
 imports=$("$objdump" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z')
 [ -n "$imports" ] || fail "no import table read from $exe"
