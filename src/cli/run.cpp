@@ -28,12 +28,15 @@ namespace {
 constexpr std::uint32_t kBusyPollMs = 100;
 
 // Whether the write that just failed found the reading end of its pipe
-// closed. Windows' C runtime gives no EPIPE for a reader that is closing
-// (ERROR_NO_DATA), so the system's own code is asked too.
+// closed. Windows' C runtime turns most such codes into EINVAL (a reader
+// that is closing: ERROR_NO_DATA; one that is gone, as Wine says:
+// ERROR_PIPE_NOT_CONNECTED), so the system's own code is asked.
 bool ReaderGone(int writeErrno) {
 #ifdef _WIN32
   const DWORD error = GetLastError();
-  if (error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE) return true;
+  if (error == ERROR_NO_DATA || error == ERROR_PIPE_NOT_CONNECTED || error == ERROR_BROKEN_PIPE) {
+    return true;
+  }
 #endif
   return writeErrno == EPIPE;
 }
