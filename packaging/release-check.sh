@@ -4,11 +4,9 @@
 # with other time zones, umasks and locales, the second after the first has
 # finished and with its clock (faketime) two days ahead. Fails unless the
 # two dist/ folders hold the same bytes; diffoscope, where installed, shows
-# what differs. The second build's caller also sets the flags a build could
+# what differs. The second build's caller also sets flags a build could
 # take from its environment (CXXFLAGS, LDFLAGS, DEB_BUILD_OPTIONS=noopt,
-# dpkg's buildflags.conf in HOME, a compiler first in PATH): none may reach
-# the build. Run as root, make release in a clone another user owns must
-# say why git refuses it.
+# dpkg's buildflags.conf in HOME): none may reach it.
 #   release-check.sh [JOBS]
 # The builds run without ccache, which could hand the second build the
 # first one's objects and so hide a difference.
@@ -38,30 +36,21 @@ build() {  # folder time-zone umask locale clock [VARIABLE=value...]
 # What a caller could hand a build without meaning to: each carries the
 # mark TRIVEXA_CALLER_FLAGS, and most would change the bytes too.
 caller=$work/caller-home
-mkdir -p "$caller/.config/dpkg" "$caller/bin"
+mkdir -p "$caller/.config/dpkg"
 echo "APPEND CXXFLAGS -O1 -DTRIVEXA_CALLER_FLAGS" >"$caller/.config/dpkg/buildflags.conf"
-for compiler in c++ g++ x86_64-w64-mingw32-g++-posix; do
-  printf '#!/bin/sh\nexec /usr/bin/%s -DTRIVEXA_CALLER_FLAGS "$@"\n' "$compiler" >"$caller/bin/$compiler"
-  chmod +x "$caller/bin/$compiler"
-done
 
-# Root in a clone another user owns: git refuses it, and make release says
-# what git said instead of only that it found no commit time. No config of
-# the caller's may let git in (safe.directory), or this would build.
+# As root in a clone another user owns, git refuses: make release must say
+# what git said. No config of the caller's may let git in (safe.directory).
 if [ "$(id -u)" -eq 0 ]; then
   git clone -q "$repo" "$work/foreign" && chown -R 65534:65534 "$work/foreign"
-  refusal=$(GIT_CONFIG_GLOBAL=/dev/null GIT_CONFIG_SYSTEM=/dev/null make -C "$work/foreign" release 2>&1) &&
-    { echo "make release in a clone of another user's did not stop"; exit 1; }
-  case $refusal in
-    *"dubious ownership"*) echo "a clone of another user's: make release says what git said" ;;
-    *) printf '%s\nmake release in a clone of another user'"'"'s hid why git refused it\n' "$refusal"; exit 1 ;;
-  esac
-  rm -rf "$work/foreign"
+  refusal=$(GIT_CONFIG_GLOBAL=/dev/null GIT_CONFIG_SYSTEM=/dev/null make -C "$work/foreign" release 2>&1) || true
+  case $refusal in *"dubious ownership"*) echo "another user's clone: git's words are shown" ;;
+    *) printf '%s\nmake release hid why git refused another user'"'"'s clone\n' "$refusal"; exit 1 ;; esac
 fi
 
 # POSIX time zones, which need no tzdata: UTC and 14 hours east of it.
 build "$work/a" UTC 022 C.UTF-8 ""
-build "$work/second/clone-b" XST-14 077 C +2d HOME="$caller" PATH="$caller/bin:$PATH" \
+build "$work/second/clone-b" XST-14 077 C +2d HOME="$caller" \
   DEB_BUILD_OPTIONS=noopt CXXFLAGS="-O0 -DTRIVEXA_CALLER_FLAGS" \
   LDFLAGS="-Wl,--defsym=TRIVEXA_CALLER_FLAGS=0" DEB_CXXFLAGS_APPEND=-DTRIVEXA_CALLER_FLAGS
 

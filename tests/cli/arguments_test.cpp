@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <cstdio>
 #include <vector>
 
 #include "cli/cli_rig.h"
@@ -12,18 +11,13 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#define pipe(ends) _pipe(ends, 4096, _O_BINARY)
 #else
 #include <unistd.h>
 #endif
 
 namespace trivexa::cli {
 namespace {
-
-#ifdef _WIN32
-constexpr bool kWindows = true;
-#else
-constexpr bool kWindows = false;
-#endif
 
 ParsedArguments Parse(std::vector<std::string_view> arguments) { return ParseArguments(arguments); }
 
@@ -36,12 +30,6 @@ TEST(ArgumentsTest, CommandsAndJson) {
   EXPECT_EQ(Parse({"status", "--help"}).invocation->kind, CommandKind::kHelp);
   EXPECT_EQ(Parse({"-h"}).invocation->kind, CommandKind::kHelp);
   EXPECT_EQ(Parse({"--version"}).invocation->kind, CommandKind::kVersion);
-  // "/?" asks for the help where Windows users type it, and is no word elsewhere.
-  const ParsedArguments slashQuestion = Parse({"/?"});
-  EXPECT_EQ(slashQuestion.invocation.has_value(), kWindows) << slashQuestion.error;
-  if (kWindows) {
-    EXPECT_EQ(slashQuestion.invocation->kind, CommandKind::kHelp);
-  }
   // --device: digits are a number from list, anything else a path as printed.
   EXPECT_FALSE(Parse({"status"}).invocation->device);
   EXPECT_EQ(Parse({"status", "--device", "2"}).invocation->device, DeviceChoice(2u));
@@ -76,36 +64,25 @@ TEST(ArgumentsTest, HelpAndVersionPrintWithoutTouchingTheDevice) {
 }
 
 // A reader that stops early (`trivexactl --help | head -3`) took what it
-// wanted of the help or the version: no failure, no word. Any other output
-// cut short is lost.
-TEST(ArgumentsTest, AReaderLeavingEarlyFailsNothingButOutputThatIsNotHelp) {
-#ifndef _WIN32
-  const auto oldHandler = std::signal(SIGPIPE, SIG_IGN);  // as trivexactl does
+// wanted of the help or the version; any other output cut short is lost.
+TEST(ArgumentsTest, AReaderLeavingEarlyFailsOnlyOutputThatIsNotHelp) {
+#ifdef SIGPIPE
+  std::signal(SIGPIPE, SIG_IGN);  // as trivexactl does
 #endif
-  for (const std::vector<std::string_view>& arguments :
-       {std::vector<std::string_view>{"--help"}, {"help"}, {"--version"}, {"list"}}) {
-    SCOPED_TRACE(arguments[0]);
-    const bool onlyText = AsksOnlyForText(arguments);
-    EXPECT_EQ(onlyText, arguments[0] != "list");
+  for (const std::string_view command : {"--help", "help", "--version", "list"}) {
+    const bool onlyText = AsksOnlyForText(std::vector{command});
     int ends[2];
-#ifdef _WIN32
-    ASSERT_EQ(_pipe(ends, 65536, _O_BINARY), 0);
-#else
     ASSERT_EQ(pipe(ends), 0);
-#endif
     close(ends[0]);
     std::FILE* file = fdopen(ends[1], "w");
-    std::fputs(std::string(HelpText()).c_str(), file);
+    std::fputs("Usage: trivexactl COMMAND\n", file);
     std::ostringstream out;
     std::ostringstream err;
     EXPECT_EQ(FinishOutput(kExitOk, out, file, false, err, onlyText),
-              onlyText ? kExitOk : kExitOutputFailed);
-    EXPECT_EQ(err.str().empty(), onlyText) << err.str();
+              command == "list" ? kExitOutputFailed : kExitOk);
+    EXPECT_EQ(err.str().empty(), onlyText) << command << err.str();
     std::fclose(file);
   }
-#ifndef _WIN32
-  std::signal(SIGPIPE, oldHandler);
-#endif
 }
 
 TEST(ArgumentsTest, WriteTakesValuesAsNextArgumentOrAfterEquals) {
