@@ -172,8 +172,8 @@ release-files:
 	cd $(DIST) && sha256sum trivexa* >SHA256SUMS && cat SHA256SUMS
 
 # Builds the release of the checked-out commit twice, in two clones in
-# other folders, time zones, umasks, locales and clocks, and fails unless
-# the files are the same bytes.
+# other folders, time zones, umasks, locales and clocks, the second with a
+# caller's compiler flags set, and fails unless the files are the same bytes.
 release-check: deps-release
 	packaging/release-check.sh $(JOBS)
 
