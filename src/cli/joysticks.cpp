@@ -53,8 +53,7 @@ const NumberedJoystick* FindChoice(const std::vector<NumberedJoystick>& joystick
     }
     const std::string& path = std::get<std::string>(choice);
 #ifdef _WIN32
-    // Windows takes a device path in any case (they are ASCII), and so
-    // does --device.
+    // Windows takes device paths (ASCII) in any case, and so does --device.
     return EqualsIgnoringAsciiCase(joystick.place.path, path);
 #else
     return joystick.place.path == path;
