@@ -34,9 +34,9 @@ RELEASE  ?= build-release
 # The time every release file records: the commit's.
 SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null)
 
-.PHONY: format-check all deps deps-build deps-deb deps-run deps-release install-packages build run test test-plain \
-        test-sanitized test-windows windows windows-dist bench deb release release-check windows-check \
-        icons clean
+.PHONY: format-check all deps deps-build deps-deb deps-run deps-release install-packages build run test \
+        test-plain test-sanitized test-windows windows windows-dist bench deb release release-files \
+        release-check windows-check icons clean
 
 all: build
 
@@ -120,8 +120,8 @@ deb: deps-deb
 	else echo "lintian is not installed: the package is not checked"; fi
 
 clean:
-	rm -rf $(BUILD) $(RUN) $(ASAN) $(BENCH) $(WINDOWS) $(DEB) $(RELEASE)-deb $(RELEASE)-windows $(DIST) \
-	  build-windows-check
+	rm -rf $(BUILD) $(RUN) $(ASAN) $(BENCH) $(WINDOWS) $(DEB) $(RELEASE)-deb $(RELEASE)-windows $(RELEASE)-home \
+	  $(DIST) build-windows-check
 
 # The Windows program, one static $(WINDOWS)/bin/trivexa.exe, and the Windows
 # test executables, cross-built with mingw-w64.
@@ -141,23 +141,46 @@ windows-dist: windows
 # SHA256SUMS. Built afresh, and so that anyone building the same commit
 # on Debian 12 gets the same bytes: the commit's time stands for every
 # clock (SOURCE_DATE_EPOCH), source paths are recorded relative to the
-# tree, and the umask, time zone and locale of the caller are replaced.
+# tree, and the build runs in an environment of its own (below).
 release: deps-release
-	@[ -n "$(SOURCE_DATE_EPOCH)" ] || { echo "No commit time: run this in a git clone or set SOURCE_DATE_EPOCH."; exit 1; }
-	rm -rf $(RELEASE)-deb $(RELEASE)-windows $(DIST)
-	umask 022; export SOURCE_DATE_EPOCH=$(SOURCE_DATE_EPOCH) TZ=UTC LC_ALL=C.UTF-8; \
-	$(MAKE) --no-print-directory deb DEB=$(RELEASE)-deb && \
+	@if [ -z "$(SOURCE_DATE_EPOCH)" ]; then \
+	  why=$$(git log -1 --format=%ct 2>&1 >/dev/null) || printf 'git log says:\n%s\n' "$$why"; \
+	  echo "No commit time: run this in a git clone git agrees to read, or set SOURCE_DATE_EPOCH."; \
+	  exit 1; \
+	fi
+	rm -rf $(RELEASE)-deb $(RELEASE)-windows $(RELEASE)-home $(DIST)
+	mkdir $(RELEASE)-home
+	umask 022; env -i $(RELEASE_ENV) $(release_clock) \
+	  $(MAKE) --no-print-directory release-files JOBS=$(JOBS) WERROR=$(WERROR) RELEASE=$(RELEASE) DIST=$(DIST)
+
+# Everything the release build gets from its caller, named. The caller's
+# compiler flags (CXXFLAGS, LDFLAGS), DEB_BUILD_OPTIONS, dpkg's
+# buildflags.conf in HOME, compilers (CXX), CMake's variables and programs
+# of the caller's PATH would otherwise change the bytes, or, under a sudo
+# that keeps HOME, run code the user chose in root's build. HOME is an empty
+# folder of the build; /etc/dpkg/buildflags.conf, the system's, still
+# counts.
+RELEASE_ENV = PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=$(CURDIR)/$(RELEASE)-home \
+  SOURCE_DATE_EPOCH=$(SOURCE_DATE_EPOCH) TZ=UTC LC_ALL=C.UTF-8
+# Another clock for the whole build, as faketime takes it ("+2d"): what
+# release-check builds under, to prove the clock leaves no trace. Only from
+# make's command line; the environment is not asked.
+release_clock = $(if $(filter command line,$(origin RELEASE_CLOCK)),$(if $(RELEASE_CLOCK),faketime -f "$(RELEASE_CLOCK)"))
+
+# `make release` in its cleared environment; not to be called alone.
+release-files:
+	$(MAKE) --no-print-directory deb DEB=$(RELEASE)-deb
 	cmake -S . -B $(RELEASE)-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
 	  -DCMAKE_BUILD_TYPE=Release -DTRIVEXA_BUILD_TESTS=OFF -DTRIVEXA_WERROR=$(WERROR) \
-	  -DCMAKE_CXX_FLAGS="-ffile-prefix-map=$(CURDIR)=." && \
-	cmake --build $(RELEASE)-windows -j $(JOBS) --target windows-dist && \
-	mkdir -p $(DIST) && \
-	cp $(RELEASE)-deb/trivexa_*.deb $(RELEASE)-windows/dist/*.zip $(RELEASE)-windows/dist/*.msi $(DIST)/ && \
+	  -DCMAKE_CXX_FLAGS="-ffile-prefix-map=$(CURDIR)=."
+	cmake --build $(RELEASE)-windows -j $(JOBS) --target windows-dist
+	mkdir -p $(DIST)
+	cp $(RELEASE)-deb/trivexa_*.deb $(RELEASE)-windows/dist/*.zip $(RELEASE)-windows/dist/*.msi $(DIST)/
 	cd $(DIST) && sha256sum trivexa* >SHA256SUMS && cat SHA256SUMS
 
 # Builds the release of the checked-out commit twice, in two clones in
-# other folders, time zones, umasks, locales and clocks, and fails unless
-# the files are the same bytes.
+# other folders, time zones, umasks, locales and clocks, the second with a
+# caller's compiler flags set, and fails unless the files are the same bytes.
 release-check: deps-release
 	packaging/release-check.sh $(JOBS)
 

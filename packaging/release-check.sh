@@ -4,7 +4,9 @@
 # with other time zones, umasks and locales, the second after the first has
 # finished and with its clock (faketime) two days ahead. Fails unless the
 # two dist/ folders hold the same bytes; diffoscope, where installed, shows
-# what differs.
+# what differs. The second build's caller also sets flags a build could
+# take from its environment (CXXFLAGS, LDFLAGS, DEB_BUILD_OPTIONS=noopt,
+# dpkg's buildflags.conf in HOME): none may reach it.
 #   release-check.sh [JOBS]
 # The builds run without ccache, which could hand the second build the
 # first one's objects and so hide a difference.
@@ -18,20 +20,47 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/trivexa-release-check.XXXXXX")
 unset SOURCE_DATE_EPOCH MAKEFLAGS MFLAGS MAKELEVEL CMAKE_C_COMPILER_LAUNCHER CMAKE_CXX_COMPILER_LAUNCHER
 export CCACHE_DISABLE=1
 
-build() {  # folder time-zone umask locale [clock]
-  echo "$(date -u +%T) building in $1 (TZ=$2, umask $3, LC_ALL=$4${5:+, clock $5})"
-  mkdir -p "$(dirname "$1")"
+build() {  # folder time-zone umask locale clock [VARIABLE=value...]
+  folder=$1 zone=$2 mask=$3 locale=$4 clock=$5
+  shift 5
+  echo "$(date -u +%T) building in $folder (TZ=$zone, umask $mask, LC_ALL=$locale${clock:+, clock $clock}${1:+, $*})"
+  mkdir -p "$(dirname "$folder")"
   (
-    umask "$3"
-    git clone -q --no-checkout "$repo" "$1" && git -C "$1" checkout -q "$commit" &&
-      TZ=$2 LC_ALL=$4 LANG=$4 ${5:+faketime -f "$5"} make -C "$1" release JOBS="$jobs"
-  ) >"$1.log" 2>&1 || { tail -n 40 "$1.log"; echo "the release build in $1 failed"; exit 1; }
+    umask "$mask"
+    git clone -q --no-checkout "$repo" "$folder" && git -C "$folder" checkout -q "$commit" &&
+      env TZ="$zone" LC_ALL="$locale" LANG="$locale" "$@" ${clock:+faketime -f "$clock"} \
+        make -C "$folder" release JOBS="$jobs" RELEASE_CLOCK="$clock"
+  ) >"$folder.log" 2>&1 || { tail -n 40 "$folder.log"; echo "the release build in $folder failed"; exit 1; }
 }
+
+# What a caller could hand a build without meaning to: each carries the
+# mark TRIVEXA_CALLER_FLAGS, and most would change the bytes too.
+caller=$work/caller-home
+mkdir -p "$caller/.config/dpkg"
+echo "APPEND CXXFLAGS -O1 -DTRIVEXA_CALLER_FLAGS" >"$caller/.config/dpkg/buildflags.conf"
+
+# As root in a clone another user owns, git refuses: make release must say
+# what git said. No config of the caller's may let git in (safe.directory).
+if [ "$(id -u)" -eq 0 ]; then
+  git clone -q "$repo" "$work/foreign" && chown -R 65534:65534 "$work/foreign"
+  refusal=$(GIT_CONFIG_GLOBAL=/dev/null GIT_CONFIG_SYSTEM=/dev/null make -C "$work/foreign" release 2>&1) || true
+  case $refusal in *"dubious ownership"*) echo "another user's clone: git's words are shown" ;;
+    *) printf '%s\nmake release hid why git refused another user'"'"'s clone\n' "$refusal"; exit 1 ;; esac
+fi
+
 # POSIX time zones, which need no tzdata: UTC and 14 hours east of it.
-build "$work/a" UTC 022 C.UTF-8
-build "$work/second/clone-b" XST-14 077 C +2d
+build "$work/a" UTC 022 C.UTF-8 ""
+build "$work/second/clone-b" XST-14 077 C +2d HOME="$caller" \
+  DEB_BUILD_OPTIONS=noopt CXXFLAGS="-O0 -DTRIVEXA_CALLER_FLAGS" \
+  LDFLAGS="-Wl,--defsym=TRIVEXA_CALLER_FLAGS=0" DEB_CXXFLAGS_APPEND=-DTRIVEXA_CALLER_FLAGS
 
 status=0
+# Flags that leave no trace in the bytes still must not reach the build.
+if grep -rl -e TRIVEXA_CALLER_FLAGS -e "$caller" -e '-O0 ' \
+  --include=build.ninja --include=CMakeCache.txt "$work/second/clone-b"/build-release-*; then
+  echo "DIFFERENT: the caller's flags reached the build in the files above"
+  status=1
+fi
 for file in $(cd "$work/a/dist" && ls); do
   if cmp -s "$work/a/dist/$file" "$work/second/clone-b/dist/$file"; then
     echo "same: $file"

@@ -24,6 +24,14 @@ constexpr std::array<CommandName, 7> kCommands = {{
     {"help", CommandKind::kHelp, false, false},
 }};
 
+// Windows programs answer "/?" with their help, and Windows users type it
+// first; elsewhere it is an argument like any other.
+#ifdef _WIN32
+constexpr bool kSlashQuestionIsHelp = true;
+#else
+constexpr bool kSlashQuestionIsHelp = false;
+#endif
+
 ParsedArguments Usage(std::string message) {
   return {std::nullopt, std::move(message) + "\nTry 'trivexactl --help'."};
 }
@@ -93,6 +101,12 @@ Exit status:
 )";
 }
 
+bool AsksOnlyForText(std::span<const std::string_view> arguments) {
+  const std::optional<Invocation> invocation = ParseArguments(arguments).invocation;
+  return invocation &&
+         (invocation->kind == CommandKind::kHelp || invocation->kind == CommandKind::kVersion);
+}
+
 ParsedArguments ParseArguments(std::span<const std::string_view> arguments) {
   Invocation invocation;
   std::optional<CommandName> command;
@@ -100,7 +114,9 @@ ParsedArguments ParseArguments(std::span<const std::string_view> arguments) {
 
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string_view argument = arguments[i];
-    if (argument == "-h" || argument == "--help") return {Invocation{}, {}};
+    if (argument == "-h" || argument == "--help" || (kSlashQuestionIsHelp && argument == "/?")) {
+      return {Invocation{}, {}};
+    }
     if (argument == "--version") {
       Invocation version;
       version.kind = CommandKind::kVersion;

@@ -42,6 +42,9 @@ struct ParsedArguments {
 // next argument or after "=" ("--interval 20ms", "--interval=20ms").
 ParsedArguments ParseArguments(std::span<const std::string_view> arguments);
 
+// Whether `arguments` ask for nothing but the help or the version text.
+bool AsksOnlyForText(std::span<const std::string_view> arguments);
+
 // The --help text.
 std::string_view HelpText();
 

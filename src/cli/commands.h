@@ -60,9 +60,12 @@ int RunCommandLine(std::span<const std::string_view> arguments, Environment& env
 // Flushes standard output (`out` and the C stream under it) and checks that
 // everything printed reached it: when not, or when standard output was
 // closed at start, one line goes to `err` and a successful `status` becomes
-// kExitOutputFailed. A failed status stays as it is.
+// kExitOutputFailed. A failed status stays as it is. With `onlyText` (the
+// help or the version, which AsksOnlyForText tells) a reader that went away
+// early, as `trivexactl --help | head -3` does, took all it wanted: that is
+// no failure and says nothing.
 int FinishOutput(int status, std::ostream& out, std::FILE* file, bool closedAtStart,
-                 std::ostream& err);
+                 std::ostream& err, bool onlyText = false);
 
 int RunList(const Invocation& invocation, Environment& environment);
 // The device commands, on the joystick `target` leads to; the window is not

@@ -10,6 +10,7 @@
 
 #include "app/instance/instance_lock.h"
 #include "cli/commands.h"
+#include "cli/exit_codes.h"
 #include "hid/system_hid_platform.h"
 #include "host/clock.h"
 #include "host/standard_streams.h"
@@ -17,6 +18,7 @@
 #include "settings/settings_place.h"
 
 #ifdef _WIN32
+#include <conio.h>
 #include <windows.h>
 #else
 #include <unistd.h>
@@ -96,14 +98,52 @@ int Main(const std::vector<std::string>& texts, const trivexa::ClosedStreams& cl
     return cli::JoystickClaim{cli::JoystickClaim::kUnavailable, attempt.reason};
   };
   const int status = cli::RunCommandLine(arguments, environment);
-  return cli::FinishOutput(status, std::cout, stdout, closed.output, std::cerr);
+  return cli::FinishOutput(status, std::cout, stdout, closed.output, std::cerr,
+                           cli::AsksOnlyForText(arguments));
 }
+
+#ifdef _WIN32
+// Whether the console is trivexactl's alone and it can read a key there:
+// Windows made it for a start from Explorer (a double-click) and closes it
+// as soon as the program ends. Started from cmd.exe or PowerShell, the
+// shell shares it.
+bool HasConsoleOfItsOwn() {
+  DWORD processes[2];
+  DWORD mode = 0;
+  return GetConsoleProcessList(processes, 2) == 1 &&
+         GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+}
+
+// A double-click gives no command: rather than a line that vanishes with
+// its window, say what this is and keep the window until a key is pressed.
+int ExplainAndWaitForAKey() {
+  std::cout << "trivexactl is Trivexa's command-line tool: it is started from a console, with a\n"
+               "command. Open PowerShell or cmd.exe in this folder (in Explorer, type powershell\n"
+               "in the address bar and press Enter) and type\n"
+               "\n"
+               "    .\\trivexactl --help      (PowerShell)\n"
+               "    trivexactl --help        (cmd.exe)\n"
+               "\n"
+               "The window that sets up the joystick is trivexa.exe.\n"
+               "\n"
+               "Press any key to close this window."
+            << std::flush;
+  _getch();
+  std::cout << "\n";
+  return trivexa::cli::kExitUsage;
+}
+#endif
 
 }  // namespace
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t* argv[]) {
-  return Main(trivexa::Utf8Arguments(argc, argv), trivexa::OpenClosedStandardStreams());
+  const trivexa::ClosedStreams closed = trivexa::OpenClosedStandardStreams();
+  if (argc <= 1 && HasConsoleOfItsOwn()) {
+    const trivexa::ConsoleText console;
+    return ExplainAndWaitForAKey();
+  }
+  return Main(trivexa::Utf8Arguments(argc, argv), closed);
 }
 #else
 int main(int argc, char* argv[]) {

@@ -14,6 +14,10 @@
 #include "hid/system_hid_platform.h"
 #include "host/text.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #ifndef TRIVEXA_VERSION
 #define TRIVEXA_VERSION "unknown"
 #endif
@@ -22,6 +26,20 @@ namespace trivexa::cli {
 namespace {
 
 constexpr std::uint32_t kBusyPollMs = 100;
+
+// Whether the write that just failed found the reading end of its pipe
+// closed. Windows' C runtime turns most such codes into EINVAL (a reader
+// that is closing: ERROR_NO_DATA; one that is gone, as Wine says:
+// ERROR_PIPE_NOT_CONNECTED), so the system's own code is asked.
+bool ReaderGone(int writeErrno) {
+#ifdef _WIN32
+  const DWORD error = GetLastError();
+  if (error == ERROR_NO_DATA || error == ERROR_PIPE_NOT_CONNECTED || error == ERROR_BROKEN_PIPE) {
+    return true;
+  }
+#endif
+  return writeErrno == EPIPE;
+}
 
 // Claims the joystick for a device command, waiting up to kBusyWaitMs for
 // another trivexactl that holds it; 0 once claimed (or when no lock can be
@@ -128,15 +146,20 @@ int Run(const Invocation& invocation, Environment& environment) {
 }
 
 int FinishOutput(int status, std::ostream& out, std::FILE* file, bool closedAtStart,
-                 std::ostream& err) {
+                 std::ostream& err, bool onlyText) {
   errno = 0;
+#ifdef _WIN32
+  SetLastError(0);
+#endif
   out.flush();
   const bool flushed = std::fflush(file) == 0;
   const int flushError = errno;
+  const bool readerGone = ReaderGone(flushError);
   std::string why;
   if (closedAtStart) {
     why = "it is closed";
   } else if (!flushed || std::ferror(file) != 0 || !out) {
+    if (onlyText && readerGone) return status;
     why = flushError != 0 ? ErrnoText(flushError) : "write error";
   } else {
     return status;

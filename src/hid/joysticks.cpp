@@ -79,7 +79,13 @@ const NumberedJoystick* FindChoice(const std::vector<NumberedJoystick>& joystick
     if (const unsigned* number = std::get_if<unsigned>(&choice)) {
       return joystick.number == *number;
     }
-    return joystick.place.path == std::get<std::string>(choice);
+    const std::string& path = std::get<std::string>(choice);
+#ifdef _WIN32
+    // Windows takes device paths (ASCII) in any case, and so does --device.
+    return EqualsIgnoringAsciiCase(joystick.place.path, path);
+#else
+    return joystick.place.path == path;
+#endif
   });
   return chosen == joysticks.end() ? nullptr : &*chosen;
 }

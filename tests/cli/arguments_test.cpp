@@ -2,10 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <vector>
 
 #include "cli/cli_rig.h"
 #include "cli/exit_codes.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#define pipe(ends) _pipe(ends, 4096, _O_BINARY)
+#else
+#include <unistd.h>
+#endif
 
 namespace trivexa::cli {
 namespace {
@@ -52,6 +61,28 @@ TEST(ArgumentsTest, HelpAndVersionPrintWithoutTouchingTheDevice) {
   EXPECT_EQ(rig.Run({"--version"}), kExitOk);
   EXPECT_TRUE(rig.out.str().starts_with("trivexactl ")) << rig.out.str();
   EXPECT_TRUE(rig.out.str().ends_with("\n"));
+}
+
+// A reader that stops early (`trivexactl --help | head -3`) took what it
+// wanted of the help or the version; any other output cut short is lost.
+TEST(ArgumentsTest, AReaderLeavingEarlyFailsOnlyOutputThatIsNotHelp) {
+#ifdef SIGPIPE
+  std::signal(SIGPIPE, SIG_IGN);  // as trivexactl does
+#endif
+  for (const std::string_view command : {"--help", "help", "--version", "list"}) {
+    const bool onlyText = AsksOnlyForText(std::vector{command});
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    std::FILE* file = fdopen(ends[1], "w");
+    std::fputs("Usage: trivexactl COMMAND\n", file);
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(FinishOutput(kExitOk, out, file, false, err, onlyText),
+              command == "list" ? kExitOutputFailed : kExitOk);
+    EXPECT_EQ(err.str().empty(), onlyText) << command << err.str();
+    std::fclose(file);
+  }
 }
 
 TEST(ArgumentsTest, WriteTakesValuesAsNextArgumentOrAfterEquals) {

@@ -181,6 +181,10 @@ TEST(StatusCommandTest, WithTwoJoysticksTheFirstFoundIsNamedAndDeviceChoosesAnot
             "-"},
            {{"status", "--device", "1"}, kExitOk, other, "", "/dev/hidraw0"},
            {{"status", "--device", "/dev/hidraw0"}, kExitOk, first, "", "/dev/hidraw1"},
+#ifdef _WIN32
+           // Windows takes device paths in any case.
+           {{"status", "--device", "/DEV/HIDRAW0"}, kExitOk, first, "", "/dev/hidraw1"},
+#endif
            {{"status", "--device", "/dev/hidraw7"},
             kExitNotFound,
             "",

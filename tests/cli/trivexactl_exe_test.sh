@@ -35,6 +35,13 @@ run --version
 expect "--version" 0 "trivexactl "
 run --help
 expect "--help lists the exit statuses" 0 "5  the Trivexa window is running"
+run '/?'
+expect "/? is the help" 0 "Usage: trivexactl COMMAND"
+# Its reader gone before the help is written, as `| head -3` goes.
+out=$( ( (sleep 1; "$wine_run" "$wine" "$prefix" "$exe" --help; echo $? >"$status_file") | true) 2>&1)
+status=$(cat "$status_file")
+[ "$status" = 0 ] && [ -z "$out" ] && echo "ok: help into a closed pipe" ||
+  fail "help into a closed pipe: exit status $status, output: $out"
 run write --interval 15ms
 expect "a value not in the list" 2 "choose one of 10ms 20ms 30ms 40ms 50ms, or i0 to i4"
 # The index form comes through Windows' command line as typed: i5 is
@@ -61,6 +68,18 @@ out=$(script -qec "'$wine_run' '$wine' '$prefix' '$exe' frobnicateö" /dev/null 
 if printf '%s' "$out" | grep -qF "'frobnicateö'"; then echo "ok: the same in a console"; else
   fail "a word that is not ASCII, in a console: $(printf '%s' "$out" | od -c | head -5)"
 fi
+
+# No command in a console of its own (a double-click): it says what it is
+# and waits for a key. In a shell's console: the usage error.
+in_console() {  # command key
+  out=$( (printf "$2" | timeout 60 script -qec "'$wine_run' '$wine' '$prefix' $1" /dev/null
+    echo $? >"$status_file") | tr -d '\r')
+  status=$(cat "$status_file")
+}
+in_console "'$exe'" x
+expect "a console of its own waits for a key" 2 "Press any key"
+in_console "cmd /c '$exe'" ""
+expect "a shell's console gets the usage error" 2 "no command given"
 
 imports=$("$objdump" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z')
 [ -n "$imports" ] || fail "no import table read from $exe"

@@ -7,10 +7,12 @@
 # menu entry and one "Installed apps" entry; the installed trivexactl.exe
 # names the version, the installed trivexa.exe starts and writes
 # JOYSTICK.INI beside itself; a rebuild of the same version, and a build
-# of it with another product code, stay the one entry; a newer MSI (the
+# of it with another product code, stay the one entry (the rebuild's files
+# go in only with REINSTALL=ALL); a newer MSI (the
 # same one rebuilt with the patch number raised and a product code of its
 # own) replaces it; msiexec /x removes the program and leaves JOYSTICK.INI. A folder chosen with INSTALLDIR is shown in the
-# entry and found again by the upgrade and the uninstall.
+# entry and found again by the upgrade and the uninstall, not by a later
+# installation.
 # Runs on the display of xvfb-run, in the shared window-test prefix.
 set -u
 wine_run=$1 wine=$2 prefix=$3 cmake=$4 objdump=$5 wixl=$6 zip=$7 msi=$8 version=$9
@@ -86,8 +88,11 @@ new_code() { sed "s/<Product Id=\"[^\"]*\"/<Product Id=\"$(cat /proc/sys/kernel/
 cp "$wxs" "$work/rebuild.wxs"
 new_code >"$work/other.wxs"
 new_code | sed "s/\"$version\"/\"$newer\"/g" >"$work/newer.wxs"
+# The rebuild holds other contents, as a later build of the version would.
+cp -r "$(dirname "$msi")/stage" "$work/changed" && echo rebuilt >>"$work/changed/README.txt"
 for build in rebuild other newer; do
-  (cd "$(dirname "$msi")/stage" && "$wixl" --arch x64 -o "$work/$build.msi" "$work/$build.wxs" 2>/dev/null)
+  stage=$(dirname "$msi")/stage; [ "$build" = rebuild ] && stage=$work/changed
+  (cd "$stage" && "$wixl" --arch x64 -o "$work/$build.msi" "$work/$build.wxs" 2>/dev/null)
   [ -s "$work/$build.msi" ] || fail "wixl could not build $build.msi"
 done
 
@@ -128,6 +133,10 @@ for build in rebuild other; do
   flush_registry
   check "Installed apps after installing $build.msi of the same version" "Trivexa $version" "$(installed_apps)"
   [ -f "$folder/trivexa.exe" ] || fail "installing $build.msi removed trivexa.exe"
+  [ "$build" = rebuild ] || continue
+  check "rebuild.msi's README.txt installed" 0 "$(grep -c rebuilt "$folder/README.txt")"
+  msiexec /i "$work/rebuild.msi" REINSTALL=ALL REINSTALLMODE=vamus /qn
+  check "rebuild.msi's README.txt after REINSTALL=ALL" 1 "$(grep -c rebuilt "$folder/README.txt")"
 done
 
 # Upgrade and uninstall, in the default folder, then in one chosen with
@@ -154,4 +163,11 @@ for target in "$folder" "$custom"; do
   [ ! -e "$shortcut" ] || fail "the Start menu shortcut is left after uninstalling"
   check "Installed apps after uninstalling" "" "$(installed_apps)"
 done
+# A later installation takes the default folder: the values left in the
+# chosen one are found only with INSTALLDIR given again.
+msiexec /i "$msi" /qn
+[ -f "$folder/trivexa.exe" ] && [ ! -e "$custom/trivexa.exe" ] || fail "a later installation left the default folder"
+msiexec /x "$msi" /qn
+msiexec /i "$msi" 'INSTALLDIR=C:\Tools\Trivexa\' /qn
+[ -f "$custom/trivexa.exe" ] && [ -f "$custom/JOYSTICK.INI" ] || fail "INSTALLDIR given again did not find JOYSTICK.INI"
 finish
