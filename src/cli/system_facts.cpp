@@ -97,7 +97,9 @@ std::string InstallationText() {
   return "the zip, or a copied folder" + where;
 #else
   if (settings::IsInstalledCopy(folder)) {
-    if (Exists("/var/lib/dpkg/info/trivexa.list")) return "the .deb package" + where;
+    // The package puts the programs in /usr/bin; the package manager's
+    // own records are not for other programs to read.
+    if (folder == "/usr/bin") return "the .deb package, or an installation into /usr" + where;
     return "installed with cmake --install" + where;
   }
   return "a copied folder" + where;
