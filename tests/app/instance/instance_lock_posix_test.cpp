@@ -73,23 +73,17 @@ class HolderProcess {
   std::optional<LockOutcome> outcome_;
 };
 
-// Time for the lock's pauses, passed without sleeping: a probe holding the
-// lock (shared) lets go of it once `releaseAtMs` have passed.
+// The lock's pauses, passed without sleeping: a probe's shared lock on
+// `probe` goes once `releaseAtMs` have passed.
 class ProbeClock final : public Clock {
  public:
   ProbeClock(int probe, std::int64_t releaseAtMs) : probe_(probe), releaseAtMs_(releaseAtMs) {}
-  ~ProbeClock() override { Release(); }
   void Sleep(std::uint32_t milliseconds) override {
-    nowMs_ += milliseconds;
-    if (nowMs_ >= releaseAtMs_) Release();
+    if ((nowMs_ += milliseconds) >= releaseAtMs_) ::flock(probe_, LOCK_UN);
   }
   std::int64_t NowMs() const override { return nowMs_; }
 
  private:
-  void Release() {
-    if (probe_ >= 0) ::close(probe_);
-    probe_ = -1;
-  }
   int probe_;
   std::int64_t releaseAtMs_;
   std::int64_t nowMs_ = 0;
@@ -169,6 +163,7 @@ TEST_F(InstanceLockTest, ProbeTakesNothingAndCreatesNothing) {
     ASSERT_EQ(::flock(shared, LOCK_SH | LOCK_NB), 0);
     ProbeClock clock(shared, releaseAtMs);
     EXPECT_EQ(InstanceLock(Place(), {}, &clock).Take().outcome, expected) << releaseAtMs;
+    ::close(shared);
   }
 }
 
@@ -369,11 +364,9 @@ TEST_F(InstanceLockTest, DefaultPlaceIsOneWhereNoOtherUserCanCreateNames) {
   for (const auto& [hostName, folder] :
        {std::pair{"pc/2", "trivexa-pc_2"}, std::pair{"", "trivexa-localhost"}}) {
     EXPECT_EQ(fakes::InChild([&] {
-                if (::unshare(CLONE_NEWUTS) != 0 ||
-                    ::sethostname(hostName, std::strlen(hostName)) != 0 ||
-                    ::setresuid(kOtherUser, kOtherUser, kOtherUser) != 0) {
-                  return 3;
-                }
+                const bool renamed = ::unshare(CLONE_NEWUTS) == 0 &&
+                                     ::sethostname(hostName, std::strlen(hostName)) == 0;
+                if (!renamed || ::setresuid(kOtherUser, kOtherUser, kOtherUser) != 0) return 3;
                 return DefaultLockPlace(roots).name == home.string() + "/.cache/" + folder ? 0 : 1;
               }),
               0)
