@@ -17,8 +17,7 @@ std::optional<std::string> JoystickOpenProblem(hid::HidPlatform& platform,
       continue;
     }
     const hid::SystemError error = hid::OpenFailure(platform, path);
-    const std::string fix = error.accessDenied && accessFix ? accessFix() : std::string();
-    return TerminalText(hid::OpenFailureNotice(path, error, fix));
+    return TerminalText(hid::OpenFailureNotice(path, error, accessFix));
   }
   return std::nullopt;
 }

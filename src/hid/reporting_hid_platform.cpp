@@ -33,10 +33,7 @@ Handle ReportingHidPlatform::Open(const std::string& path, bool overlapped) {
     if (now - told->second.atMs < kRepeatAfterMs) return handle;
     told->second = {error.text, now};
   }
-  if (!sink_) return handle;
-  // Only a refused access has a fix of its own; finding it looks at the disk.
-  const std::string fix = error.accessDenied && accessFix_ ? accessFix_() : std::string();
-  sink_(OpenFailureNotice(path, error, fix));
+  if (sink_) sink_(OpenFailureNotice(path, error, accessFix_));
   return handle;
 }
 
@@ -47,10 +44,9 @@ SystemError OpenFailure(const HidPlatform& platform, const std::string& path) {
 }
 
 std::string OpenFailureNotice(const std::string& path, const SystemError& error,
-                              const std::string& accessFix) {
-  std::string fix = error.accessDenied && !accessFix.empty()
-                        ? accessFix
-                        : "unplug the joystick and plug it in again";
+                              const AccessFix& accessFix) {
+  std::string fix = error.accessDenied && accessFix ? accessFix() : std::string();
+  if (fix.empty()) fix = "unplug the joystick and plug it in again";
   return "the joystick at " + path + " cannot be opened (" + error.text + "); to fix: " + fix;
 }
 

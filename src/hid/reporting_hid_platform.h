@@ -51,8 +51,10 @@ class ReportingHidPlatform final : public ForwardingHidPlatform {
 // before anything else, which could replace it.
 SystemError OpenFailure(const HidPlatform& platform, const std::string& path);
 
-// The notice for a joystick node that cannot be opened.
+// The notice for a joystick node that cannot be opened. Only a refused
+// access has a fix of its own, asked of `accessFix` then alone (finding it
+// may look at the disk); any other reason gets the plain advice.
 std::string OpenFailureNotice(const std::string& path, const SystemError& error,
-                              const std::string& accessFix);
+                              const AccessFix& accessFix);
 
 }  // namespace trivexa::hid

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "cli/exit_codes.h"
 #include "cli_rig.h"
 
@@ -36,6 +38,15 @@ TEST(WatchCommandTest, PollsOnceASecondLikeTheWindow) {
   for (std::size_t i = 1; i < positionQueries.size(); ++i) {
     EXPECT_EQ(positionQueries[i] - positionQueries[i - 1], 1000);
   }
+  // The first poll (the third status query) comes a second after the
+  // connection sequence's last read, as the window restarts its timer then.
+  const auto traffic = rig.timeline.Matching({"write 00 5A", "read"});
+  const auto polled =
+      std::find_if(traffic.begin(), traffic.end(), [queries = 0](const fakes::Event& e) mutable {
+        return e.what.starts_with("write 00 5A") && ++queries == 3;
+      });
+  ASSERT_NE(polled, traffic.end());
+  EXPECT_EQ(polled->atMs - (polled - 1)->atMs, 1000);
 }
 
 TEST(WatchCommandTest, FollowsTheJoystickOutAndBackIn) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "cli/exit_codes.h"
 #include "cli_rig.h"
 #include "settings/ini_file.h"
@@ -39,6 +41,10 @@ TEST(WriteCommandTest, TheWriteHasTheWindowsPausesAndIsFollowedByTheReadBack) {
   EXPECT_EQ((write + 2)->what, "write 00 5A 00 00 00 00 /65");
   EXPECT_EQ((write + 3)->what, "sleep 30");
   EXPECT_EQ((write + 4)->what, "read 9");
+  // Answered at once: no further status query.
+  EXPECT_EQ(std::count_if(write, traffic.end(),
+                          [](const fakes::Event& e) { return e.what.starts_with("write 00 5A"); }),
+            1);
   EXPECT_EQ(rig.platform.Joystick(0).closeCommands, 1);
 }
 

@@ -6,6 +6,7 @@
 #include "fakes/fake_window.h"
 #include "hid/discovery.h"
 #include "protocol/commands.h"
+#include "protocol/session.h"
 
 namespace trivexa::protocol {
 namespace {
@@ -144,6 +145,17 @@ TEST_F(ExchangeTest, FailedReconnectSendsNothing) {
   EXPECT_EQ(window_.log, (std::vector<std::string>{"  USB device not found!"}));
 }
 
+TEST_F(ExchangeTest, ASessionClosedTwiceTellsTheDeviceOnce) {
+  platform_.AddJoystick();
+  Session session(platform_, window_, clock_);
+  ASSERT_TRUE(session.Connect());
+  session.Close();
+  EXPECT_EQ(platform_.Joystick(0).closeCommands, 1);
+  const std::size_t events = timeline_.Events().size();
+  session.Close();
+  EXPECT_EQ(timeline_.Events().size(), events);
+}
+
 TEST_F(ExchangeTest, WaitFailureIsLoggedAndLosesTheDevice) {
   platform_.AddJoystick();
   Connect();
@@ -189,7 +201,16 @@ TEST_F(ExchangeTest, OddReportLengthsStayInsideTheBuffers) {
   timeline_.Clear();
   SendCommand(context_, settings_, CMD_CLOSE);
   EXPECT_EQ(timeline_.Texts({"write"}), (std::vector<std::string>{"write 00 AA 00 00 00 00 /200"}));
-  EXPECT_EQ(joystick.joystick->received.back().size(), 200u);
+  std::vector<std::uint8_t> padded(200, 0);
+  padded[1] = CMD_CLOSE;
+  EXPECT_EQ(joystick.joystick->received.back(), padded);
+  EXPECT_TRUE(link_.deviceConnected);
+  // Padded or not, a write that fails loses the device.
+  joystick.joystick->failWrites = true;
+  SendCommand(context_, settings_, CMD_QUERY_STATUS);
+  EXPECT_FALSE(link_.deviceConnected);
+  joystick.joystick->failWrites = false;
+  Connect();
 
   // Without an output report length nothing can be written: that is a
   // failed write, not a link that stays connected with nothing sent.

@@ -6,8 +6,10 @@
 
 namespace trivexa::app {
 
-InstanceLock::InstanceLock(LockPlace place, Warn warn)
-    : place_(std::move(place)), warn_(std::move(warn)) {
+InstanceLock::InstanceLock(LockPlace place, Warn warn, Clock* clock)
+    : place_(std::move(place)),
+      warn_(std::move(warn)),
+      clock_(clock != nullptr ? *clock : systemClock_) {
   if (!warn_) {
     warn_ = [](const std::string& message) { PrintNotice("trivexa: warning: ", message); };
   }

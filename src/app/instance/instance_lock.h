@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "host/clock.h"
 #include "host/instance_guard.h"
 
 namespace trivexa::app {
@@ -54,14 +55,19 @@ enum class InstanceState { kNotRunning, kRunning, kUnknown };
 // The lock that keeps a second copy of the window from starting. It is held
 // from the first successful Take() until the object goes away (or the
 // process ends, however it ends). On POSIX it is a kernel lock (flock) on a
-// file, so a copy that died never leaves a lock behind.
+// file, so a copy that died never leaves a lock behind. A lock found taken
+// is tried again for 40 ms before it counts as another copy's: trivexactl's
+// probe holds it for a moment, and a window starting just then must wait
+// that out.
 class InstanceLock final : public InstanceGuard {
  public:
   using Warn = std::function<void(const std::string&)>;
 
   // `warn` hears, once, why no lock could be made. By default it goes to
-  // standard error.
-  explicit InstanceLock(LockPlace place = DefaultLockPlace(), Warn warn = {});
+  // standard error. The pauses between tries go through `clock`, the
+  // system's when none is given.
+  explicit InstanceLock(LockPlace place = DefaultLockPlace(), Warn warn = {},
+                        Clock* clock = nullptr);
   ~InstanceLock() override;
   InstanceLock(const InstanceLock&) = delete;
   InstanceLock& operator=(const InstanceLock&) = delete;
@@ -77,6 +83,8 @@ class InstanceLock final : public InstanceGuard {
  private:
   LockPlace place_;
   Warn warn_;
+  SystemClock systemClock_;
+  Clock& clock_;
   bool warned_ = false;
 #if defined(_WIN32)
   void* mutex_ = nullptr;

@@ -8,11 +8,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <optional>
 #include <system_error>
-#include <thread>
 #include <utility>
 
 #include "app/instance/instance_lock.h"
@@ -30,7 +29,7 @@ constexpr const char* kNoFolder =
 // A probe holds the lock (shared) for a moment; a copy that starts just then
 // must not take that for a running copy.
 constexpr int kTakeAttempts = 5;
-constexpr std::chrono::milliseconds kTakeRetryPause{10};
+constexpr std::uint32_t kTakeRetryPauseMs = 10;
 
 // Nobody else may be able to plant, swap or remove the lock file: the folder
 // must be a real folder of this user's that no one else can write into.
@@ -161,7 +160,7 @@ LockAttempt InstanceLock::Take() {
       if (error == EWOULDBLOCK) return {LockOutcome::kHeldByAnother, {}};
       return {LockOutcome::kUnavailable, path + ": " + ErrnoText(error)};
     }
-    std::this_thread::sleep_for(kTakeRetryPause);
+    clock_.Sleep(kTakeRetryPauseMs);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <sddl.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -20,7 +21,7 @@ namespace {
 // A probe owns the mutex for a moment; a copy that starts just then must not
 // take that for a running copy.
 constexpr int kTakeAttempts = 5;
-constexpr DWORD kTakeRetryPauseMs = 10;
+constexpr std::uint32_t kTakeRetryPauseMs = 10;
 
 std::string UserSid() {
   HANDLE token = nullptr;
@@ -132,7 +133,7 @@ LockAttempt InstanceLock::Take() {
       if (result == WAIT_TIMEOUT) return {LockOutcome::kHeldByAnother, {}};
       return {LockOutcome::kUnavailable, place_.name + ": " + ErrorText(error)};
     }
-    ::Sleep(kTakeRetryPauseMs);
+    clock_.Sleep(kTakeRetryPauseMs);
   }
 }
 

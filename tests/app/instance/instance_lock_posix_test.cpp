@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -69,6 +71,22 @@ class HolderProcess {
  private:
   pid_t pid_ = -1;
   std::optional<LockOutcome> outcome_;
+};
+
+// The lock's pauses, passed without sleeping: a probe's shared lock on
+// `probe` goes once `releaseAtMs` have passed.
+class ProbeClock final : public Clock {
+ public:
+  ProbeClock(int probe, std::int64_t releaseAtMs) : probe_(probe), releaseAtMs_(releaseAtMs) {}
+  void Sleep(std::uint32_t milliseconds) override {
+    if ((nowMs_ += milliseconds) >= releaseAtMs_) ::flock(probe_, LOCK_UN);
+  }
+  std::int64_t NowMs() const override { return nowMs_; }
+
+ private:
+  int probe_;
+  std::int64_t releaseAtMs_;
+  std::int64_t nowMs_ = 0;
 };
 
 class InstanceLockTest : public ::testing::Test {
@@ -137,6 +155,33 @@ TEST_F(InstanceLockTest, ProbeTakesNothingAndCreatesNothing) {
   EXPECT_FALSE(window->AnotherInstanceRunning());
   release.join();
   EXPECT_TRUE(window->Held());
+  window.reset();
+  // It waits 40 ms, no longer: a lock still taken then is another copy's.
+  for (const auto& [releaseAtMs, expected] :
+       {std::pair{40, LockOutcome::kTaken}, std::pair{41, LockOutcome::kHeldByAnother}}) {
+    const int shared = ::open(LockFile().c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(shared, LOCK_SH | LOCK_NB), 0);
+    ProbeClock clock(shared, releaseAtMs);
+    EXPECT_EQ(InstanceLock(Place(), {}, &clock).Take().outcome, expected) << releaseAtMs;
+    ::close(shared);
+  }
+}
+
+TEST_F(InstanceLockTest, TrivexactlCommandsTakeTheirOwnLockOneAtATimeAndNameTheHolder) {
+  {
+    JoystickLock first(Place());
+    ASSERT_EQ(first.TryTake("trivexactl watch (pid 1234)").outcome, LockOutcome::kTaken);
+    EXPECT_EQ(first.TryTake("again").outcome, LockOutcome::kTaken);  // held, and kept
+    const LockAttempt second = JoystickLock(Place()).TryTake("trivexactl status");
+    EXPECT_EQ(second.outcome, LockOutcome::kHeldByAnother);
+    EXPECT_EQ(second.reason, "trivexactl watch (pid 1234)");
+    EXPECT_EQ(ProbeInstance(Place()), InstanceState::kNotRunning);  // not the window's lock
+  }
+  // Free once its holder goes; a shorter holder text replaces the longer one
+  // whole.
+  JoystickLock next(Place());
+  ASSERT_EQ(next.TryTake("trivexactl list").outcome, LockOutcome::kTaken);
+  EXPECT_EQ(JoystickLock(Place()).TryTake("").reason, "trivexactl list");
 }
 
 TEST_F(InstanceLockTest, ALockThatCannotBeMadeStartsTheProgramWithOneWarning) {
@@ -314,6 +359,19 @@ TEST_F(InstanceLockTest, DefaultPlaceIsOneWhereNoOtherUserCanCreateNames) {
               return InstanceLock(place).Take().outcome == LockOutcome::kTaken ? 0 : 2;
             }),
             0);
+  // A slash in the host's name would make a folder path of it; a host
+  // without a name is "localhost".
+  for (const auto& [hostName, folder] :
+       {std::pair{"pc/2", "trivexa-pc_2"}, std::pair{"", "trivexa-localhost"}}) {
+    EXPECT_EQ(fakes::InChild([&] {
+                const bool renamed = ::unshare(CLONE_NEWUTS) == 0 &&
+                                     ::sethostname(hostName, std::strlen(hostName)) == 0;
+                if (!renamed || ::setresuid(kOtherUser, kOtherUser, kOtherUser) != 0) return 3;
+                return DefaultLockPlace(roots).name == home.string() + "/.cache/" + folder ? 0 : 1;
+              }),
+              0)
+        << hostName;
+  }
 }
 
 }  // namespace

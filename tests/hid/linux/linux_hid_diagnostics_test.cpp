@@ -101,7 +101,10 @@ TEST(LinuxHidDiagnosticsTest, ARefusedOpenSaysPermissionDeniedAndCountsAsAccess)
     LinuxHidPlatform platform(temp.path().string(), temp.path().string());
     const bool refused = platform.Open(node.string(), false) == kInvalidHandle;
     const SystemError error = platform.LastError();
-    const std::string answer = (refused && error.accessDenied ? "1" : "0") + error.text;
+    std::string answer = (refused && error.accessDenied ? "1" : "0") + error.text;
+    // A later failure of another kind no longer counts as refused access.
+    platform.Write(Handle{4242}, std::array<std::uint8_t, 2>{0, 1});
+    answer += platform.LastError().accessDenied ? " 1" : " 0";
     const bool sent =
         ::write(pipeFds[1], answer.data(), answer.size()) == static_cast<ssize_t>(answer.size());
     ::_exit(sent ? 0 : 3);
@@ -116,7 +119,7 @@ TEST(LinuxHidDiagnosticsTest, ARefusedOpenSaysPermissionDeniedAndCountsAsAccess)
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
   ASSERT_EQ(WEXITSTATUS(status), 0);
-  EXPECT_EQ(answer, "1open " + node.string() + ": Permission denied");
+  EXPECT_EQ(answer, "1open " + node.string() + ": Permission denied 0");
 }
 
 TEST(LinuxHidDiagnosticsTest, TheSysfsEntryIdentifiesANodeWithoutOpeningIt) {
