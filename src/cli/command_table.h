@@ -50,7 +50,7 @@ struct OptionRow {
 };
 
 // In the order --help and the usage lines show them.
-inline constexpr std::array<OptionRow, 8> kOptions = {{
+inline constexpr auto kOptions = std::to_array<OptionRow>({
     {OptionId::kJson, "json", ValueKind::kNone, "", "print JSON", ""},
     {OptionId::kDeadZone, kSettingNames[0].option, ValueKind::kSetting, "V", "dead zone angle", ""},
     {OptionId::kAngleOffset, kSettingNames[1].option, ValueKind::kSetting, "V",
@@ -70,7 +70,7 @@ inline constexpr std::array<OptionRow, 8> kOptions = {{
      "one the window takes"},
     {OptionId::kOutput, "output", ValueKind::kFile, "FILE", "write the report to this file",
      "write the report to FILE instead of standard output"},
-}};
+});
 
 using OptionSet = std::uint32_t;
 constexpr OptionSet Bit(OptionId id) { return OptionSet{1} << static_cast<unsigned>(id); }
@@ -93,7 +93,7 @@ struct CommandRow {
 };
 
 // In the order --help lists them.
-inline constexpr std::array<CommandRow, 8> kCommands = {{
+inline constexpr auto kCommands = std::to_array<CommandRow>({
     {CommandKind::kList, "list", Bit(OptionId::kJson), "",
      "every HID interface, each joystick marked with its number and port",
      "every HID interface: path, vendor and product id,\n"
@@ -127,7 +127,7 @@ inline constexpr std::array<CommandRow, 8> kCommands = {{
      "print the completion script of that shell: the\n"
      "commands, their options and the choices of each value"},
     {CommandKind::kHelp, "help", 0, "", "print the help text", ""},
-}};
+});
 
 const OptionRow& RowOf(OptionId id);
 // The row of a command typed as a word; nullptr for --version, which has none.
