@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_table.h"
 #include "cli/device_command.h"
 #include "cli/interfaces.h"
 #include "cli/product_name.h"
@@ -103,7 +104,8 @@ TranscriptResult RecordExchange(const Invocation& invocation, Environment& envir
                                 const std::vector<InterfaceInfo>& interfaces) {
   TranscriptResult result;
   std::optional<NumberedJoystick> chosen;
-  if (const int refused = PrepareDeviceCommand(invocation, environment, "report", chosen)) {
+  if (const int refused =
+          PrepareDeviceCommand(invocation, environment, RowOf(invocation.kind)->name, chosen)) {
     result.status = refused;
     result.lines.push_back("# transcript: none (see what trivexactl said, below)");
     return result;
