@@ -16,7 +16,17 @@ using hid::JoystickPlace;
 using hid::JoystickTarget;
 using hid::NumberedJoystick;
 
-enum class CommandKind { kHelp, kVersion, kList, kStatus, kWrite, kWatch, kUdevRule, kReport };
+enum class CommandKind {
+  kHelp,
+  kVersion,
+  kList,
+  kStatus,
+  kWrite,
+  kWatch,
+  kUdevRule,
+  kReport,
+  kCompletion,
+};
 
 // One run of trivexactl, as its command line asks for it.
 struct Invocation {
@@ -31,6 +41,9 @@ struct Invocation {
   std::optional<DeviceChoice> device;
   // report: the file to write instead of standard output.
   std::optional<std::string> output;
+  // The word after the command, for a command that takes one (completion's
+  // shell).
+  std::string operand;
 };
 
 struct ParsedArguments {
@@ -45,7 +58,7 @@ ParsedArguments ParseArguments(std::span<const std::string_view> arguments);
 // Whether `arguments` ask for nothing but the help or the version text.
 bool AsksOnlyForText(std::span<const std::string_view> arguments);
 
-// The --help text.
-std::string_view HelpText();
+// The --help text, made from the command table.
+std::string HelpText();
 
 }  // namespace trivexa::cli

@@ -76,5 +76,7 @@ int RunWatch(const Invocation& invocation, Environment& environment, JoystickTar
 // The problem report: written whole whatever the joystick does, with the
 // exit status the device part would give.
 int RunReport(const Invocation& invocation, Environment& environment);
+// The completion script of the shell the operand names.
+int RunCompletion(const Invocation& invocation, Environment& environment);
 
 }  // namespace trivexa::cli

@@ -30,7 +30,4 @@ std::vector<InterfaceInfo> ProbeInterfaces(hid::HidPlatform& platform);
 // `list`'s line of an interface, safe for a terminal.
 std::string TextLine(const InterfaceInfo& info);
 
-// Four lower-case hexadecimal digits.
-std::string Hex4(std::uint16_t value);
-
 }  // namespace trivexa::cli

@@ -1,7 +1,6 @@
 #include "cli/json_text.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <optional>
 #include <stdexcept>
 
@@ -50,9 +49,7 @@ std::string JsonString(std::string_view text) {
         break;
       default:
         if (c < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-          out += escaped;
+          out += "\\u" + HexText(c, 4);
         } else {
           out.append(text.substr(0, length));
         }

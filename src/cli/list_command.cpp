@@ -1,5 +1,4 @@
 #include <array>
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <utility>
@@ -60,8 +59,8 @@ std::string JsonLine(const InterfaceInfo& info) {
       .AddBool("opened", !info.openError.has_value())
       .AddOrNull("error", info.openError);
   if (info.attributes) {
-    object.Add("vendorId", Hex4(info.attributes->vendorId))
-        .Add("productId", Hex4(info.attributes->productId));
+    object.Add("vendorId", HexText(info.attributes->vendorId, 4))
+        .Add("productId", HexText(info.attributes->productId, 4));
   } else {
     object.AddNull("vendorId").AddNull("productId");
   }
@@ -77,12 +76,6 @@ std::string JsonLine(const InterfaceInfo& info) {
 
 }  // namespace
 
-std::string Hex4(std::uint16_t value) {
-  char text[5];
-  std::snprintf(text, sizeof text, "%04x", value);
-  return text;
-}
-
 std::vector<InterfaceInfo> ProbeInterfaces(hid::HidPlatform& platform) {
   std::vector<InterfaceInfo> interfaces;
   for (const std::string& path : platform.ListInterfaces()) {
@@ -94,8 +87,9 @@ std::vector<InterfaceInfo> ProbeInterfaces(hid::HidPlatform& platform) {
 
 std::string TextLine(const InterfaceInfo& info) {
   std::string line = TerminalText(info.path) + "  ";
-  line += info.attributes ? Hex4(info.attributes->vendorId) + ":" + Hex4(info.attributes->productId)
-                          : std::string("????:????");
+  line += info.attributes
+              ? HexText(info.attributes->vendorId, 4) + ":" + HexText(info.attributes->productId, 4)
+              : std::string("????:????");
   if (info.caps) {
     line += "  in " + std::to_string(info.caps->inputReportByteLength) + " out " +
             std::to_string(info.caps->outputReportByteLength);

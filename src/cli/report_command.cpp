@@ -1,4 +1,3 @@
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -7,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_table.h"
 #include "cli/device_command.h"
 #include "cli/interfaces.h"
 #include "cli/product_name.h"
@@ -83,9 +83,8 @@ void AddInterface(std::vector<std::string>& lines, std::size_t index, const Inte
   lines.push_back("N: " +
                   TerminalText(record.name.value_or(info.productName.value_or("HID Device"))));
   const hid::DeviceAttributes ids = info.attributes.value_or(hid::DeviceAttributes{});
-  char bus[8];
-  std::snprintf(bus, sizeof bus, "%x", static_cast<unsigned>(record.bus.value_or(3)));
-  lines.push_back(std::string("I: ") + bus + " " + Hex4(ids.vendorId) + " " + Hex4(ids.productId));
+  lines.push_back("I: " + HexText(static_cast<std::uint32_t>(record.bus.value_or(3)), 1) + " " +
+                  HexText(ids.vendorId, 4) + " " + HexText(ids.productId, 4));
   lines.push_back("P: " + TerminalText(record.phys.value_or("")));
   if (record.descriptor) {
     lines.push_back(DescriptorLine(*record.descriptor));
@@ -105,7 +104,8 @@ TranscriptResult RecordExchange(const Invocation& invocation, Environment& envir
                                 const std::vector<InterfaceInfo>& interfaces) {
   TranscriptResult result;
   std::optional<NumberedJoystick> chosen;
-  if (const int refused = PrepareDeviceCommand(invocation, environment, "report", chosen)) {
+  if (const int refused =
+          PrepareDeviceCommand(invocation, environment, RowOf(invocation.kind)->name, chosen)) {
     result.status = refused;
     result.lines.push_back("# transcript: none (see what trivexactl said, below)");
     return result;

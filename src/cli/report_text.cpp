@@ -3,16 +3,16 @@
 #include <cctype>
 #include <cstdio>
 
+#include "host/text.h"
+
 namespace trivexa::cli {
 
 std::string HexBytes(std::span<const std::uint8_t> bytes) {
-  static constexpr char kDigits[] = "0123456789abcdef";
   std::string text;
   text.reserve(bytes.size() * 3);
   for (const std::uint8_t byte : bytes) {
     if (!text.empty()) text += ' ';
-    text += kDigits[byte >> 4];
-    text += kDigits[byte & 0xF];
+    text += HexText(byte, 2);
   }
   return text;
 }

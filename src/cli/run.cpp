@@ -8,6 +8,7 @@
 #include <variant>
 #include <vector>
 
+#include "cli/command_table.h"
 #include "cli/commands.h"
 #include "cli/device_command.h"
 #include "cli/exit_codes.h"
@@ -85,23 +86,28 @@ bool ResolveChoice(const Invocation& invocation, Environment& environment,
   return false;
 }
 
+using DeviceRunner = int (*)(const Invocation&, Environment&, JoystickTarget&);
+
 // status, write and watch: one at a time, never beside the window, on the
 // joystick the command line names.
-int RunDeviceCommand(const Invocation& invocation, Environment& environment,
-                     std::string_view command) {
+int RunDeviceCommand(const Invocation& invocation, Environment& environment, DeviceRunner run) {
   std::optional<NumberedJoystick> chosen;
-  if (const int refused = PrepareDeviceCommand(invocation, environment, command, chosen)) {
+  if (const int refused =
+          PrepareDeviceCommand(invocation, environment, RowOf(invocation.kind)->name, chosen)) {
     return refused;
   }
   JoystickTarget target(environment.platform, std::move(chosen));
-  switch (invocation.kind) {
-    case CommandKind::kStatus:
-      return RunStatus(invocation, environment, target);
-    case CommandKind::kWrite:
-      return RunWrite(invocation, environment, target);
-    default:
-      return RunWatch(invocation, environment, target);
+  return run(invocation, environment, target);
+}
+
+int RunUdevRule(Environment& environment) {
+  const std::string rule = hid::SystemAccessRule();
+  if (rule.empty()) {
+    environment.err << "trivexactl: udev rules exist on Linux only.\n";
+    return kExitUsage;
   }
+  environment.out << rule;
+  return kExitOk;
 }
 
 }  // namespace
@@ -115,6 +121,7 @@ int PrepareDeviceCommand(const Invocation& invocation, Environment& environment,
 }
 
 int Run(const Invocation& invocation, Environment& environment) {
+  // No default: -Wswitch names a kind added without its runner here.
   switch (invocation.kind) {
     case CommandKind::kHelp:
       environment.out << HelpText();
@@ -125,22 +132,17 @@ int Run(const Invocation& invocation, Environment& environment) {
     case CommandKind::kList:
       return RunList(invocation, environment);
     case CommandKind::kStatus:
-      return RunDeviceCommand(invocation, environment, "status");
+      return RunDeviceCommand(invocation, environment, RunStatus);
     case CommandKind::kWrite:
-      return RunDeviceCommand(invocation, environment, "write");
+      return RunDeviceCommand(invocation, environment, RunWrite);
     case CommandKind::kWatch:
-      return RunDeviceCommand(invocation, environment, "watch");
+      return RunDeviceCommand(invocation, environment, RunWatch);
     case CommandKind::kReport:
       return RunReport(invocation, environment);
-    case CommandKind::kUdevRule: {
-      const std::string rule = hid::SystemAccessRule();
-      if (rule.empty()) {
-        environment.err << "trivexactl: udev rules exist on Linux only.\n";
-        return kExitUsage;
-      }
-      environment.out << rule;
-      return kExitOk;
-    }
+    case CommandKind::kUdevRule:
+      return RunUdevRule(environment);
+    case CommandKind::kCompletion:
+      return RunCompletion(invocation, environment);
   }
   return kExitUsage;
 }

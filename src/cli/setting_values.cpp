@@ -1,5 +1,6 @@
 #include "cli/setting_values.h"
 
+#include <array>
 #include <charconv>
 
 #include "host/text.h"
@@ -27,27 +28,30 @@ bool IsIndexPrefix(std::string_view value) {
   return value.starts_with('i') || value.starts_with('I') || value.starts_with('#');
 }
 
-std::span<const std::string_view> Fragments(std::size_t field) {
-  switch (field) {
-    case 0:
-      return protocol::kDeadZoneFragments;
-    case 1:
-      return protocol::kAngleOffsetFragments;
-    case 2:
-      return protocol::kMoveThresholdFragments;
-    default:
-      return protocol::kIntervalFragments;
-  }
-}
+// The status line's fragments of each field, in field order.
+constexpr auto kFragments = std::to_array<std::span<const std::string_view>>(
+    {protocol::kDeadZoneFragments, protocol::kAngleOffsetFragments,
+     protocol::kMoveThresholdFragments, protocol::kIntervalFragments});
+static_assert(kFragments.size() == kSettingNames.size(), "every field needs its fragments");
+
+std::span<const std::string_view> Fragments(std::size_t field) { return kFragments.at(field); }
 
 }  // namespace
 
+std::vector<std::string_view> ChoiceTexts(std::size_t field) {
+  std::vector<std::string_view> texts;
+  for (std::string_view choice : settings::kSettingFields[field].choices) {
+    texts.push_back(Trimmed(choice));
+  }
+  return texts;
+}
+
 std::string ValidChoices(std::size_t field) {
-  const auto choices = settings::kSettingFields[field].choices;
+  const std::vector<std::string_view> choices = ChoiceTexts(field);
   std::string text;
   for (std::string_view choice : choices) {
     if (!text.empty()) text += ' ';
-    text += Trimmed(choice);
+    text += choice;
   }
   text += ", or i0 to i" + std::to_string(choices.size() - 1);
   return text;

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "settings/joystick_settings.h"
 
@@ -36,6 +37,9 @@ struct ParsedValue {
 // ("I5" and the older "#5" too). A bare number is always a text, never an
 // index: for the threshold "3" is the entry " 3", which is index 2.
 ParsedValue ParseSettingValue(std::size_t field, std::string_view text);
+
+// The texts of field `field`'s list as typed: "1.0deg", "+2", "20ms".
+std::vector<std::string_view> ChoiceTexts(std::size_t field);
 
 // "1.0deg 1.5deg ... 5.0deg, or i0 to i8".
 std::string ValidChoices(std::size_t field);

@@ -3,6 +3,8 @@
 #include <array>
 #include <span>
 
+#include "host/text.h"
+
 namespace trivexa::hid {
 namespace {
 
@@ -45,8 +47,10 @@ void ProbeInterface(LinkContext& context, const std::string& path,
                                                       productBuffer.data(), kProductStringBytes))) {
     context.window.AppendLog("  ProductName: " + ProductName(productBuffer));
   }
-  context.window.AppendLog("  Vendor ID: " + HexText(link.deviceAttributes.vendorId));
-  context.window.AppendLog("  Product ID: " + HexText(link.deviceAttributes.productId));
+  context.window.AppendLog("  Vendor ID: " +
+                           HexText(link.deviceAttributes.vendorId, 1, HexCase::kUpper));
+  context.window.AppendLog("  Product ID: " +
+                           HexText(link.deviceAttributes.productId, 1, HexCase::kUpper));
 
   if (IsJoystick(link.deviceAttributes)) {
     context.window.AppendLog("  USB device found!");
@@ -65,16 +69,6 @@ void CloseIfOpen(HidPlatform& platform, Handle& handle) {
   if (!IsOpen(handle)) return;
   platform.Close(handle);
   handle = kNoHandle;
-}
-
-std::string HexText(std::uint16_t value) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  do {
-    text.insert(text.begin(), kDigits[value & 0xF]);
-    value = static_cast<std::uint16_t>(value >> 4);
-  } while (value != 0);
-  return text;
 }
 
 bool FindTheHid(LinkContext& context) {

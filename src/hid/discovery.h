@@ -35,7 +35,4 @@ void PrepareReadEvent(LinkContext& context);
 // Closes a handle greater than 0 and resets it to 0; others stay as they are.
 void CloseIfOpen(HidPlatform& platform, Handle& handle);
 
-// Upper-case hexadecimal without leading zeros: 0x0079 gives "79".
-std::string HexText(std::uint16_t value);
-
 }  // namespace trivexa::hid

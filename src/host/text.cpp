@@ -83,24 +83,29 @@ std::optional<Utf8Char> DecodeUtf8(std::string_view text) {
   return Utf8Char{code, length};
 }
 
+std::string HexText(std::uint32_t value, std::size_t digits, HexCase letters) {
+  const char* const set = letters == HexCase::kUpper ? "0123456789ABCDEF" : "0123456789abcdef";
+  std::string text;
+  do {
+    text.insert(text.begin(), set[value & 0xF]);
+    value >>= 4;
+  } while (value != 0 || text.size() < digits);
+  return text;
+}
+
 std::string TerminalText(std::string_view utf8, std::string_view quoted) {
-  static constexpr char kHex[] = "0123456789abcdef";
   std::string text;
   text.reserve(utf8.size());
   for (std::size_t i = 0; i < utf8.size(); ++i) {
     const auto byte = static_cast<unsigned char>(utf8[i]);
     if (byte < 0x20 || byte == 0x7F) {
-      text += "\\x";
-      text += kHex[byte >> 4];
-      text += kHex[byte & 0xF];
+      text += "\\x" + HexText(byte, 2);
     } else if (byte == 0xC2 && i + 1 < utf8.size() &&
                static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
                static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
       // U+0080 to U+009F, the C1 controls (CSI, OSC, ...), in UTF-8.
       const auto code = static_cast<unsigned char>(utf8[++i]);
-      text += "\\u00";
-      text += kHex[code >> 4];
-      text += kHex[code & 0xF];
+      text += "\\u00" + HexText(code, 2);
     } else {
       if (quoted.find(static_cast<char>(byte)) != std::string_view::npos) text += '\\';
       text += static_cast<char>(byte);

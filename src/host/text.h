@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,6 +38,12 @@ std::optional<Utf8Char> DecodeUtf8(std::string_view text);
 // pasted back. Each character of `quoted` gets a backslash in front, for
 // text printed between quotes.
 std::string TerminalText(std::string_view utf8, std::string_view quoted = {});
+
+// `value` in hexadecimal, with leading zeros to at least `digits` digits:
+// (0x79, 4) is "0079", (0x79, 1, kUpper) "79". The one formatter of ids,
+// bytes and escapes, so each output keeps the form it was given.
+enum class HexCase { kLower, kUpper };
+std::string HexText(std::uint32_t value, std::size_t digits, HexCase letters = HexCase::kLower);
 
 // The system's words for an errno value: "Permission denied".
 std::string ErrnoText(int error);

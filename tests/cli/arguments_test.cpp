@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <vector>
 
 #include "cli/cli_rig.h"
+#include "cli/command_table.h"
 #include "cli/exit_codes.h"
 
 #ifdef _WIN32
@@ -27,6 +29,7 @@ TEST(ArgumentsTest, CommandsAndJson) {
   EXPECT_TRUE(Parse({"status", "--json"}).invocation->json);
   EXPECT_TRUE(Parse({"--json", "watch"}).invocation->json);  // options may come first
   EXPECT_EQ(Parse({"udev-rule"}).invocation->kind, CommandKind::kUdevRule);
+  EXPECT_EQ(Parse({"completion", "zsh"}).invocation->operand, "zsh");
   EXPECT_EQ(Parse({"status", "--help"}).invocation->kind, CommandKind::kHelp);
   EXPECT_EQ(Parse({"-h"}).invocation->kind, CommandKind::kHelp);
   EXPECT_EQ(Parse({"--version"}).invocation->kind, CommandKind::kVersion);
@@ -124,9 +127,12 @@ TEST(ArgumentsTest, UsageErrorsSayWhat) {
   expectError({"write", "--interval", "60ms"}, "'60ms' is not a choice");
   expectError({"write", "--interval", "20ms", "--interval", "30ms"}, "--interval given twice");
   expectError({"write", "--save=yes"}, "--save takes no value");
-  expectError({"write", "--save", "--json"}, "'write' has no --json output");
-  expectError({"status", "--threshold", "3"}, "belong to 'write'");
-  expectError({"list", "--save"}, "belong to 'write'");
+  expectError({"write", "--save", "--json"}, "--json belongs to 'list', 'status' and 'watch'");
+  expectError({"status", "--threshold", "3"}, "--threshold belongs to 'write'");
+  expectError({"list", "--save"}, "--save belongs to 'write'");
+  expectError({"completion"}, "'completion' needs bash, zsh or fish");
+  expectError({"completion", "tcsh"}, "'completion' takes bash, zsh or fish, not 'tcsh'");
+  expectError({"completion", "bash", "zsh"}, "unexpected argument 'zsh'");
   expectError({"list", "--json", "--json"}, "--json given twice");
   expectError({"status", "--device"}, "--device needs a joystick's number or path");
   expectError({"status", "--device", "--json"}, "--device needs a joystick's number or path");
@@ -135,8 +141,37 @@ TEST(ArgumentsTest, UsageErrorsSayWhat) {
   expectError({"status", "--device", "99999999999"},
               "99999999999: too large for a joystick's number");
   expectError({"watch", "--device", "1", "--device", "2"}, "--device given twice");
-  expectError({"list", "--device", "1"},
-              "--device belongs to 'status', 'write', 'watch' and 'report'");
+  expectError({"list", "--device", "1"}, "--device belongs to 'status'");
+}
+
+// Whatever the table says, an option refused by a command names exactly
+// the commands that accept it.
+TEST(ArgumentsTest, AnOptionRefusedNamesTheCommandsThatTakeIt) {
+  for (const OptionRow& option : kOptions) {
+    const std::string given =
+        "--" + std::string(option.name) + (option.value == ValueKind::kNone ? "" : "=i1");
+    std::vector<std::string_view> takers;
+    std::vector<std::string> refusals;
+    for (const CommandRow& command : kCommands) {
+      std::vector<std::string_view> arguments = {command.name, given};
+      if (!command.operands.empty()) arguments.push_back(command.operands.substr(0, 4));
+      const ParsedArguments parsed = ParseArguments(arguments);
+      if (parsed.error.find(given.substr(0, given.find('=')) + " belongs to ") ==
+          std::string::npos) {
+        takers.push_back(command.name);
+      } else {
+        refusals.push_back(parsed.error);
+      }
+    }
+    EXPECT_FALSE(takers.empty()) << option.name;
+    for (const std::string& refusal : refusals) {
+      for (const CommandRow& command : kCommands) {
+        const bool takes = std::find(takers.begin(), takers.end(), command.name) != takers.end();
+        EXPECT_EQ(refusal.find("'" + std::string(command.name) + "'") != std::string::npos, takes)
+            << refusal;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "fakes/fake_hid_platform.h"
 #include "fakes/fake_window.h"
+#include "host/text.h"
 
 namespace trivexa::hid {
 namespace {
@@ -170,12 +171,16 @@ TEST_F(DiscoveryTest, JoystickWhoseReportLengthsCannotBeReadIsNotTakenAsConnecte
   EXPECT_TRUE(window_.connected);
 }
 
-TEST(HexText, UpperCaseWithoutLeadingZeros) {
-  EXPECT_EQ(HexText(0x0079), "79");
-  EXPECT_EQ(HexText(0x0026), "26");
-  EXPECT_EQ(HexText(0), "0");
-  EXPECT_EQ(HexText(0xABCD), "ABCD");
-  EXPECT_EQ(HexText(0x0F00), "F00");
+// The log's ids have no leading zeros, list's ids four digits, escapes two.
+TEST(HexText, DigitsAndCaseAsAsked) {
+  EXPECT_EQ(HexText(0x0079, 1, HexCase::kUpper), "79");
+  EXPECT_EQ(HexText(0, 1, HexCase::kUpper), "0");
+  EXPECT_EQ(HexText(0xABCD, 1, HexCase::kUpper), "ABCD");
+  EXPECT_EQ(HexText(0x0F00, 1, HexCase::kUpper), "F00");
+  EXPECT_EQ(HexText(0x0079, 4), "0079");
+  EXPECT_EQ(HexText(0xABCD, 4), "abcd");
+  EXPECT_EQ(HexText(0x1b, 2), "1b");
+  EXPECT_EQ(HexText(0x12345, 4), "12345");
 }
 
 }  // namespace

@@ -133,23 +133,34 @@ sorted_words() {
 }
 
 # Completion by shell $1 from file $2: the commands, each command's options
-# and each option's values are those trivexactl ($3) itself names.
+# and operands, and each option's values are those trivexactl ($3) names in
+# its --help and its usage errors.
 check_completion() {
   command -v "$1" >/dev/null || return 0
-  local program=$3 help commands command option lines want got
+  local program=$3 help commands command option operands lines want got
   help=$("$program" --help)
   values() { "$program" write "$1" 2>&1 | sed -n 's/.*needs a value: \(.*\), or i0.*/\1/p'; }
+  # A command's part of the help: its usage line and the lines under it.
+  section() { awk -v c="$1" '$0 ~ "^  "c"( |$)" {on=1; print; next}
+                            on && /^  [a-z]|^$/ {exit} on' <<<"$help"; }
+  # Its options: those its usage line names, [VALUES] for the V options told under it.
+  options() {
+    section "$1" | head -1 | grep -o '\[--[a-z-]*' | tr -d '['
+    section "$1" | head -1 | grep -q '\[VALUES\]' && section "$1" | sed -n 's/^      \(--[a-z-]*\) V .*/\1/p'
+  }
   # The help text lists its commands but not "help" itself.
   commands="$(sed -n '/^Commands:/,/^$/s/^  \([a-z][a-z-]*\).*/\1/p' <<<"$help") help"
-  lines="trivexactl "$'\n'"trivexactl w"$'\n'"trivexactl write --"$'\n'
+  lines="trivexactl "$'\n'"trivexactl w"$'\n'
   want=$(echo $commands)$'\n'$(printf '%s\n' $commands | grep ^w | paste -sd' ')$'\n'
-  # The commands whose line names [--device N|PATH] take it too.
-  device() { grep -q "^  $1 .*\[--device" <<<"$help" && echo " --device"; }
-  want+=$(sed -n 's/^      \(--[a-z-]*\).*/\1/p' <<<"$help" | paste -sd' ')$(device write)$'\n'
-  for command in $(sed -n 's/^  \([a-z-]*\) \[--json\].*/\1/p' <<<"$help"); do
-    lines+="trivexactl $command --"$'\n' want+="--json$(device "$command")"$'\n'
+  for command in $commands; do
+    if [ -n "$(options "$command")" ]; then
+      lines+="trivexactl $command --"$'\n' want+=$(options "$command" | paste -sd' ')$'\n'
+    fi
+    # A word after the command, as "completion bash|zsh|fish" shows its choices.
+    operands=$(section "$command" | head -1 | sed -n "s/^  $command \([a-z|]*\)\( .*\)\{0,1\}\$/\1/p")
+    [ -z "$operands" ] || { lines+="trivexactl $command "$'\n' want+=${operands//|/ }$'\n'; }
   done
-  for option in $(sed -n 's/^      \(--[a-z-]*\) V .*/\1/p' <<<"$help"); do
+  for option in $(section write | sed -n 's/^      \(--[a-z-]*\) V .*/\1/p'); do
     lines+="trivexactl write $option "$'\n' want+=$(values "$option")$'\n'
   done
   lines+="trivexactl write --interval=" want+=$(values --interval)
