@@ -10,8 +10,8 @@ set(trivexa_layer_prefixes
   "hid/windows/=hid_windows"
   "hid/=hid"
   "protocol/=protocol"
+  "instance/=instance"
   "app/logic/=logic"
-  "app/instance/=instance"
   "app/qt/=qt"
   "app/win32/=win32"
   "cli/=cli")

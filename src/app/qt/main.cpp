@@ -9,7 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include "app/instance/instance_lock.h"
 #include "app/logic/command_line.h"
 #include "app/qt/activation.h"
 #include "app/qt/close_at_exit.h"
@@ -22,6 +21,7 @@
 #include "hid/system_hid_platform.h"
 #include "host/clock.h"
 #include "host/standard_streams.h"
+#include "instance/instance_lock.h"
 #include "settings/program_folder.h"
 #include "settings/settings_place.h"
 

@@ -1,4 +1,4 @@
-#include "app/instance/lock.h"
 #include "app/logic/handlers.h"
 #include "host/clock.h"
+#include "instance/lock.h"
 #include "twips.h"

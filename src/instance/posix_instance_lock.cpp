@@ -15,8 +15,8 @@
 #include <thread>
 #include <utility>
 
-#include "app/instance/instance_lock.h"
 #include "host/text.h"
+#include "instance/instance_lock.h"
 
 namespace trivexa::app {
 namespace {
