@@ -1,3 +1,4 @@
+#include "app/desktop/signals.h"
 #include "app/logic/handlers.h"
 #include "host/clock.h"
 #include "instance/lock.h"
