@@ -95,5 +95,6 @@ if(violations)
   message(FATAL_ERROR "Layer check failed, ${count} include(s) against the layering:\n  ${listed}\n"
     "A layer may include only itself and the layers below it: "
     "host < settings, hid < protocol < app/logic < front-ends; "
-    "host < app/instance < front-ends, cli; protocol < cli (see cmake/layers.cmake).")
+    "host < instance < front-ends, cli; protocol < cli; "
+    "host < app/desktop < app/qt (see cmake/layers.cmake).")
 endif()

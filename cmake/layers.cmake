@@ -10,8 +10,9 @@ set(trivexa_layer_prefixes
   "hid/windows/=hid_windows"
   "hid/=hid"
   "protocol/=protocol"
+  "instance/=instance"
   "app/logic/=logic"
-  "app/instance/=instance"
+  "app/desktop/=desktop"
   "app/qt/=qt"
   "app/win32/=win32"
   "cli/=cli")
@@ -30,7 +31,10 @@ set(trivexa_may_include_logic logic protocol settings hid host)
 # The single-copy lock answers the host's InstanceGuard for every front-end
 # and for the command-line tool, which has no use for the window's logic.
 set(trivexa_may_include_instance instance host)
-set(trivexa_may_include_qt qt instance logic protocol settings hid host)
+# The Linux window's process and desktop plumbing: the window's main uses it,
+# and it knows nothing of the window, its logic or the joystick.
+set(trivexa_may_include_desktop desktop host)
+set(trivexa_may_include_qt qt desktop instance logic protocol settings hid host)
 set(trivexa_may_include_win32 win32 instance logic protocol settings hid host)
 set(trivexa_may_include_cli cli instance protocol settings hid host)
 
@@ -48,6 +52,7 @@ set(trivexa_layer_targets
   "trivexa_logic=logic"
   "trivexa_core=logic"
   "trivexa_instance=instance"
+  "trivexa_desktop=desktop"
   "trivexa_qtwindow=qt"
   "trivexa_win32window=win32"
   "trivexa_cli=cli")

@@ -8,12 +8,12 @@
 #include <string_view>
 #include <vector>
 
-#include "app/instance/instance_lock.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "hid/system_hid_platform.h"
 #include "host/clock.h"
 #include "host/standard_streams.h"
+#include "instance/instance_lock.h"
 #include "settings/program_folder.h"
 #include "settings/settings_place.h"
 

@@ -15,11 +15,11 @@
 #include <optional>
 #include <string>
 
-#include "app/instance/instance_lock.h"
 #include "app/logic/command_line.h"
 #include "app/qt/mainfrm.h"
 #include "hid/system_hid_platform.h"
 #include "host/clock.h"
+#include "instance/instance_lock.h"
 
 namespace trivexa::e2e {
 namespace {

@@ -1,6 +1,6 @@
 /* The seam between the C wrappers of libc calls (preload_hooks.c) and the
-   fixture itself (vjoy_core.cpp). C, so the wrappers can be plain C
-   definitions of the libc names. */
+   fixture itself (vjoy_core.cpp and the vjoy_*.cpp beside it). C, so the
+   wrappers can be plain C definitions of the libc names. */
 #ifndef VJOY_CORE_H
 #define VJOY_CORE_H
 

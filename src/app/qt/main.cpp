@@ -9,19 +9,19 @@
 #include <utility>
 #include <vector>
 
-#include "app/instance/instance_lock.h"
+#include "app/desktop/activation.h"
+#include "app/desktop/close_at_exit.h"
+#include "app/desktop/desktop_launch.h"
+#include "app/desktop/launch_request.h"
+#include "app/desktop/session_bus.h"
+#include "app/desktop/stop_signals.h"
 #include "app/logic/command_line.h"
-#include "app/qt/activation.h"
-#include "app/qt/close_at_exit.h"
-#include "app/qt/desktop_launch.h"
-#include "app/qt/launch_request.h"
 #include "app/qt/mainfrm.h"
-#include "app/qt/session_bus.h"
-#include "app/qt/stop_signals.h"
 #include "hid/reporting_hid_platform.h"
 #include "hid/system_hid_platform.h"
 #include "host/clock.h"
 #include "host/standard_streams.h"
+#include "instance/instance_lock.h"
 #include "settings/program_folder.h"
 #include "settings/settings_place.h"
 
@@ -124,7 +124,7 @@ int main(int argc, char* argv[]) {
     activation.emplace(instance.Place().name, [&window](const trivexa::app::LaunchTokens& tokens) {
       trivexa::app::UseActivationToken(tokens.activationToken);
       window.BringToFront();
-      trivexa::app::ActivateAtLaunchTime(window, tokens.startupId);
+      trivexa::app::ActivateAtLaunchTime(window.winId(), tokens.startupId);
       trivexa::app::EndStartupNotice(tokens.startupId);
     });
     activation->SetAnswer(

@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "app/instance/instance_lock.h"
 #include "app/logic/command_line.h"
 #include "app/win32/mainfrm_window.h"
 #include "app/win32/running_window.h"
@@ -16,6 +15,7 @@
 #include "host/clock.h"
 #include "host/standard_streams.h"
 #include "host/text.h"
+#include "instance/instance_lock.h"
 #include "settings/program_folder.h"
 
 namespace {

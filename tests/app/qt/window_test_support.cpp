@@ -1,8 +1,11 @@
 #include "window_test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <QHash>
 #include <QImage>
 #include <QPixmap>
+#include <QTest>
 #include <QTimer>
 
 namespace trivexa::app::testing {
@@ -22,6 +25,15 @@ QColor DominantColour(QWidget& widget) {
     }
   }
   return QColor::fromRgb(best);
+}
+
+QString Name(const ControlDefinition& control) { return QString::fromUtf8(control.name.data()); }
+
+void ShowAndActivate(Mainfrm& window) {
+  window.Load();
+  ASSERT_TRUE(window.isVisible());
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
 }
 
 WindowRig::WindowRig() {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "app/logic/mainfrm_definition.h"
 #include "app/qt/mainfrm.h"
 #include "fakes/fake_hid_platform.h"
 #include "fakes/fake_window.h"
@@ -14,8 +15,17 @@
 
 namespace trivexa::app::testing {
 
+const QColor kRed = QColor(255, 0, 0);
+const QColor kGreen = QColor(0, 255, 0);
+
 // The colour that covers most of the widget as it is drawn.
 QColor DominantColour(QWidget& widget);
+
+// The object name of a control of the window's table.
+QString Name(const ControlDefinition& control);
+
+// Loads the window and waits until it is shown and active.
+void ShowAndActivate(Mainfrm& window);
 
 // A real window over the fakes, keeping JOYSTICK.INI in a temporary folder.
 struct WindowRig {

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "app/instance/instance_lock.h"
+#include "instance/instance_lock.h"
 #include "vjoy/harness.h"
 
 namespace trivexa::cli {

@@ -1,2 +1,2 @@
-#include "app/instance/lock.h"
+#include "instance/lock.h"
 #include "protocol/exchange.h"

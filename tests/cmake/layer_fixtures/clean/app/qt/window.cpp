@@ -1,4 +1,5 @@
-#include "app/instance/lock.h"
+#include "app/desktop/signals.h"
 #include "app/logic/handlers.h"
 #include "host/clock.h"
+#include "instance/lock.h"
 #include "twips.h"

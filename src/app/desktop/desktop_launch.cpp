@@ -1,9 +1,8 @@
-#include "app/qt/desktop_launch.h"
+#include "app/desktop/desktop_launch.h"
 
 #include <xcb/xcb.h>
 
 #include <QGuiApplication>
-#include <QWidget>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -72,11 +71,11 @@ std::optional<std::uint32_t> LaunchTime(const QByteArray& startupId) {
   return static_cast<std::uint32_t>(time);
 }
 
-void ActivateAtLaunchTime(QWidget& window, const QByteArray& startupId) {
+void ActivateAtLaunchTime(WId window, const QByteArray& startupId) {
   xcb_connection_t* connection = X11();
   const std::optional<std::uint32_t> time = LaunchTime(startupId);
   if (connection == nullptr || !time) return;
-  const auto id = static_cast<xcb_window_t>(window.winId());
+  const auto id = static_cast<xcb_window_t>(window);
   xcb_client_message_event_t event{};
   event.response_type = XCB_CLIENT_MESSAGE;
   event.format = 32;

@@ -1,4 +1,4 @@
-#include "app/qt/session_bus.h"
+#include "app/desktop/session_bus.h"
 
 #include <unistd.h>
 

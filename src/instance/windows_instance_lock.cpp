@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/instance/instance_lock.h"
+#include "instance/instance_lock.h"
 
 namespace trivexa::app {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/qt/launch_request.h"
+#include "app/desktop/launch_request.h"
 
 class QSocketNotifier;
 class QTimer;

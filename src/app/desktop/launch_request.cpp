@@ -1,4 +1,4 @@
-#include "app/qt/launch_request.h"
+#include "app/desktop/launch_request.h"
 
 #include <QList>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "app/qt/activation.h"
+#include "app/desktop/activation.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/qt/desktop_launch.h"
+#include "app/desktop/desktop_launch.h"
 #include "fakes/child_process.h"
 #include "fakes/temp_dir.h"
 

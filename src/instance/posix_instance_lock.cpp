@@ -14,8 +14,8 @@
 #include <system_error>
 #include <utility>
 
-#include "app/instance/instance_lock.h"
 #include "host/text.h"
+#include "instance/instance_lock.h"
 
 namespace trivexa::app {
 namespace {

@@ -20,9 +20,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/instance/instance_lock.h"
 #include "fakes/child_process.h"
 #include "fakes/temp_dir.h"
+#include "instance/instance_lock.h"
 
 namespace trivexa::app {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/qt/close_at_exit.h"
+#include "app/desktop/close_at_exit.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>

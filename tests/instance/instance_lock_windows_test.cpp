@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/instance/instance_lock.h"
+#include "instance/instance_lock.h"
 
 namespace trivexa::app {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/instance/instance_lock.h"
+#include "instance/instance_lock.h"
 
 #include <utility>
 

@@ -1,12 +1,12 @@
 #pragma once
 
+#include <qwindowdefs.h>
+
 #include <QByteArray>
 #include <cstdint>
 #include <optional>
 
-#include "app/qt/launch_request.h"
-
-class QWidget;
+#include "app/desktop/launch_request.h"
 
 namespace trivexa::app {
 
@@ -20,10 +20,11 @@ void UseActivationToken(const QByteArray& token);
 // X11: the time of the user's click that a startup id carries ("..._TIME<n>").
 std::optional<std::uint32_t> LaunchTime(const QByteArray& startupId);
 
-// X11: asks the window manager to activate `window` as of the launch's time,
-// which lets it through focus-stealing prevention as a fresh click of the
-// user's would. Nothing without an X display or a time in the id.
-void ActivateAtLaunchTime(QWidget& window, const QByteArray& startupId);
+// X11: asks the window manager to activate `window`, the native id of a
+// shown top-level window, as of the launch's time, which lets it through
+// focus-stealing prevention as a fresh click of the user's would. Nothing
+// without an X display or a time in the id.
+void ActivateAtLaunchTime(WId window, const QByteArray& startupId);
 
 // X11: ends the launch's startup notification (the launcher's busy cursor)
 // with a "remove" message. Nothing without an X display or an id.

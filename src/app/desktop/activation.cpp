@@ -1,4 +1,4 @@
-#include "app/qt/activation.h"
+#include "app/desktop/activation.h"
 
 #include <fcntl.h>
 #include <poll.h>
