@@ -72,8 +72,12 @@ std::size_t TakerCount(OptionId option) {
 }
 
 std::string OptionWithValue(const OptionRow& option) {
-  std::string text = "--" + std::string(option.name);
-  if (!option.valueName.empty()) text += " " + std::string(option.valueName);
+  std::string text = "--";
+  text += option.name;
+  if (!option.valueName.empty()) {
+    text += ' ';
+    text += option.valueName;
+  }
   return text;
 }
 
@@ -101,7 +105,10 @@ std::string UsageOf(const CommandRow& command) {
 std::string ChoicesLine(OptionId setting) {
   const std::vector<std::string_view> choices = ChoiceTexts(FieldOf(setting));
   std::string line;
-  for (std::string_view choice : choices) line += (line.empty() ? "" : " ") + std::string(choice);
+  for (std::string_view choice : choices) {
+    if (!line.empty()) line += ' ';
+    line += choice;
+  }
   if (kOptionTextColumn + line.size() <= kLineWidth || choices.size() < 4) return line;
   return std::string(choices[0]) + " " + std::string(choices[1]) + " ... " +
          std::string(choices.back());
@@ -128,7 +135,9 @@ std::string CommandsTaking(OptionId option) {
   std::string text;
   for (std::size_t i = 0; i < names.size(); ++i) {
     if (i > 0) text += i + 1 == names.size() ? " and " : ", ";
-    text += "'" + std::string(names[i]) + "'";
+    text += '\'';
+    text += names[i];
+    text += '\'';
   }
   return text;
 }

@@ -167,8 +167,8 @@ TEST(ArgumentsTest, AnOptionRefusedNamesTheCommandsThatTakeIt) {
     for (const std::string& refusal : refusals) {
       for (const CommandRow& command : kCommands) {
         const bool takes = std::find(takers.begin(), takers.end(), command.name) != takers.end();
-        EXPECT_EQ(refusal.find("'" + std::string(command.name) + "'") != std::string::npos, takes)
-            << refusal;
+        const std::string quoted = std::string(1, '\'').append(command.name).append(1, '\'');
+        EXPECT_EQ(refusal.find(quoted) != std::string::npos, takes) << refusal;
       }
     }
   }
