@@ -45,9 +45,22 @@ cp "$exe" "$second/trivexa.exe"
 
 # --version with nowhere to write (a start from Explorer): a box Return closes.
 (cd "$second" && exec "$wine_run" "$wine" "$prefix" ./trivexa.exe --version >&- 2>&-) &
-if box=$(wait_for_window) && xdotool windowfocus --sync "$box" key Return && wait_for_exit $! 30 &&
+version=$!
+# The box is found before it is mapped, and cannot take the focus until then.
+press_return() {  # window
+  for _ in $(seq 40); do
+    xdotool windowfocus --sync "$1" key Return 2>/dev/null && return 0
+    sleep 0.25
+  done
+  return 1
+}
+if box=$(wait_for_window) && press_return "$box" && wait_for_exit $version 30 &&
   [ ! -e "$second/JOYSTICK.INI" ]; then echo "ok: --version in a box"
-else fail "--version without an output showed no box that Return closes"; fi
+else
+  fail "--version without an output showed no box that Return closes"
+  kill $version 2>/dev/null
+  WINEPREFIX="$prefix" wineserver -k 2>/dev/null
+fi
 
 (cd "$folder" && exec "$wine_run" "$wine" "$prefix" ./trivexa.exe) &
 app=$!
