@@ -3,11 +3,6 @@
 namespace vjoy {
 namespace {
 
-constexpr std::uint8_t kWriteConfig = 0x3A;
-constexpr std::uint8_t kQueryStatus = 0x5A;
-constexpr std::uint8_t kQueryPosition = 0x6A;
-constexpr std::uint8_t kClose = 0xAA;
-
 std::uint8_t Low(std::int16_t value) { return static_cast<std::uint8_t>(value & 0xFF); }
 std::uint8_t High(std::int16_t value) {
   return static_cast<std::uint8_t>((static_cast<std::uint16_t>(value) >> 8) & 0xFF);

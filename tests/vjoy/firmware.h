@@ -10,6 +10,12 @@
 
 namespace vjoy {
 
+// The command codes, the first byte of an output report after its ID.
+inline constexpr std::uint8_t kWriteConfig = 0x3A;
+inline constexpr std::uint8_t kQueryStatus = 0x5A;
+inline constexpr std::uint8_t kQueryPosition = 0x6A;
+inline constexpr std::uint8_t kClose = 0xAA;
+
 // The joystick's firmware as the report formats describe it: 0x5A is
 // answered with a status report, 0x6A with a position report, 0x3A stores
 // its four bytes, 0xAA is only counted. Anything else is ignored.

@@ -16,6 +16,7 @@
 #include <string>
 #include <utility>
 
+#include "firmware.h"
 #include "sysfs_tree.h"
 #include "vjoy_core.h"
 #include "vjoy_state.h"
@@ -27,8 +28,6 @@ namespace {
 // than a report ID and one byte.
 constexpr std::size_t kMaxWrite = 16384;
 constexpr std::size_t kMinWrite = 2;
-constexpr std::uint8_t kCommandClose = 0xAA;
-constexpr std::uint8_t kCommandWriteConfig = 0x3A;
 
 template <typename Stat>
 void FillNodeStat(unsigned number, Stat& out) {
@@ -196,8 +195,8 @@ ssize_t vjoy_write(int fd, const void* buffer, size_t count) {
   ++device.commandCounts[command];
   if (device.firmware) {
     auto reply = device.firmware->OnOutput(wire);
-    if (command == kCommandClose) Log("firmware hidraw%u close", number);
-    if (command == kCommandWriteConfig) {
+    if (command == kClose) Log("firmware hidraw%u close", number);
+    if (command == kWriteConfig) {
       const auto& eeprom = device.firmware->Eeprom();
       Log("firmware hidraw%u eeprom=%u,%u,%u,%u", number, eeprom[0], eeprom[1], eeprom[2],
           eeprom[3]);
