@@ -174,15 +174,29 @@ WINEPREFIX="$prefix" wineserver -w
 log="$work/vjoy-two.log"
 printf 'hidraw %s vendor=0x0079 product=0x0026 name="USB Joystick" firmware eeprom=%s\n' \
   0 1,1,1,1 1 2,2,2,2 >"$work/two.scenario"
-case $(cd "$folder" && "$vjoy_run" "$work/two.scenario" "$work/vjoy-two-ctl.log" -- \
-  "$wine_run" "$wine" "$prefix" "$ctl" status --device 2 2>&1) in
+# winebus adds the nodes a moment after the Wine server starts, and a
+# --device that names no joystick present ends either program: each run
+# waits until list shows both joysticks, then starts its command.
+after_two() {  # log command...
+  log_file=$1
+  shift
+  cd "$folder" && exec "$vjoy_run" "$work/two.scenario" "$log_file" -- sh -c '
+    run=$0 wine=$1 prefix=$2 ctl=$3
+    shift 3
+    for _ in $(seq 60); do
+      [ "$("$run" "$wine" "$prefix" "$ctl" list 2>/dev/null | grep -c "<- joystick")" = 2 ] && break
+      sleep 0.5
+    done
+    exec "$run" "$wine" "$prefix" "$@"' "$wine_run" "$wine" "$prefix" "$ctl" "$@"
+}
+two=$(after_two "$work/vjoy-two-ctl.log" "$ctl" status --device 2 2>&1)
+case $two in
   *"1.5deg, -4, 2, 20ms"*) second=hidraw0 other=hidraw1 ;;
   *"2.0deg, -3, 3, 30ms"*) second=hidraw1 other=hidraw0 ;;
-  *) second=none other=none; fail "trivexactl status --device 2 read neither joystick" ;;
+  *) second=none other=none; fail "trivexactl status --device 2 read neither joystick: $two" ;;
 esac
 WINEPREFIX="$prefix" wineserver -w
-(cd "$folder" && exec "$vjoy_run" "$work/two.scenario" "$log" -- \
-  "$wine_run" "$wine" "$prefix" ./trivexa.exe --device 2) &
+(after_two "$log" ./trivexa.exe --device 2) &
 app=$!
 window=$(wait_for_window) || { fail "no window within 60 s"; finish; }
 wait_for 30 label_is 0,255,0 || fail "joystick 2 was not found"
