@@ -33,6 +33,17 @@ constexpr std::uint32_t kTakeRetryPauseMs = 10;
 
 // Nobody else may be able to plant, swap or remove the lock file: the folder
 // must be a real folder of this user's that no one else can write into.
+std::optional<std::string> FolderProblem(const std::string& folder) {
+  struct stat status {};
+  if (::lstat(folder.c_str(), &status) != 0) return folder + ": " + ErrnoText(errno);
+  if (!S_ISDIR(status.st_mode)) return folder + " is not a folder";
+  if (status.st_uid != ::geteuid()) return folder + " belongs to another user";
+  if ((status.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    return folder + " can be written by other users";
+  }
+  return std::nullopt;
+}
+
 std::optional<std::string> CheckFolder(const LockPlace& place) {
   const std::string& folder = place.name;
   if (folder.empty()) return std::string(kNoFolder);
@@ -44,14 +55,7 @@ std::optional<std::string> CheckFolder(const LockPlace& place) {
       return "cannot create " + folder + ": " + ErrnoText(errno);
     }
   }
-  struct stat status {};
-  if (::lstat(folder.c_str(), &status) != 0) return folder + ": " + ErrnoText(errno);
-  if (!S_ISDIR(status.st_mode)) return folder + " is not a folder";
-  if (status.st_uid != ::geteuid()) return folder + " belongs to another user";
-  if ((status.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-    return folder + " can be written by other users";
-  }
-  return std::nullopt;
+  return FolderProblem(folder);
 }
 
 // The open lock file must be a regular file of this user's.
@@ -100,13 +104,9 @@ std::optional<std::string> AbsolutePathFrom(const char* variable) {
   return std::string(value);
 }
 
-// A runtime folder that would fail CheckFolder is passed over like another
+// A runtime folder that would fail the check is passed over like another
 // user's, so that the next place can hold the lock.
-bool IsPrivateFolderOfThisUser(const std::string& path) {
-  struct stat status {};
-  return ::lstat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode) &&
-         status.st_uid == ::geteuid() && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
-}
+bool IsPrivateFolderOfThisUser(const std::string& path) { return !FolderProblem(path); }
 
 std::string HostName() {
   char name[256] = {};
