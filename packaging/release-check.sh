@@ -30,7 +30,11 @@ build() {  # folder time-zone umask locale clock [VARIABLE=value...]
     git clone -q --no-checkout "$repo" "$folder" && git -C "$folder" checkout -q "$commit" &&
       env TZ="$zone" LC_ALL="$locale" LANG="$locale" "$@" ${clock:+faketime -f "$clock"} \
         make -C "$folder" release JOBS="$jobs" RELEASE_CLOCK="$clock"
-  ) >"$folder.log" 2>&1 || { tail -n 40 "$folder.log"; echo "the release build in $folder failed"; exit 1; }
+  ) >"$folder.log" 2>&1 || {
+    tail -n 40 "$folder.log"
+    echo "the release build in $folder failed; its log and the builds are kept in $work"
+    exit 1
+  }
 }
 
 # What a caller could hand a build without meaning to: each carries the
@@ -44,8 +48,12 @@ echo "APPEND CXXFLAGS -O1 -DTRIVEXA_CALLER_FLAGS" >"$caller/.config/dpkg/buildfl
 if [ "$(id -u)" -eq 0 ]; then
   git clone -q "$repo" "$work/foreign" && chown -R 65534:65534 "$work/foreign"
   refusal=$(GIT_CONFIG_GLOBAL=/dev/null GIT_CONFIG_SYSTEM=/dev/null make -C "$work/foreign" release 2>&1) || true
+  rm -rf "$work/foreign"
   case $refusal in *"dubious ownership"*) echo "another user's clone: git's words are shown" ;;
-    *) printf '%s\nmake release hid why git refused another user'"'"'s clone\n' "$refusal"; exit 1 ;; esac
+    *) printf '%s\nmake release hid why git refused another user'"'"'s clone\n' "$refusal"
+      rm -rf "$work"
+      exit 1 ;;
+  esac
 fi
 
 # POSIX time zones, which need no tzdata: UTC and 14 hours east of it.
