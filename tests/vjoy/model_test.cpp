@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "descriptors.h"
 #include "firmware.h"
 #include "replay.h"
@@ -26,7 +28,7 @@ TEST(ScenarioTest, ReadsInterfacesWithTheirFirmwareAndPlugEvents) {
       "# two interfaces\n"
       "hidraw 0 vendor=0x046d product=0xc52b name=\"Logitech USB Receiver\" descriptor=mouse\n"
       "hidraw 3 vendor=0x0079 product=0x0026 firmware delay=5 eeprom=1,2,3,4 status-xy=7,8 "
-      "position=-2,300 queue=4 port=2-1.4\n"
+      "position=-2,300 queue=4 port=2-1.4 fail-write=0x6a*2:ETIMEDOUT fail-write=0xaa*1\n"
       "unplug 3 after=0x6a*2+300\n"
       "replug 3 after=unplug+1500\n"
       "unplug 0 at=2000\n");
@@ -49,6 +51,11 @@ TEST(ScenarioTest, ReadsInterfacesWithTheirFirmwareAndPlugEvents) {
   EXPECT_EQ(joystick.name, "HID Device");
   EXPECT_EQ(joystick.port, "2-1.4");
   EXPECT_EQ(mouse.port, "");
+  ASSERT_EQ(joystick.failedWrites.size(), 2u);
+  EXPECT_EQ(joystick.failedWrites[0].command, 0x6A);
+  EXPECT_EQ(joystick.failedWrites[0].count, 2u);
+  EXPECT_EQ(joystick.failedWrites[0].error, ETIMEDOUT);
+  EXPECT_EQ(joystick.failedWrites[1].error, EIO);
 
   ASSERT_EQ(scenario.events.size(), 3u);
   EXPECT_FALSE(scenario.events[0].replug);
@@ -82,6 +89,8 @@ TEST(ScenarioTest, RefusesFaultsAndSaysWhere) {
   EXPECT_NE(ParseError("hidraw 0 descriptor=abc\n"), "");
   EXPECT_NE(ParseError("hidraw 0 eeprom=1,2,3\n"), "");
   EXPECT_NE(ParseError("hidraw 0 reportid=0\n"), "");
+  EXPECT_NE(ParseError("hidraw 0 fail-write=0x5a*0\n"), "");
+  EXPECT_NE(ParseError("hidraw 0 fail-write=0x5a*1:ENOSUCH\n"), "");
   for (const char* port : {"port=1", "port=-2", "port=1-", "port=1-2.", "port=1-.2", "port=a-2"}) {
     EXPECT_EQ(ParseError(std::string("hidraw 0 ") + port + "\n"),
               std::string("line 1: bad value in '") + port + "'");
@@ -171,7 +180,8 @@ TEST(ReplayTest, AReportsInterfacesAndRepliesComeBackInOrder) {
       "E: 000000.100000 8 80 7f 00 5a 04 05 00 01\n"
       "# 000000.201000 write 3 00 5a 00 -> written\n"
       "# 000000.280000 wait -> a report came, taken unread\n"
-      "# 000000.300000 write 3 00 6a 00 -> failed: gone\n"
+      "# 000000.300000 write 3 00 6a 00 -> failed: write /dev/hidraw1: Broken pipe\n"
+      "# 000000.350000 write 3 00 6a 00 -> failed: the device is gone.\n"
       "# 000000.400000 write 3 00 6a 00 -> written\n");
   ASSERT_EQ(scenario.interfaces.size(), 2u);
   const VirtualInterface& denied = *scenario.Find(4);
@@ -196,10 +206,15 @@ TEST(ReplayTest, AReportsInterfacesAndRepliesComeBackInOrder) {
   ASSERT_EQ(late.replies.size(), 1u);
   EXPECT_EQ(late.replies[0].delayMs, 79u);
   EXPECT_EQ(late.replies[0].report, status);
-  // The failed write is no step.
+  // A failed write fails again: with the errno the system's words name,
+  // else EIO. Past the recording, only a written step answers.
+  EXPECT_EQ(firmware.OnCommand(0x6A).writeError, EPIPE);
+  EXPECT_EQ(firmware.OnCommand(0x6A).writeError, EIO);
   const auto position = firmware.OnCommand(0x6A);
   EXPECT_FALSE(position.unseen);
+  EXPECT_EQ(position.writeError, 0);
   EXPECT_TRUE(position.replies.empty());
+  EXPECT_EQ(firmware.OnCommand(0x6A).step, 5u);
   const auto unseen = firmware.OnCommand(0x5A);
   EXPECT_TRUE(unseen.unseen);
   EXPECT_EQ(unseen.step, 2u);

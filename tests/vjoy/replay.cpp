@@ -1,5 +1,6 @@
 #include "replay.h"
 
+#include <cerrno>
 #include <charconv>
 #include <map>
 
@@ -190,13 +191,25 @@ std::optional<Scenario> ParseProblemReport(std::string_view text, std::string& e
       double ms = 0;
       if (!Seconds(words[1], ms)) continue;
       auto& steps = joystick->virtualInterface.replay;
-      if (words[2] == "write" && line.ends_with("-> written")) {
+      if (words[2] == "write") {
+        const std::size_t arrow = line.rfind(" -> ");
+        const std::string_view outcome =
+            arrow == std::string_view::npos ? std::string_view() : line.substr(arrow + 4);
         std::vector<std::uint8_t> report;
-        std::vector<std::string_view> head(words.begin() + 2, words.end() - 2);
-        if (!Bytes(head, 1, report) || report.size() < 2) {
+        if (!Bytes(Words(line.substr(0, arrow)), 3, report) || report.size() < 2) {
           return fail("a write needs its length and bytes");
         }
-        steps.push_back({report[1], {}});
+        ReplayStep step{report[1], {}, 0};
+        if (outcome.starts_with("failed: ")) {
+          // The system's words end the reason ("write /dev/hidraw1: Broken
+          // pipe"); a reason of another system's fails as EIO.
+          const std::size_t colon = outcome.rfind(": ");
+          const int named = ErrnoNamed(outcome.substr(colon + 2));
+          step.writeError = named != 0 ? named : EIO;
+        } else if (outcome != "written") {
+          return fail("a write's outcome is 'written' or 'failed: ' and the reason");
+        }
+        steps.push_back(std::move(step));
         writtenAt = ms;
       } else if (words[2] == "wait" && line.ends_with("a report came, taken unread") &&
                  !steps.empty()) {
@@ -254,13 +267,15 @@ std::optional<Scenario> ParseProblemReport(std::string_view text, std::string& e
 
 ReplayFirmware::Answer ReplayFirmware::OnCommand(std::uint8_t command) {
   if (next_ < steps_.size() && steps_[next_].command == command) {
-    ++next_;
-    return {steps_[next_ - 1].replies, false, next_};
+    const ReplayStep& step = steps_[next_++];
+    return {step.replies, step.writeError, false, next_};
   }
+  // A failed write gave no reply to stand in for one.
   for (std::size_t i = steps_.size(); i > 0; --i) {
-    if (steps_[i - 1].command == command) return {steps_[i - 1].replies, true, i};
+    const ReplayStep& step = steps_[i - 1];
+    if (step.command == command && step.writeError == 0) return {step.replies, 0, true, i};
   }
-  return {{}, true, 0};
+  return {{}, 0, true, 0};
 }
 
 }  // namespace vjoy

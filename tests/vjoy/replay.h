@@ -25,13 +25,15 @@ std::optional<Scenario> ParseProblemReport(std::string_view text, std::string& e
 
 // Answers output reports with a report's recorded replies, step by step in
 // the recorded order. A command the recording has no step for at this
-// point gets the replies of the last recorded step of the same command.
+// point gets the replies of the last recorded step of the same command; a
+// write the recording saw fail fails again.
 class ReplayFirmware {
  public:
   explicit ReplayFirmware(std::vector<ReplayStep> steps) : steps_(std::move(steps)) {}
 
   struct Answer {
     std::vector<ReplayReply> replies;
+    int writeError = 0;    // the write fails with this errno, and nothing answers
     bool unseen = false;   // not the recording's next step
     std::size_t step = 0;  // which step answered, counting from 1; 0: none
   };

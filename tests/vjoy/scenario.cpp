@@ -1,7 +1,10 @@
 #include "scenario.h"
 
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <limits>
+#include <system_error>
 
 #include "descriptors.h"
 #include "replay.h"
@@ -114,6 +117,20 @@ bool ParseTrigger(std::string_view word, Trigger& trigger) {
          Number(what.substr(star + 1), trigger.count) && trigger.count > 0;
 }
 
+// "CMD*N" or "CMD*N:ERRNO" (EIO where none is named).
+bool ParseFailedWrite(std::string_view text, FailedWrite& failed) {
+  const std::size_t colon = text.find(':');
+  failed.error = EIO;
+  if (colon != std::string_view::npos) {
+    failed.error = ErrnoNamed(text.substr(colon + 1));
+    text = text.substr(0, colon);
+  }
+  const std::size_t star = text.find('*');
+  return failed.error != 0 && star != std::string_view::npos &&
+         Number(text.substr(0, star), failed.command) &&
+         Number(text.substr(star + 1), failed.count) && failed.count > 0;
+}
+
 bool ParseInterface(const std::vector<std::string>& words, VirtualInterface& virtualInterface,
                     std::string& error) {
   if (words.size() < 2 || !Number(std::string_view(words[1]), virtualInterface.number, 255u)) {
@@ -162,6 +179,8 @@ bool ParseInterface(const std::vector<std::string>& words, VirtualInterface& vir
       ok = NumberList(value, xy);
       virtualInterface.statusX = xy[0];
       virtualInterface.statusY = xy[1];
+    } else if (key == "fail-write") {
+      ok = ParseFailedWrite(value, virtualInterface.failedWrites.emplace_back());
     } else if (key == "position") {
       std::array<std::int16_t, 2> xy{};
       ok = NumberList(value, xy);
@@ -195,6 +214,17 @@ bool ParseInterface(const std::vector<std::string>& words, VirtualInterface& vir
 }
 
 }  // namespace
+
+int ErrnoNamed(std::string_view text) {
+  if (text.empty()) return 0;
+  for (int error = 1; error < 134; ++error) {
+    const char* name = ::strerrorname_np(error);
+    if ((name != nullptr && text == name) || text == std::generic_category().message(error)) {
+      return error;
+    }
+  }
+  return 0;
+}
 
 const VirtualInterface* Scenario::Find(unsigned number) const {
   for (const VirtualInterface& virtualInterface : interfaces) {

@@ -24,7 +24,21 @@ struct ReplayReply {
 struct ReplayStep {
   std::uint8_t command = 0;
   std::vector<ReplayReply> replies;
+  int writeError = 0;  // the recorded write failed with this errno; 0: written
 };
+
+// An output report whose write fails, as usbhid's does when the transfer
+// stalls or times out: the Nth write of a command fails with `error`, and
+// the firmware never sees it.
+struct FailedWrite {
+  std::uint8_t command = 0;
+  unsigned count = 1;
+  int error = 0;
+};
+
+// The errno a name ("EPIPE") or the system's text for it ("Broken pipe")
+// stands for; 0 when none does.
+int ErrnoNamed(std::string_view text);
 
 // One HID interface as /sys/class/hidraw/hidrawN and /dev/hidrawN show it.
 struct VirtualInterface {
@@ -53,6 +67,7 @@ struct VirtualInterface {
   std::uint8_t statusY = 127;
   std::int16_t positionX = -300;
   std::int16_t positionY = 25;
+  std::vector<FailedWrite> failedWrites;
   // A joystick replayed from a problem report answers from here instead.
   bool replayed = false;
   std::vector<ReplayStep> replay;

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
@@ -186,12 +187,27 @@ ssize_t vjoy_write(int fd, const void* buffer, size_t count) {
   if (file->accessMode == O_RDONLY) return fail(EBADF);
   if (!Alive(*file)) return fail(ENODEV);
   if (count < kMinWrite || count > kMaxWrite) return fail(EINVAL);
+
+  // A write the scenario or the recording has fail never reaches the
+  // firmware.
+  const std::uint8_t command = static_cast<const std::uint8_t*>(buffer)[1];
+  const unsigned attempt = ++device.writeAttempts[command];
+  std::optional<ReplayFirmware::Answer> answer;
+  if (device.replay) answer = device.replay->OnCommand(command);
+  int failure = answer ? answer->writeError : 0;
+  for (const FailedWrite& failed : device.virtualInterface.failedWrites) {
+    if (failed.command == command && failed.count == attempt) failure = failed.error;
+  }
+  if (failure != 0) {
+    if (answer)
+      Log("firmware hidraw%u replay step %zu 0x%02x failed", number, answer->step, command);
+    return fail(failure);
+  }
   Log("write hidraw%u fd=%d len=%zu -> %zu bytes=%s", number, fd, count, count, bytes.c_str());
 
   // As usbhid does: a zero report ID is not sent on the wire.
   std::span<const std::uint8_t> wire(static_cast<const std::uint8_t*>(buffer), count);
   if (wire[0] == 0) wire = wire.subspan(1);
-  const std::uint8_t command = static_cast<const std::uint8_t*>(buffer)[1];
   ++device.commandCounts[command];
   if (device.firmware) {
     auto reply = device.firmware->OnOutput(wire);
@@ -201,8 +217,8 @@ ssize_t vjoy_write(int fd, const void* buffer, size_t count) {
       Log("firmware hidraw%u eeprom=%u,%u,%u,%u", number, eeprom[0], eeprom[1], eeprom[2],
           eeprom[3]);
     }
-    if (device.replay) {
-      ReplayLocked(device, command);
+    if (answer) {
+      ReplayLocked(device, command, std::move(*answer));
     } else if (reply) {
       if (device.virtualInterface.replyDelayMs == 0) {
         DeliverLocked(device, *reply);

@@ -47,7 +47,8 @@ struct Device {
   bool present = true;
   unsigned generation = 0;
   bool streaming = false;
-  std::array<unsigned, 256> commandCounts{};
+  std::array<unsigned, 256> commandCounts{};  // writes that reached the device
+  std::array<unsigned, 256> writeAttempts{};  // failed ones too
   std::vector<OpenFile*> files;
 };
 
@@ -101,7 +102,7 @@ void MakeTreeLocked();
 
 void DeliverLocked(Device& device, const std::vector<std::uint8_t>& report);
 void FireTriggers(Device& device, Trigger::Kind kind, std::uint8_t command);
-void ReplayLocked(Device& device, std::uint8_t command);
+void ReplayLocked(Device& device, std::uint8_t command, ReplayFirmware::Answer answer);
 void UnplugLocked(Device& device);
 void ReplugLocked(Device& device);
 void StartStreamLocked(Device& device);

@@ -53,9 +53,8 @@ void FireTriggers(Device& device, Trigger::Kind kind, std::uint8_t command) {
 
 // A report's joystick answers with what the recorded one answered, and
 // says so when the recording has no such step.
-void ReplayLocked(Device& device, std::uint8_t command) {
+void ReplayLocked(Device& device, std::uint8_t command, ReplayFirmware::Answer answer) {
   const unsigned number = device.virtualInterface.number;
-  ReplayFirmware::Answer answer = device.replay->OnCommand(command);
   if (answer.unseen) {
     Log("firmware hidraw%u replay unseen 0x%02x: %s", number, command,
         answer.step == 0

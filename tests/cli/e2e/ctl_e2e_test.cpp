@@ -340,6 +340,10 @@ TEST(CtlE2eTest, AReportReplaysAsTheScenarioItWasMadeUnder) {
        "hidraw 0 vendor=0x0079 product=0x0026 name=\"USB Joystick\" firmware "
        "eeprom=9,255,7,200 status-xy=0,255 position=-32768,32767\n",
        0},
+      {"a status query whose write fails",
+       "hidraw 0 vendor=0x0079 product=0x0026 name=\"USB Joystick\" firmware "
+       "fail-write=0x5a*2:EPIPE\n",
+       4},
   };
   CtlCopy ctl;
   RunOptions options = ctl.Options();
