@@ -74,7 +74,7 @@ int Main(const std::vector<std::string>& texts, const trivexa::ClosedStreams& cl
       std::cerr,
       // When it cannot be told, the device will show whether another
       // program talks to it.
-      [] { return app::ProbeInstance() == app::InstanceState::kRunning; },
+      [] { return instance::ProbeInstance() == instance::InstanceState::kRunning; },
       [] { return stopSignalled.load(); },
       // The same place as the window's: beside the program, or the user's
       // config folder for an installed copy.
@@ -82,17 +82,17 @@ int Main(const std::vector<std::string>& texts, const trivexa::ClosedStreams& cl
       hid::SystemAccessFix(settings::ExecutableFolder()),
   };
   // One device command at a time for this user; the window's lock is apart.
-  app::JoystickLock joystickLock;
+  instance::JoystickLock joystickLock;
   environment.claimJoystick = [&joystickLock](std::string_view command) {
     const std::string holder = "trivexactl " + std::string(command) + " (process " +
                                std::to_string(CurrentProcessId()) + ")";
-    const app::LockAttempt attempt = joystickLock.TryTake(holder);
+    const instance::LockAttempt attempt = joystickLock.TryTake(holder);
     switch (attempt.outcome) {
-      case app::LockOutcome::kTaken:
+      case instance::LockOutcome::kTaken:
         return cli::JoystickClaim{cli::JoystickClaim::kClaimed, {}};
-      case app::LockOutcome::kHeldByAnother:
+      case instance::LockOutcome::kHeldByAnother:
         return cli::JoystickClaim{cli::JoystickClaim::kBusy, attempt.reason};
-      case app::LockOutcome::kUnavailable:
+      case instance::LockOutcome::kUnavailable:
         break;
     }
     return cli::JoystickClaim{cli::JoystickClaim::kUnavailable, attempt.reason};

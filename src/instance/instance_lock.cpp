@@ -4,7 +4,7 @@
 
 #include "host/standard_streams.h"
 
-namespace trivexa::app {
+namespace trivexa::instance {
 
 InstanceLock::InstanceLock(LockPlace place, Warn warn, Clock* clock)
     : place_(std::move(place)),
@@ -32,4 +32,4 @@ bool InstanceLock::AnotherInstanceRunning() {
   return false;
 }
 
-}  // namespace trivexa::app
+}  // namespace trivexa::instance

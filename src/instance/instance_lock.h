@@ -6,7 +6,7 @@
 #include "host/clock.h"
 #include "host/instance_guard.h"
 
-namespace trivexa::app {
+namespace trivexa::instance {
 
 // Where the single-copy lock lives. On POSIX systems `name` is a folder that
 // holds the lock file; on Windows it is the name of a mutex.
@@ -125,4 +125,4 @@ class JoystickLock final {
 // taking the lock and without creating anything.
 InstanceState ProbeInstance(const LockPlace& place = DefaultLockPlace());
 
-}  // namespace trivexa::app
+}  // namespace trivexa::instance

@@ -17,7 +17,7 @@
 #include "host/text.h"
 #include "instance/instance_lock.h"
 
-namespace trivexa::app {
+namespace trivexa::instance {
 namespace {
 
 constexpr const char* kLockFileName = "/trivexa.lock";
@@ -223,4 +223,4 @@ InstanceState ProbeInstance(const LockPlace& place) {
   return state;
 }
 
-}  // namespace trivexa::app
+}  // namespace trivexa::instance

@@ -15,7 +15,7 @@
 
 #include "instance/instance_lock.h"
 
-namespace trivexa::app {
+namespace trivexa::instance {
 namespace {
 
 // A probe owns the mutex for a moment; a copy that starts just then must not
@@ -155,4 +155,4 @@ InstanceState ProbeInstance(const LockPlace& place) {
   return state;
 }
 
-}  // namespace trivexa::app
+}  // namespace trivexa::instance

@@ -59,11 +59,11 @@ int RunWindowChild(int argc, char* argv[]) {
 
   std::unique_ptr<hid::HidPlatform> platform = hid::MakeSystemHidPlatform();
   SystemClock clock;
-  app::InstanceLock instance(app::LockPlace{folder.string()});
+  instance::InstanceLock lock(instance::LockPlace{folder.string()});
   std::optional<hid::DeviceChoice> device;  // "device-2": as `trivexa --device 2`
   if (scenarioCase == "device-2") device = 2u;
   app::Mainfrm window(
-      *platform, clock, instance, [folder] { return folder; },
+      *platform, clock, lock, [folder] { return folder; },
       app::ChooseJoystick(*platform, device).joystick);
   window.Load();
   if (window.ProgramEnded()) return 3;

@@ -24,7 +24,7 @@
 #include "fakes/temp_dir.h"
 #include "instance/instance_lock.h"
 
-namespace trivexa::app {
+namespace trivexa::instance {
 namespace {
 
 namespace fs = std::filesystem;
@@ -375,4 +375,4 @@ TEST_F(InstanceLockTest, DefaultPlaceIsOneWhereNoOtherUserCanCreateNames) {
 }
 
 }  // namespace
-}  // namespace trivexa::app
+}  // namespace trivexa::instance

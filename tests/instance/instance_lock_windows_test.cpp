@@ -9,7 +9,7 @@
 
 #include "instance/instance_lock.h"
 
-namespace trivexa::app {
+namespace trivexa::instance {
 namespace {
 
 LockPlace UniquePlace() {
@@ -58,4 +58,4 @@ TEST(InstanceLockWindowsTest, ANameTakenByAnotherKindOfObjectWarnsAndStarts) {
 }
 
 }  // namespace
-}  // namespace trivexa::app
+}  // namespace trivexa::instance

@@ -93,7 +93,7 @@ int main(int argc, char* argv[]) {
         if (explainOnWindow) explainOnWindow(line);
       },
       trivexa::hid::SystemAccessFix(trivexa::settings::ExecutableFolder()));
-  trivexa::app::InstanceLock instance;
+  trivexa::instance::InstanceLock instance;
   // A second copy ends before it chooses or opens anything; the running one
   // comes to the front instead, whatever this one asked for.
   if (instance.AnotherInstanceRunning()) {

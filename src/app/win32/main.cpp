@@ -84,7 +84,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   // The lock outlives the window, so it is held until the very end: a mutex
   // of this user's session.
-  app::InstanceLock guard;
+  instance::InstanceLock guard;
   std::unique_ptr<hid::HidPlatform> platform = hid::MakeSystemHidPlatform();
   // A second copy opens no window: it brings the running one to the front on
   // its way out, and says so when that one follows another joystick.

@@ -149,8 +149,8 @@ TEST(CtlE2eTest, PermissionDeniedGivesTheReasonAndTheFix) {
 
 TEST(CtlE2eTest, RefusesWhileTheWindowHoldsItsLock) {
   CtlCopy ctl;
-  app::InstanceLock window(app::LockPlace{ctl.Folder().string(), false});
-  ASSERT_EQ(window.Take().outcome, app::LockOutcome::kTaken);
+  instance::InstanceLock window(instance::LockPlace{ctl.Folder().string(), false});
+  ASSERT_EQ(window.Take().outcome, instance::LockOutcome::kTaken);
   VjoyRun run(ctl.Command({"status"}), kJoystick, ctl.Options());
   EXPECT_EQ(run.Wait(30s), 5) << run.Output();
   EXPECT_NE(run.Output().find("window is running"), std::string::npos);
