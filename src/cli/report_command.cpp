@@ -15,6 +15,8 @@
 #include "hid/system_hid_platform.h"
 #include "host/text.h"
 #include "protocol/pauses.h"
+#include "settings/file_io.h"
+#include "settings/folder_owner_rights.h"
 
 #ifndef TRIVEXA_VERSION
 #define TRIVEXA_VERSION "unknown"
@@ -209,12 +211,24 @@ int RunReport(const Invocation& invocation, Environment& environment) {
   }
   // The name came as UTF-8 on every platform.
   const std::u8string name(invocation.output->begin(), invocation.output->end());
-  std::ofstream file(std::filesystem::path(name), std::ios::binary | std::ios::trunc);
-  file << text;
-  file.close();
-  if (!file) {
+  const std::filesystem::path path(name);
+  std::error_code ignored;
+  // Under sudo the report is made with the rights of its folder's owner, as
+  // the settings file is: in the user's folder it is the user's to edit
+  // before sending it on.
+  const settings::FolderOwnerRights rights(
+      std::filesystem::absolute(settings::FolderOf(path), ignored));
+  bool written = rights.outcome().ok();
+  if (written) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << text;
+    file.close();
+    written = static_cast<bool>(file);
+  }
+  if (!written) {
     environment.err << "trivexactl: " << TerminalText(*invocation.output)
-                    << ": the report could not be written.\n";
+                    << ": the report could not be written"
+                    << (rights.outcome().ok() ? "" : " (" + rights.outcome().reason + ")") << ".\n";
     return kExitOutputFailed;
   }
   return transcript.status;

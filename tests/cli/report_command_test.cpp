@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
+#include <filesystem>
 #include <sstream>
 
 #include "cli/exit_codes.h"
@@ -79,13 +85,25 @@ TEST(ReportCommandTest, WithoutAJoystickToTalkToTheRestIsStillWritten) {
   }
 }
 
-TEST(ReportCommandTest, AFileThatCannotBeWrittenFailsWithStatus7) {
+// As root (sudo), the file in a user's folder is the user's; one that
+// cannot be written fails with status 7.
+TEST(ReportCommandTest, TheFileIsItsFolderOwnersOrFailsWithStatus7) {
   CliRig rig;
   rig.platform.AddJoystick();
   const std::string file = (rig.dir.path() / "missing" / "report.txt").string();
   EXPECT_EQ(rig.Run({"report", "--output", file}), kExitOutputFailed);
   EXPECT_NE(rig.err.str().find("the report could not be written"), std::string::npos);
   EXPECT_EQ(rig.out.str(), "");
+#ifndef _WIN32
+  if (::geteuid() != 0) return;
+  const std::filesystem::path users = rig.dir.path() / "users";
+  std::filesystem::create_directory(users);
+  ASSERT_EQ(::chown(users.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(rig.Run({"report", "--output", (users / "report.txt").string()}), kExitOk);
+  struct stat made {};
+  ASSERT_EQ(::stat((users / "report.txt").c_str(), &made), 0);
+  EXPECT_EQ(made.st_uid, 65534u);
+#endif
 }
 
 }  // namespace
