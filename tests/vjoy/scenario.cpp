@@ -217,7 +217,8 @@ bool ParseInterface(const std::vector<std::string>& words, VirtualInterface& vir
 
 int ErrnoNamed(std::string_view text) {
   if (text.empty()) return 0;
-  for (int error = 1; error < 134; ++error) {
+  // Linux numbers its errors from 1 to EHWPOISON.
+  for (int error = 1; error <= EHWPOISON; ++error) {
     const char* name = ::strerrorname_np(error);
     if ((name != nullptr && text == name) || text == std::generic_category().message(error)) {
       return error;

@@ -199,8 +199,9 @@ ssize_t vjoy_write(int fd, const void* buffer, size_t count) {
     if (failed.command == command && failed.count == attempt) failure = failed.error;
   }
   if (failure != 0) {
-    if (answer)
+    if (answer) {
       Log("firmware hidraw%u replay step %zu 0x%02x failed", number, answer->step, command);
+    }
     return fail(failure);
   }
   Log("write hidraw%u fd=%d len=%zu -> %zu bytes=%s", number, fd, count, count, bytes.c_str());
