@@ -228,7 +228,7 @@ int RunReport(const Invocation& invocation, Environment& environment) {
   if (!written) {
     environment.err << "trivexactl: " << TerminalText(*invocation.output)
                     << ": the report could not be written"
-                    << (rights.outcome().ok() ? "" : " (" + rights.outcome().reason + ")") << ".\n";
+                    << (rights.outcome().ok() ? "" : ": " + rights.outcome().reason) << ".\n";
     return kExitOutputFailed;
   }
   return transcript.status;
