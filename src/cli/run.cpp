@@ -173,7 +173,8 @@ int FinishOutput(int status, std::ostream& out, std::FILE* file, bool closedAtSt
 int RunCommandLine(std::span<const std::string_view> arguments, Environment& environment) {
   const ParsedArguments parsed = ParseArguments(arguments);
   if (!parsed.invocation) {
-    environment.err << "trivexactl: " << parsed.error << "\n";
+    // The arguments it quotes may hold anything a script passed on.
+    environment.err << "trivexactl: " << TerminalLines(parsed.error) << "\n";
     return kExitUsage;
   }
   return Run(*parsed.invocation, environment);

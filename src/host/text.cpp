@@ -114,6 +114,17 @@ std::string TerminalText(std::string_view utf8, std::string_view quoted) {
   return text;
 }
 
+std::string TerminalLines(std::string_view utf8) {
+  std::string text;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = utf8.find('\n', start);
+    text += TerminalText(utf8.substr(start, end - start));
+    if (end == std::string_view::npos) return text;
+    text += '\n';
+    start = end + 1;
+  }
+}
+
 std::string ErrnoText(int error) { return std::generic_category().message(error); }
 
 #ifdef _WIN32

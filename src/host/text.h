@@ -39,6 +39,10 @@ std::optional<Utf8Char> DecodeUtf8(std::string_view text);
 // text printed between quotes.
 std::string TerminalText(std::string_view utf8, std::string_view quoted = {});
 
+// TerminalText of a message of several lines ("unknown option '…'\nTry
+// …"): each line made safe, the line breaks between them kept.
+std::string TerminalLines(std::string_view utf8);
+
 // `value` in hexadecimal, with leading zeros to at least `digits` digits:
 // (0x79, 4) is "0079", (0x79, 1, kUpper) "79". The one formatter of ids,
 // bytes and escapes, so each output keeps the form it was given.

@@ -142,6 +142,13 @@ TEST(ArgumentsTest, UsageErrorsSayWhat) {
               "99999999999: too large for a joystick's number");
   expectError({"watch", "--device", "1", "--device", "2"}, "--device given twice");
   expectError({"list", "--device", "1"}, "--device belongs to 'status'");
+
+  // The argument it quotes reaches the terminal escaped; the hint stays a
+  // line of its own.
+  CliRig rig;
+  EXPECT_EQ(rig.Run({"status", "--\x1b]2;x\x07"}), kExitUsage);
+  EXPECT_EQ(rig.err.str(),
+            "trivexactl: unknown option '--\\x1b]2;x\\x07'\nTry 'trivexactl --help'.\n");
 }
 
 // Whatever the table says, an option refused by a command names exactly

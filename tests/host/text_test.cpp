@@ -67,6 +67,8 @@ TEST(TextTest, EachRuleHoldsAtItsEdges) {
   for (const auto& [text, quoted, expected] : escaped) {
     EXPECT_EQ(TerminalText(text, quoted), expected) << testing::PrintToString(text);
   }
+  // Line by line: the breaks stay, every other control is escaped.
+  EXPECT_EQ(TerminalLines("a\x1b\nb\r\n\n"), "a\\x1b\nb\\x0d\n\n");
 
   for (const auto& [text, digits] :
        {std::pair{"0123456789", true}, std::pair{"", false}, std::pair{"12a", false},

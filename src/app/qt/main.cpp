@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdio>
 #include <functional>
+#include <iostream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +22,7 @@
 #include "hid/system_hid_platform.h"
 #include "host/clock.h"
 #include "host/standard_streams.h"
+#include "host/text.h"
 #include "instance/instance_lock.h"
 #include "settings/program_folder.h"
 #include "settings/settings_place.h"
@@ -34,7 +36,8 @@ void TellUser(std::string_view line) { trivexa::PrintNotice("trivexa: ", line); 
 // A start refused before the window: on standard error for a terminal, in
 // a box for a start from the desktop's menu, where nobody sees a terminal.
 int Refuse(const trivexa::app::StartRefusal& refusal) {
-  trivexa::PrintNotice("trivexa: ", refusal.message);
+  // A usage error has a second line, the hint to --help.
+  std::cerr << "trivexa: " << trivexa::TerminalLines(refusal.message) << '\n';
   QMessageBox box(QMessageBox::Critical, QStringLiteral("Trivexa"),
                   QString::fromStdString(refusal.message), QMessageBox::Ok);
   box.setAccessibleName(QStringLiteral("Trivexa cannot start"));

@@ -52,7 +52,7 @@ bool TellUser(DWORD stream, std::string_view text) {
 // A start refused before the window: on standard error where there is one,
 // and in a box, which a start from the menu shows.
 int Refuse(const trivexa::app::StartRefusal& refusal) {
-  TellUser(STD_ERROR_HANDLE, "trivexa: " + refusal.message + "\n");
+  TellUser(STD_ERROR_HANDLE, "trivexa: " + trivexa::TerminalLines(refusal.message) + "\n");
   MessageBoxW(nullptr, trivexa::Widen(refusal.message).c_str(), L"Trivexa", MB_OK | MB_ICONERROR);
   return refusal.status;
 }
@@ -93,7 +93,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (app::win32::RaiseRunningWindow(&runningKey)) {
       if (const std::string notice = app::SecondLaunchNotice(*platform, device, runningKey);
           !notice.empty()) {
-        TellUser(STD_ERROR_HANDLE, "trivexa: " + notice + "\n");
+        TellUser(STD_ERROR_HANDLE, "trivexa: " + TerminalText(notice) + "\n");
       }
     }
     return 0;
