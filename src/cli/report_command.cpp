@@ -14,13 +14,10 @@
 #include "cli/system_facts.h"
 #include "hid/system_hid_platform.h"
 #include "host/text.h"
+#include "host/version.h"
 #include "protocol/pauses.h"
 #include "settings/file_io.h"
 #include "settings/folder_owner_rights.h"
-
-#ifndef TRIVEXA_VERSION
-#define TRIVEXA_VERSION "unknown"
-#endif
 
 namespace trivexa::cli {
 namespace {
@@ -162,7 +159,7 @@ int RunReport(const Invocation& invocation, Environment& environment) {
       "# Trivexa problem report, made by trivexactl report.",
       "# The lines D: N: I: P: R: E: are a recording in the format of the kernel's HID",
       "# tools (hid-decode, hid-replay); they skip these comment lines.",
-      std::string("# version: ") + TRIVEXA_VERSION,
+      "# version: " + std::string(ProgramVersion()),
       "# platform: " + PlatformText(),
       "# installed: " + InstallationText(),
   };

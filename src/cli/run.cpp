@@ -14,13 +14,10 @@
 #include "cli/exit_codes.h"
 #include "hid/system_hid_platform.h"
 #include "host/text.h"
+#include "host/version.h"
 
 #ifdef _WIN32
 #include <windows.h>
-#endif
-
-#ifndef TRIVEXA_VERSION
-#define TRIVEXA_VERSION "unknown"
 #endif
 
 namespace trivexa::cli {
@@ -127,7 +124,7 @@ int Run(const Invocation& invocation, Environment& environment) {
       environment.out << HelpText();
       return kExitOk;
     case CommandKind::kVersion:
-      environment.out << "trivexactl " << TRIVEXA_VERSION << "\n";
+      environment.out << "trivexactl " << ProgramVersion() << "\n";
       return kExitOk;
     case CommandKind::kList:
       return RunList(invocation, environment);

@@ -4,10 +4,7 @@
 
 #include "app/logic/mainfrm_definition.h"
 #include "host/text.h"
-
-#ifndef TRIVEXA_VERSION
-#define TRIVEXA_VERSION "unknown"
-#endif
+#include "host/version.h"
 
 namespace trivexa::app {
 namespace {
@@ -80,7 +77,7 @@ ChosenJoystick ChooseJoystick(hid::HidPlatform& platform,
   return {std::nullopt, {kWindowExitNotFound, hid::NoSuchJoystick(*device, present)}};
 }
 
-std::string WindowVersionText() { return std::string("trivexa ") + TRIVEXA_VERSION + "\n"; }
+std::string WindowVersionText() { return "trivexa " + std::string(ProgramVersion()) + "\n"; }
 
 std::string FollowedKey(const std::optional<hid::NumberedJoystick>& followed) {
   if (!followed) return {};
