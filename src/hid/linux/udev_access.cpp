@@ -44,6 +44,16 @@ bool InGroups(gid_t group) {
   return got > 0 && std::find(groups.begin(), groups.begin() + got, group) != groups.begin() + got;
 }
 
+// Our rule in each of `folders` that holds it, in udev's order of them.
+std::vector<std::filesystem::path> InstalledRules(
+    const std::vector<std::filesystem::path>& folders) {
+  std::vector<std::filesystem::path> rules;
+  for (const auto& folder : folders) {
+    if (IsFile(folder / kUdevRuleName)) rules.push_back(folder / kUdevRuleName);
+  }
+  return rules;
+}
+
 }  // namespace
 
 std::vector<std::filesystem::path> UdevRuleFolders() {
@@ -55,12 +65,9 @@ std::vector<std::filesystem::path> UdevRuleFolders() {
 std::string UdevAccessFix(const std::filesystem::path& programFolder,
                           const std::vector<std::filesystem::path>& udevFolders) {
   const std::string reload(kUdevReloadCommand);
-  for (const auto& folder : udevFolders) {
-    const auto rule = folder / kUdevRuleName;
-    if (IsFile(rule)) {
-      return "the udev rule " + ShellWord(rule.string()) + " is in place; run " + reload +
-             ", or unplug the joystick and plug it in again";
-    }
+  if (const auto rules = InstalledRules(udevFolders); !rules.empty()) {
+    return "the udev rule " + ShellWord(rules.front().string()) + " is in place; run " + reload +
+           ", or unplug the joystick and plug it in again";
   }
   const auto shipped = programFolder / ".." / "lib" / "udev" / "rules.d" / kUdevRuleName;
   if (IsFile(shipped)) {
@@ -79,8 +86,8 @@ AccessFix SystemAccessFix(std::filesystem::path programFolder) {
 std::vector<std::string> SystemAccessFacts(const std::vector<std::string>& joystickNodes) {
   std::vector<std::string> facts;
   std::string where;
-  for (const auto& folder : UdevRuleFolders()) {
-    if (IsFile(folder / kUdevRuleName)) where += (where.empty() ? "" : ", ") + folder.string();
+  for (const auto& rule : InstalledRules(UdevRuleFolders())) {
+    where += (where.empty() ? "" : ", ") + rule.parent_path().string();
   }
   facts.push_back("udev rule " + std::string(kUdevRuleName) + ": " +
                   (where.empty() ? "not installed" : "installed in " + where));
