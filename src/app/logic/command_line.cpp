@@ -19,8 +19,6 @@ ParsedWindowArguments Answer(WindowArguments::Kind kind) {
   return {arguments, {}};
 }
 
-}  // namespace
-
 std::string_view WindowHelpText() {
   return R"(Usage: trivexa [--device N|PATH]
 
@@ -44,6 +42,8 @@ Exit status:
   2  usage error
 )";
 }
+
+}  // namespace
 
 ParsedWindowArguments ParseWindowArguments(std::span<const std::string_view> arguments) {
   WindowArguments parsed;
@@ -77,7 +77,18 @@ ChosenJoystick ChooseJoystick(hid::HidPlatform& platform,
   return {std::nullopt, {kWindowExitNotFound, hid::NoSuchJoystick(*device, present)}};
 }
 
-std::string WindowVersionText() { return "trivexa " + std::string(ProgramVersion()) + "\n"; }
+std::optional<std::string> WindowAnswer(const ParsedWindowArguments& parsed) {
+  if (!parsed.arguments) return std::nullopt;
+  switch (parsed.arguments->kind) {
+    case WindowArguments::Kind::kRun:
+      return std::nullopt;
+    case WindowArguments::Kind::kHelp:
+      return std::string(WindowHelpText());
+    case WindowArguments::Kind::kVersion:
+      return "trivexa " + std::string(ProgramVersion()) + "\n";
+  }
+  return std::nullopt;
+}
 
 std::string FollowedKey(const std::optional<hid::NumberedJoystick>& followed) {
   if (!followed) return {};

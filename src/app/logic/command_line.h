@@ -38,9 +38,6 @@ struct ParsedWindowArguments {
 // next argument or after "=".
 ParsedWindowArguments ParseWindowArguments(std::span<const std::string_view> arguments);
 
-// The --help text.
-std::string_view WindowHelpText();
-
 struct ChosenJoystick {
   std::optional<hid::NumberedJoystick> joystick;
   StartRefusal refusal;  // status 1 when `device` names no joystick present
@@ -51,8 +48,9 @@ struct ChosenJoystick {
 ChosenJoystick ChooseJoystick(hid::HidPlatform& platform,
                               const std::optional<hid::DeviceChoice>& device);
 
-// The --version line.
-std::string WindowVersionText();
+// What --help or --version prints, which needs no window; nothing for a
+// start of the window or a usage error.
+std::optional<std::string> WindowAnswer(const ParsedWindowArguments& parsed);
 
 // What a running window answers a second launch: the port of the joystick
 // it follows, or its path where the port is not known; empty while it

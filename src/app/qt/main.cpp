@@ -51,13 +51,9 @@ std::vector<std::string_view> Arguments(int argc, char* argv[]) {
 
 // --help and --version, which need no display; false for anything else.
 bool Answered(const trivexa::app::ParsedWindowArguments& parsed) {
-  using Kind = trivexa::app::WindowArguments::Kind;
-  if (!parsed.arguments || parsed.arguments->kind == Kind::kRun) return false;
-  const std::string text = parsed.arguments->kind == Kind::kHelp
-                               ? std::string(trivexa::app::WindowHelpText())
-                               : trivexa::app::WindowVersionText();
-  std::fputs(text.c_str(), stdout);
-  return true;
+  const std::optional<std::string> text = trivexa::app::WindowAnswer(parsed);
+  if (text) std::fputs(text->c_str(), stdout);
+  return text.has_value();
 }
 
 }  // namespace

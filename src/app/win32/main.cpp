@@ -69,13 +69,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   const std::vector<std::string_view> arguments(texts.begin(), texts.end());
   const app::ParsedWindowArguments parsed = app::ParseWindowArguments(arguments);
   if (!parsed.arguments) return Refuse(parsed.refusal);
-  if (parsed.arguments->kind != app::WindowArguments::Kind::kRun) {
-    const std::string text = parsed.arguments->kind == app::WindowArguments::Kind::kHelp
-                                 ? std::string(app::WindowHelpText())
-                                 : app::WindowVersionText();
-    if (!TellUser(STD_OUTPUT_HANDLE, text)) {
+  if (const std::optional<std::string> text = app::WindowAnswer(parsed)) {
+    if (!TellUser(STD_OUTPUT_HANDLE, *text)) {
       const std::string_view shown =
-          std::string_view(text).substr(0, text.find_last_not_of('\n') + 1);
+          std::string_view(*text).substr(0, text->find_last_not_of('\n') + 1);
       MessageBoxW(nullptr, Widen(shown).c_str(), L"Trivexa", MB_OK | MB_ICONINFORMATION);
     }
     return 0;
