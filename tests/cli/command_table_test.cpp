@@ -82,26 +82,5 @@ TEST(CommandLineTest, ManPageAndGuideShowEveryCommandWithItsOptions) {
   }
 }
 
-// Every command and option reaches each shell's script and the help.
-TEST(CommandLineTest, HelpAndCompletionsNameEveryCommandAndOption) {
-  const std::string help = HelpText();
-  for (const Shell shell : {Shell::kBash, Shell::kZsh, Shell::kFish}) {
-    const std::string script = CompletionScript(shell);
-    for (const CommandRow& command : kCommands) {
-      EXPECT_NE(script.find(command.name), std::string::npos) << command.name;
-      if (!command.help.empty()) {
-        EXPECT_NE(help.find("\n  " + std::string(command.name)), std::string::npos);
-      }
-    }
-    for (const OptionRow& option : kOptions) {
-      EXPECT_NE(
-          script.find(std::string(shell == Shell::kFish ? "-l " : "--") + std::string(option.name)),
-          std::string::npos)
-          << option.name;
-      EXPECT_NE(help.find("--" + std::string(option.name)), std::string::npos) << option.name;
-    }
-  }
-}
-
 }  // namespace
 }  // namespace trivexa::cli
