@@ -1,5 +1,4 @@
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <sstream>
 #include <streambuf>
@@ -215,17 +214,15 @@ int RunReport(const Invocation& invocation, Environment& environment) {
   // before sending it on.
   const settings::FolderOwnerRights rights(
       std::filesystem::absolute(settings::FolderOf(path), ignored));
-  bool written = rights.outcome().ok();
-  if (written) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << text;
-    file.close();
-    written = static_cast<bool>(file);
-  }
-  if (!written) {
+  // Written as the settings file is: a link at the name is not followed
+  // (a shared folder's other users could aim it at any file), a FIFO does
+  // not hang the command, and a failure keeps the system's reason.
+  settings::WriteOutcome outcome = rights.outcome();
+  if (outcome.ok()) outcome = settings::ReplaceFileAtomically(path, text);
+  if (!outcome.ok()) {
     environment.err << "trivexactl: " << TerminalText(*invocation.output)
-                    << ": the report could not be written"
-                    << (rights.outcome().ok() ? "" : ": " + rights.outcome().reason) << ".\n";
+                    << ": the report could not be written: " << TerminalText(outcome.reason)
+                    << ".\n";
     return kExitOutputFailed;
   }
   return transcript.status;
