@@ -107,7 +107,62 @@ std::optional<unsigned> NodeNumber(std::string_view path) {
 struct Entry {
   std::map<std::string, std::string> facts;  // of its "# interface:" line
   VirtualInterface virtualInterface;
-  bool described = false;  // an R: line came
+  bool described = false;         // an R: line came
+  std::vector<PlugEvent> events;  // its number is set once it is known
+};
+
+// The joystick lost during the transcript, as the kernel loses it. After
+// a failed wait it goes at the output report before that wait; when a write
+// finds it gone (ENODEV), halfway between the last written report and that
+// write, and the failed writes while it is gone are its unplugged node's
+// own. Where the program opened it again, it comes back halfway through the
+// pause before that scan, so the scan before still misses it and that one
+// finds it. A replug is timed from every unplug before it, so only the
+// first loss and return are played.
+class LossTracker {
+ public:
+  void Written(std::uint8_t command, double ms) {
+    last_ = {command, ++reached_[command]};
+    writtenAt_ = ms;
+  }
+  void Paused(double ms, double length) { pauseMiddle_ = ms + length / 2; }
+  void WaitFailed(std::vector<PlugEvent>& events) { Lose(0, events); }
+  // Whether a write that failed with `error` at `ms` is the unplugged
+  // node's, which fails it by itself: then it is no step of the replay.
+  bool WriteFailed(int error, double ms, std::vector<PlugEvent>& events) {
+    if (!lost_ && error == ENODEV) Lose((ms - writtenAt_) / 2, events);
+    return lost_;
+  }
+  void Opened(std::vector<PlugEvent>& events) {
+    if (!lost_) return;
+    const double delay = pauseMiddle_ > unplugAt_ ? pauseMiddle_ - unplugAt_ : 0;
+    events.push_back({true, 0, {Trigger::Kind::kAfterUnplug, 0, 1, static_cast<unsigned>(delay)}});
+    lost_ = false;
+    returned_ = true;
+  }
+
+ private:
+  void Lose(double delay, std::vector<PlugEvent>& events) {
+    if (lost_ || returned_ || last_.count == 0) return;
+    events.push_back(
+        {false,
+         0,
+         {Trigger::Kind::kAfterCommand, last_.command, last_.count, static_cast<unsigned>(delay)}});
+    lost_ = true;
+    unplugAt_ = writtenAt_ + delay;
+  }
+
+  struct Sent {
+    std::uint8_t command = 0;
+    unsigned count = 0;  // how many of that command reached the device, this one too
+  };
+  std::map<std::uint8_t, unsigned> reached_;
+  Sent last_;
+  double writtenAt_ = 0;
+  double pauseMiddle_ = 0;
+  double unplugAt_ = 0;
+  bool lost_ = false;
+  bool returned_ = false;
 };
 
 }  // namespace
@@ -121,6 +176,7 @@ std::optional<Scenario> ParseProblemReport(std::string_view text, std::string& e
   bool transcript = false;
   Entry* joystick = nullptr;
   double writtenAt = 0;
+  LossTracker loss;
   unsigned lineNumber = 0;
 
   while (!text.empty()) {
@@ -209,8 +265,25 @@ std::optional<Scenario> ParseProblemReport(std::string_view text, std::string& e
         } else if (outcome != "written") {
           return fail("a write's outcome is 'written' or 'failed: ' and the reason");
         }
+        if (step.writeError == 0) {
+          loss.Written(step.command, ms);
+        } else if (loss.WriteFailed(step.writeError, ms, joystick->events)) {
+          continue;
+        }
         steps.push_back(std::move(step));
         writtenAt = ms;
+      } else if (words[2] == "pause" && words.size() >= 4) {
+        double length = 0;
+        if (std::from_chars(words[3].data(), words[3].data() + words[3].size(), length).ec ==
+            std::errc()) {
+          loss.Paused(ms, length);
+        }
+      } else if (words[2] == "wait" && line.ends_with("wait -> failed")) {
+        loss.WaitFailed(joystick->events);
+      } else if (words[2] == "open" && line.find(" -> handle ") != std::string_view::npos &&
+                 line.find(" open " + joystick->facts["path"] + " for ") !=
+                     std::string_view::npos) {
+        loss.Opened(joystick->events);
       } else if (words[2] == "wait" && line.ends_with("a report came, taken unread") &&
                  !steps.empty()) {
         // Its bytes were never seen: the last reply to the same command
@@ -259,6 +332,10 @@ std::optional<Scenario> ParseProblemReport(std::string_view text, std::string& e
     if (!entry.described) {
       virtualInterface.descriptor =
           *PresetDescriptor(virtualInterface.firmware ? "joystick" : "mouse");
+    }
+    for (PlugEvent& event : entry.events) {
+      event.number = virtualInterface.number;
+      scenario.events.push_back(event);
     }
     scenario.interfaces.push_back(std::move(virtualInterface));
   }
