@@ -213,7 +213,9 @@ void Mainfrm::BuildControls() {
     widget->setGeometry(X(place.left), Y(place.top), X(place.width), Y(place.height));
     // Sized to its text from the start, so its state at load is exactly the
     // one its text changes give it later.
-    if (control.sizesToText) widget->adjustSize();
+    if (auto* label = qobject_cast<QLabel*>(widget); label != nullptr && control.sizesToText) {
+      SizeLabelToText(*label);
+    }
     if (!control.shown) widget->hide();
     if (control.kind != ControlKind::kLabel) tabOrder.emplace_back(control.tabIndex, widget);
   }

@@ -22,6 +22,13 @@ void SetLabelBackground(QLabel& label, const QColor& colour) {
   label.setAutoFillBackground(true);
 }
 
+void SizeLabelToText(QLabel& label) {
+  const QString text = label.text();
+  const int overhang = text.isEmpty() ? 0 : std::max(0, -label.fontMetrics().leftBearing(text[0]));
+  label.setContentsMargins(overhang, 0, 0, 0);
+  label.adjustSize();
+}
+
 LogList::LogList(QWidget* parent) : QListWidget(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
   setSortingEnabled(false);
@@ -63,7 +70,7 @@ void QtWindowOps::SetConnectionLabel(bool connected) {
   SetLabelBackground(connection_,
                      QColor(look.background.red, look.background.green, look.background.blue));
   connection_.setText(ToQString(look.text));
-  connection_.adjustSize();
+  SizeLabelToText(connection_);
   if (connected) {
     connection_.setToolTip(QString());
     connection_.setAccessibleDescription(QString());

@@ -18,6 +18,11 @@ QString ToQString(std::string_view text);
 // Paints a label's background in `colour` and keeps its text colour.
 void SetLabelBackground(QLabel& label, const QColor& colour);
 
+// Sizes a label to its text, its top left corner staying where it is. A
+// first letter that reaches left of where the text starts (the hook of a
+// "J" in many fonts) gets that much room, or its edge is cut off.
+void SizeLabelToText(QLabel& label);
+
 // The hidden log list. It keeps its lines, count and selection for the
 // window operations, but moving its current line sends no focus or selection event to assistive
 // technology: the user never sees it, so a screen reader must not read it or lose its place over

@@ -121,10 +121,12 @@ TEST(MainfrmWindow, ControlsAreBuiltFromTheControlTable) {
       EXPECT_EQ(widget->font(), windowFont);
     }
     if (control.sizesToText) {
-      // Its corner is the table's, its size that of the text in its font.
+      // Its corner is the table's, its size that of the text in its font
+      // (and the room a first letter's overhang needs).
       const QFontMetrics metrics(widget->font());
       EXPECT_EQ(widget->pos(), TableRect(control).topLeft());
-      EXPECT_NEAR(widget->width(), metrics.horizontalAdvance(text), 1);
+      EXPECT_NEAR(widget->width(), widget->contentsRect().left() + metrics.horizontalAdvance(text),
+                  1);
       EXPECT_EQ(widget->height(), metrics.height());
     } else {
       EXPECT_EQ(widget->geometry(), TableRect(control));
@@ -251,8 +253,17 @@ TEST(MainfrmWindow, ConnectionLabelChangesColourAndFitsItsText) {
   EXPECT_EQ(DominantColour(*label), kGreen);
   EXPECT_EQ(label->pos(), atLoad.topLeft());
   EXPECT_LT(label->width(), atLoad.width());
-  EXPECT_NEAR(label->width(), metrics.horizontalAdvance(label->text()), 1);
   EXPECT_EQ(label->height(), atLoad.height());
+  // All of the text's ink lies inside the label, the hook of a "J" that
+  // reaches left of the text's start too, with no more room than it needs.
+  const auto expectFits = [&] {
+    const QString text = label->text();
+    const QRect ink = metrics.boundingRect(text).united(metrics.tightBoundingRect(text));
+    EXPECT_GE(label->contentsRect().left() + ink.left(), 0) << text.toStdString();
+    EXPECT_LE(label->contentsRect().left() + ink.right(), label->width()) << text.toStdString();
+    EXPECT_NEAR(label->width(), label->contentsRect().left() + metrics.horizontalAdvance(text), 1);
+  };
+  expectFits();
 
   // Unplugged: one tick finds the device lost, the next shows it.
   rig.platform.Unplug(0);
@@ -262,6 +273,7 @@ TEST(MainfrmWindow, ConnectionLabelChangesColourAndFitsItsText) {
   EXPECT_EQ(label->text(), QStringLiteral("Joystick unconnected"));
   EXPECT_EQ(DominantColour(*label), kRed);
   EXPECT_EQ(label->geometry(), atLoad);
+  expectFits();
 }
 
 TEST(MainfrmWindow, StatusAndPositionLabelsKeepTheirSize) {
