@@ -173,7 +173,7 @@ TEST(ReplayTest, AReportsInterfacesAndRepliesComeBackInOrder) {
       "# interface: path=\"/dev/hidraw4\" port=\"1-2\" product=\"Pad \\\"X\\\"\" opened=no "
       "error=\"open /dev/hidraw4: Permission denied\"\n"
       "D: 0\nN: Maker Pad\nI: 3 0079 0026\nP: usb-1/input0\n"
-      "# interface: path=\"\\\\\\\\?\\\\hid#vid_0079\" port=\"PCIROOT(0)#USB(2)\" opened=yes\n"
+      "# interface: path=\"\\\\?\\hid#vid_0079\" port=\"PCIROOT(0)#USB(2)\" opened=yes\n"
       "D: 1\nN: USB Joystick\nI: 0 0079 0026\nP: \nR: 3 06 00 ff\n"
       "# transcript: ...; joystick path=\"x\"\nD: 1\n"
       "# 000000.100000 write 3 00 5a 00 -> written\n"
@@ -182,11 +182,7 @@ TEST(ReplayTest, AReportsInterfacesAndRepliesComeBackInOrder) {
       "# 000000.280000 wait -> a report came, taken unread\n"
       "# 000000.300000 write 3 00 6a 00 -> failed: write /dev/hidraw1: Broken pipe\n"
       "# 000000.350000 write 3 00 6a 00 -> failed: the device is gone.\n"
-      "# 000000.400000 write 3 00 6a 00 -> written\n"
-      "# 000001.400000 write 3 00 5a 00 -> failed: write /dev/hidraw1: No such device\n"
-      "# 000001.401000 write 3 00 6a 00 -> failed: write /dev/hidraw1: No such device\n"
-      "# 000001.402000 pause 1000 ms\n"
-      "# 000002.402000 open \\\\?\\hid#vid_0079 for writes -> handle 5\n");
+      "# 000000.400000 write 3 00 6a 00 -> written\n");
   ASSERT_EQ(scenario.interfaces.size(), 2u);
   const VirtualInterface& denied = *scenario.Find(4);
   EXPECT_TRUE(denied.denied);
@@ -199,21 +195,6 @@ TEST(ReplayTest, AReportsInterfacesAndRepliesComeBackInOrder) {
   EXPECT_EQ(joystick.bus, 3);
   EXPECT_EQ(joystick.port, "");
   EXPECT_EQ(joystick.descriptor, (std::vector<std::uint8_t>{0x06, 0x00, 0xff}));
-
-  // Found gone by a write: unplugged halfway since the last written
-  // report, its own failed writes no steps, back halfway through the pause
-  // before the scan that opened it.
-  ASSERT_EQ(scenario.events.size(), 2u);
-  const auto [gone, goneNumber, goneAt] = scenario.events[0];
-  EXPECT_FALSE(gone);
-  EXPECT_EQ(goneNumber, 1u);
-  EXPECT_EQ(goneAt.kind, Trigger::Kind::kAfterCommand);
-  EXPECT_EQ(goneAt.command, 0x6A);
-  EXPECT_EQ(goneAt.count, 1u);
-  EXPECT_EQ(goneAt.delayMs, 500u);
-  EXPECT_TRUE(scenario.events[1].replug);
-  EXPECT_EQ(scenario.events[1].trigger.kind, Trigger::Kind::kAfterUnplug);
-  EXPECT_EQ(scenario.events[1].trigger.delayMs, 1002u);
 
   const std::vector<std::uint8_t> status = {0x80, 0x7f, 0, 0x5a, 4, 5, 0, 1};
   ReplayFirmware firmware(joystick.replay);
